@@ -1,0 +1,41 @@
+#pragma once
+// Windows-style ini file reading: sections and keys compared without regard to case (cp1251
+// aware), values trimmed, ";" comment lines skipped.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TIniFile {
+public:
+    // Reads the whole file; false (and an empty ini) when it cannot be read.
+    bool LoadFromFile(const std::filesystem::path& path);
+    void LoadFromString(std::string_view text);
+
+    bool SectionExists(std::string_view section) const;
+    // The value of the first line of the first matching section that names the key.
+    std::optional<std::string> ReadString(std::string_view section, std::string_view key) const;
+    // The value read with the platform's integer conversion; fallback when absent or not a
+    // number.
+    std::int32_t ReadInteger(std::string_view section, std::string_view key,
+                             std::int32_t fallback) const;
+    // The key names of a section in file order (the part of each line before "=", trimmed;
+    // a line without "=" counts as a key name). Empty when the section is missing.
+    std::vector<std::string> ReadSection(std::string_view section) const;
+
+private:
+    struct Entry {
+        std::string Key;
+        std::string Value;
+    };
+    struct Section {
+        std::string Name;
+        std::vector<Entry> Entries;
+    };
+    const Section* FindSection(std::string_view name) const;
+
+    std::vector<Section> Sections;
+};

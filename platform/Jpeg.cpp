@@ -1,0 +1,136 @@
+#include "platform/Jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit; we jump back to the caller instead of
+// letting it end the process.
+struct ErrorManager {
+    jpeg_error_mgr Base;
+    std::jmp_buf Jump;
+};
+
+void OnError(j_common_ptr info) {
+    auto* manager = reinterpret_cast<ErrorManager*>(info->err);
+    std::longjmp(manager->Jump, 1);
+}
+
+void OnMessage(j_common_ptr) {}
+
+constexpr long kMaxPixels = 64L * 1024 * 1024;
+
+// Runs the decoder on the prepared structure; false on any libjpeg error. Kept free of C++
+// objects with destructors, since a longjmp must not skip them.
+bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::uint8_t* data,
+                std::size_t size, TRgbImage& image) {
+    if (setjmp(errors.Jump) != 0) {
+        return false;
+    }
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
+        return false;
+    }
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    const long pixels = static_cast<long>(info.output_width) * info.output_height;
+    if (info.output_components != 3 || pixels <= 0 || pixels > kMaxPixels) {
+        return false;
+    }
+    image.Width = static_cast<int>(info.output_width);
+    image.Height = static_cast<int>(info.output_height);
+    image.Pixels.resize(static_cast<std::size_t>(pixels) * 3);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = image.Pixels.data() + std::size_t{info.output_scanline} * image.Width * 3;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
+    image = TRgbImage();
+    if (data == nullptr || size == 0) {
+        return false;
+    }
+    jpeg_decompress_struct info{};
+    ErrorManager errors{};
+    info.err = jpeg_std_error(&errors.Base);
+    errors.Base.error_exit = OnError;
+    errors.Base.output_message = OnMessage;
+    jpeg_create_decompress(&info);
+    const bool ok = DecodeInto(info, errors, data, size, image);
+    jpeg_destroy_decompress(&info);
+    if (!ok) {
+        image = TRgbImage();
+    }
+    return ok;
+}
+
+bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        image = TRgbImage();
+        return false;
+    }
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
+                                          std::istreambuf_iterator<char>()};
+    return DecodeJpeg(bytes.data(), bytes.size(), image);
+}
+
+namespace {
+
+bool EncodeInto(jpeg_compress_struct& info, ErrorManager& errors, const TRgbImage& image,
+                int quality, unsigned char** buffer, unsigned long* size) {
+    if (setjmp(errors.Jump) != 0) {
+        return false;
+    }
+    jpeg_mem_dest(&info, buffer, size);
+    info.image_width = static_cast<JDIMENSION>(image.Width);
+    info.image_height = static_cast<JDIMENSION>(image.Height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        auto* row = const_cast<JSAMPLE*>(image.Pixels.data() +
+                                         std::size_t{info.next_scanline} * image.Width * 3);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    return true;
+}
+
+}  // namespace
+
+bool EncodeJpeg(const TRgbImage& image, int quality, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (image.Width <= 0 || image.Height <= 0 ||
+        image.Pixels.size() != std::size_t(image.Width) * image.Height * 3) {
+        return false;
+    }
+    jpeg_compress_struct info{};
+    ErrorManager errors{};
+    info.err = jpeg_std_error(&errors.Base);
+    errors.Base.error_exit = OnError;
+    errors.Base.output_message = OnMessage;
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const bool ok = EncodeInto(info, errors, image, quality, &buffer, &size);
+    jpeg_destroy_compress(&info);
+    if (ok && buffer != nullptr) {
+        out.assign(buffer, buffer + size);
+    }
+    std::free(buffer);
+    return ok;
+}

@@ -1,0 +1,7 @@
+#pragma once
+// Where the running executable lives.
+
+#include <filesystem>
+
+// The full path of the running executable (/proc/self/exe).
+std::filesystem::path ExecutablePath();

@@ -1,0 +1,59 @@
+#include "platform/TextUtils.h"
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+}  // namespace
+
+std::string_view TrimView(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
+std::string TrimLeft(std::string_view text) {
+    std::size_t begin = 0;
+    while (begin < text.size() && IsBlank(text[begin])) {
+        ++begin;
+    }
+    return std::string(text.substr(begin));
+}
+
+std::string TrimRight(std::string_view text) {
+    std::size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return std::string(text.substr(0, end));
+}
+
+std::vector<std::string> SplitTextLines(std::string_view text) {
+    std::vector<std::string> lines;
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        text = text.substr(0, nul);
+    }
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(pos));
+            break;
+        }
+        lines.emplace_back(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (text[end] == '\r' && pos < text.size() && text[pos] == '\n') {
+            ++pos;
+        }
+    }
+    return lines;
+}

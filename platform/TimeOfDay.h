@@ -1,0 +1,23 @@
+#pragma once
+// Local time of day as a fraction of 24 hours, and date-and-time text.
+
+#include <string>
+
+struct TDate {
+    int Year = 1899;
+    int Month = 12;
+    int Day = 30;
+};
+
+// The current local time of day as a fraction of a day, millisecond resolution.
+double TimeOfDayNow();
+// Today's local date.
+TDate Today();
+// The calendar date that lies the given number of days after the date.
+TDate AddDays(TDate date, int days);
+
+// Whole milliseconds of a day fraction, rounded to the nearest millisecond.
+long long DayFractionToMs(double dayFraction);
+
+// "dd.mm.yyyy", then, unless the time is exactly midnight, a blank and "h:mm:ss".
+std::string DateTimeText(TDate date, double timeOfDay);

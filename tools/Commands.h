@@ -1,0 +1,11 @@
+#pragma once
+// The subcommands of tezra-tool. Each group registers its subcommands on the app; a
+// subcommand's callback stores its exit status in exitCode.
+
+namespace CLI {
+class App;
+}
+
+void AddStationCommand(CLI::App& app, int& exitCode);  // station
+void AddModelCommands(CLI::App& app, int& exitCode);   // dump, score, pack
+void AddNetCommands(CLI::App& app, int& exitCode);     // get, submit
