@@ -1,0 +1,47 @@
+#include "settings/ResultLog.h"
+
+#include <fstream>
+
+#include "platform/Numbers.h"
+
+namespace {
+
+constexpr long long kMsPerDay = 24LL * 60 * 60 * 1000;
+
+// Whole milliseconds between start and end; a test that crossed midnight counts the full
+// day it ran into.
+long long DurationMs(double start, double end) {
+    long long ms = DayFractionToMs(end) - DayFractionToMs(start);
+    return ms < 0 ? ms + kMsPerDay : ms;
+}
+
+}  // namespace
+
+std::string FormatResultRecord(const TResultRecord& record) {
+    const long long ms = DurationMs(record.StartTime, record.EndTime);
+    const std::string eol = "\r\n";
+    std::string text;
+    text += "===================" + eol;
+    text += "User=" + record.User + eol;
+    text += "Group=" + record.Group + eol;
+    text += "Test=" + record.TestName + eol;
+    text += "Questions=" + std::to_string(record.Outcome.Questions) + eol;
+    text += "Points=" + FormatFixed(record.Outcome.Points, 3) + eol;
+    text += "Mark=" + std::to_string(record.Outcome.Mark) + eol;
+    text += "Start at=" + DateTimeText(record.StartDate, record.StartTime) + eol;
+    text += "Duration=" + std::to_string(ms / 60000) + ":" + std::to_string(ms / 1000 % 60) + eol;
+    return text;
+}
+
+bool AppendResultRecord(const std::filesystem::path& log, const TResultRecord& record) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(log, error);
+    const std::string text = (exists ? "\r\n" : "") + FormatResultRecord(record);
+    std::ofstream file(log, std::ios::binary | std::ios::app);
+    if (!file) {
+        return false;
+    }
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    file.flush();
+    return static_cast<bool>(file);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The station's local journal of results, report.log: one nine-line cp1251 record per test.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "platform/TimeOfDay.h"
+
+// What the finished test contributes to a record.
+struct TTestOutcome {
+    std::int32_t Questions = 0;  // problems drawn for the student
+    float Points = 0;
+    std::int32_t Mark = 1;
+};
+
+struct TResultRecord {
+    std::string User;       // cp1251
+    std::string Group;      // cp1251
+    std::string TestName;   // cp1251
+    TTestOutcome Outcome;
+    TDate StartDate;
+    double StartTime = 0;   // day fractions
+    double EndTime = 0;
+};
+
+// The record's nine lines, each ended by CR LF.
+std::string FormatResultRecord(const TResultRecord& record);
+// Appends the record to the log (an empty line first when the file already exists);
+// written in one piece. False when the file cannot be written.
+bool AppendResultRecord(const std::filesystem::path& log, const TResultRecord& record);

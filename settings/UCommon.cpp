@@ -1,0 +1,83 @@
+#include "settings/UCommon.h"
+
+#include <array>
+
+#include "platform/FileEnum.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+
+std::unique_ptr<TSettings> Settings;
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kTestPatterns = {"*.ttxt", "*.txt", "*.tbin", "*.bin"};
+constexpr std::array<std::string_view, 2> kSplashPatterns = {"*.jpg", "*.jpeg"};
+
+}  // namespace
+
+TSettings::TSettings() : TSettings(ExecutablePath()) {}
+
+TSettings::TSettings(const std::filesystem::path& executablePath) {
+    ProgramDir = executablePath.parent_path();
+    IniPath = executablePath;
+    IniPath.replace_extension(".ini");
+    ReadIniSettings();
+    SplashDir = ProgramDir / "splash";
+    TestDir = ProgramDir / "tezra";
+    ReportLog = ProgramDir / "report.log";
+    ScanSplashFiles();
+    ScanTestFiles();
+}
+
+void TSettings::ReadIniSettings() {
+    std::error_code error;
+    if (!std::filesystem::exists(IniPath, error)) {
+        return;
+    }
+    TIniFile ini;
+    if (!ini.LoadFromFile(IniPath)) {
+        return;  // an unreadable ini leaves the built-in defaults
+    }
+    NeedLogin = ini.ReadInteger("general", "needlogin", 0) != 0;
+    NeedPassword = ini.ReadInteger("general", "needpassword", 0) != 0;
+    RefreshTests = ini.ReadInteger("general", "refreshtezras", 0) != 0;
+    Secure = ini.ReadInteger("general", "secure", 1) != 0;
+    SaveResults = ini.ReadInteger("general", "saveresults", 1) != 0;
+    ReportLevel = ini.ReadInteger("general", "reportlevel", 0);
+    if (ini.SectionExists("groups")) {
+        GroupNames = ini.ReadSection("groups");
+    }
+    if (ini.SectionExists("servers")) {
+        Servers = ini.ReadSection("servers");
+    }
+}
+
+void TSettings::ScanSplashFiles() {
+    SplashFiles.clear();
+    for (std::string_view pattern : kSplashPatterns) {
+        FindFiles(&SplashFiles, SplashDir, pattern);
+    }
+}
+
+void TSettings::ScanTestFiles() {
+    TestFiles.clear();
+    for (std::string_view pattern : kTestPatterns) {
+        FindFiles(&TestFiles, TestDir, pattern);
+    }
+}
+
+bool TSettings::AppendResultLog(const TTestOutcome& outcome) const {
+    const TResultRecord record{User, StudentGroup, TestName, outcome,
+                               StartDate, StartTime, EndTime};
+    return AppendResultRecord(ReportLog, record);
+}
+
+int FindFiles(std::vector<std::filesystem::path>* list, const std::filesystem::path& folder,
+              std::string_view pattern) {
+    if (list == nullptr) {
+        return -1;
+    }
+    const auto found = EnumerateFiles(folder, pattern);
+    list->insert(list->end(), found.begin(), found.end());
+    return static_cast<int>(found.size());
+}
