@@ -32,9 +32,21 @@ struct CaseTables {
 
 // Lower-case bytes of the high half paired with their capitals.
 constexpr std::array<std::pair<unsigned char, unsigned char>, 15> kHighPairs = {{
-    {0x83, 0x81}, {0x90, 0x80}, {0x9A, 0x8A}, {0x9C, 0x8C}, {0x9D, 0x8D},
-    {0x9E, 0x8E}, {0x9F, 0x8F}, {0xA2, 0xA1}, {0xB3, 0xB2}, {0xB4, 0xA5},
-    {0xB8, 0xA8}, {0xBA, 0xAA}, {0xBC, 0xA3}, {0xBE, 0xBD}, {0xBF, 0xAF},
+    {0x83, 0x81},
+    {0x90, 0x80},
+    {0x9A, 0x8A},
+    {0x9C, 0x8C},
+    {0x9D, 0x8D},
+    {0x9E, 0x8E},
+    {0x9F, 0x8F},
+    {0xA2, 0xA1},
+    {0xB3, 0xB2},
+    {0xB4, 0xA5},
+    {0xB8, 0xA8},
+    {0xBA, 0xAA},
+    {0xBC, 0xA3},
+    {0xBE, 0xBD},
+    {0xBF, 0xAF},
 }};
 
 CaseTables MakeCaseTables() {
@@ -92,7 +104,11 @@ char EncodeCodePoint(std::uint32_t cp) {
 // (std::uint32_t(-1)) and advances by one byte.
 std::uint32_t DecodeUtf8(std::string_view text, std::size_t& pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
-    int length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+    int length = lead < 0x80         ? 1
+                 : (lead >> 5) == 6  ? 2
+                 : (lead >> 4) == 14 ? 3
+                 : (lead >> 3) == 30 ? 4
+                                     : 0;
     if (length == 0 || pos + length > text.size()) {
         ++pos;
         return UINT32_MAX;

@@ -51,9 +51,8 @@ void TIniFile::LoadFromString(std::string_view text) {
         }
         if (line.front() == '[') {
             const std::size_t close = line.find(']');
-            std::string_view name = line.substr(1, close == std::string_view::npos
-                                                           ? std::string_view::npos
-                                                           : close - 1);
+            std::string_view name = line.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1);
             Sections.push_back({Trim(name), {}});
             current = &Sections.back();
             continue;
@@ -65,8 +64,8 @@ void TIniFile::LoadFromString(std::string_view text) {
         if (equals == std::string_view::npos) {
             current->Entries.push_back({std::string(line), {}});
         } else {
-            current->Entries.push_back({Trim(line.substr(0, equals)),
-                                        Unquote(TrimView(line.substr(equals + 1)))});
+            current->Entries.push_back(
+                {Trim(line.substr(0, equals)), Unquote(TrimView(line.substr(equals + 1)))});
         }
     }
 }

@@ -150,8 +150,8 @@ std::optional<double> ParseFloat(std::string_view text) {
         return std::nullopt;
     }
     for (char c : text) {
-        const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' ||
-                             c == '-' || c == '+';
+        const bool allowed =
+            (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+';
         if (!allowed) {
             return std::nullopt;  // no inf, nan, hex or decimal comma
         }
@@ -204,7 +204,7 @@ std::string FormatFixed(double value, int decimals) {
         return FormatGeneral(value);
     }
     char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, decimals);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::string(buffer, result.ptr);
 }

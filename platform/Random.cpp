@@ -18,7 +18,9 @@ void RandomizeFromClock() {
     Generator().seed(static_cast<std::uint64_t>(now));
 }
 
-void RandomSeed(std::uint64_t seed) { Generator().seed(seed); }
+void RandomSeed(std::uint64_t seed) {
+    Generator().seed(seed);
+}
 
 std::int32_t RandomInt(std::int32_t range) {
     if (range < 1) {

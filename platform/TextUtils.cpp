@@ -2,7 +2,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 }  // namespace
 
@@ -18,7 +20,9 @@ std::string_view TrimView(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+std::string Trim(std::string_view text) {
+    return std::string(TrimView(text));
+}
 
 std::string TrimLeft(std::string_view text) {
     std::size_t begin = 0;

@@ -52,8 +52,8 @@ long long DayFractionToMs(double dayFraction) {
 }
 
 std::string DateTimeText(TDate date, double timeOfDay) {
-    std::string text = TwoDigits(date.Day) + "." + TwoDigits(date.Month) + "." +
-                       std::to_string(date.Year);
+    std::string text =
+        TwoDigits(date.Day) + "." + TwoDigits(date.Month) + "." + std::to_string(date.Year);
     const long long ms = DayFractionToMs(timeOfDay - std::floor(timeOfDay));
     if (ms == 0) {
         return text;

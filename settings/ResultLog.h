@@ -15,12 +15,12 @@ struct TTestOutcome {
 };
 
 struct TResultRecord {
-    std::string User;       // cp1251
-    std::string Group;      // cp1251
-    std::string TestName;   // cp1251
+    std::string User;      // cp1251
+    std::string Group;     // cp1251
+    std::string TestName;  // cp1251
     TTestOutcome Outcome;
     TDate StartDate;
-    double StartTime = 0;   // day fractions
+    double StartTime = 0;  // day fractions
     double EndTime = 0;
 };
 

@@ -67,8 +67,8 @@ void TSettings::ScanTestFiles() {
 }
 
 bool TSettings::AppendResultLog(const TTestOutcome& outcome) const {
-    const TResultRecord record{User, StudentGroup, TestName, outcome,
-                               StartDate, StartTime, EndTime};
+    const TResultRecord record{User,      StudentGroup, TestName, outcome,
+                               StartDate, StartTime,    EndTime};
     return AppendResultRecord(ReportLog, record);
 }
 

@@ -6,7 +6,9 @@
 
 #include "platform/Cp1251.h"
 
-nlohmann::json JsonText(std::string_view cp1251) { return Cp1251ToUtf8(cp1251); }
+nlohmann::json JsonText(std::string_view cp1251) {
+    return Cp1251ToUtf8(cp1251);
+}
 
 nlohmann::json JsonFloat(float value) {
     if (std::isnan(value)) {
