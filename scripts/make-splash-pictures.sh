@@ -48,7 +48,7 @@ hint="Щёлкните мышью, чтобы начать"
 {
     # 1. An open book under the title, on a deep blue to teal gradient.
     target="$out/splash-1-book.jpg"
-    convert -size 800x600 gradient:"#1d3557"-"#2a9d8f" \
+    convert -size 800x600 "gradient:#1d3557-#2a9d8f" \
         -fill "#0000001e" -stroke none -draw "circle 680,110 800,110" \
         -draw "circle 90,520 200,520" \
         -fill "#f1faee" -stroke "#264653" -strokewidth 3 \
@@ -70,7 +70,7 @@ hint="Щёлкните мышью, чтобы начать"
 
     # 2. A globe with meridians and parallels on a warm sunset gradient.
     target="$out/splash-2-globe.jpg"
-    convert -size 800x600 gradient:"#ffb703"-"#d1495b" \
+    convert -size 800x600 "gradient:#ffb703-#d1495b" \
         -fill "#ffffff22" -stroke none -draw "circle 120,120 190,120" \
         -draw "circle 700,480 790,480" -draw "circle 690,90 720,90" \
         -fill "#219ebc" -stroke "#023047" -strokewidth 4 -draw "circle 400,315 400,145" \
@@ -127,7 +127,7 @@ hint="Щёлкните мышью, чтобы начать"
         pencils="$pencils fill #f28482 roundrectangle $x,490 $((x + 50)),515 6,6"
         i=$((i + 1))
     done
-    convert -size 800x600 gradient:"#caf0f8"-"#90e0ef" \
+    convert -size 800x600 "gradient:#caf0f8-#90e0ef" \
         -fill "#ffffff99" -stroke none -draw "ellipse 130,110 80,30 0,360" \
         -draw "ellipse 190,95 60,28 0,360" -draw "ellipse 640,140 90,32 0,360" \
         -stroke "#33415c" -strokewidth 2 -draw "$pencils" \
