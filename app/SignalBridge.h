@@ -1,0 +1,21 @@
+#pragma once
+// Turns SIGTERM and SIGINT, and the end of the desktop session, into a termination request
+// handled on the user-interface thread.
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+class TSignalBridge : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TSignalBridge(QObject* parent = nullptr);
+    ~TSignalBridge() override;
+
+private:
+    void OnSignal();
+
+    int Pipe[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> Notifier;
+};

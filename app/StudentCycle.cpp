@@ -1,0 +1,122 @@
+#include "app/StudentCycle.h"
+
+#include <algorithm>
+
+#include "app/UMain.h"
+#include "model/UTypes.h"
+#include "platform/TimeOfDay.h"
+#include "settings/UCommon.h"
+#include "ui/Application.h"
+#include "ui/QtText.h"
+#include "ui/UChooseTezra.h"
+#include "ui/UFInfoBox.h"
+#include "ui/ULoginForm.h"
+#include "ui/UReportForm.h"
+#include "ui/USplashForm.h"
+#include "ui/UTezraForm.h"
+
+namespace {
+
+void PrepareLogin() {
+    fmLogin->edPassword->clear();
+    const bool password = Settings->NeedPassword;
+    fmLogin->edPassword->setVisible(password);
+    fmLogin->lbPassword->setVisible(password);
+    const int top = password ? fmLogin->edPassword->y() : fmLogin->edSurName->y();
+    fmLogin->SetClientSize(fmLogin->width(), top + 100);
+    if (Settings->GroupNames) {
+        fmLogin->cbxClass->clear();
+        for (const auto& name : *Settings->GroupNames) {
+            fmLogin->cbxClass->addItem(ToQString(name));
+        }
+        fmLogin->cbxClass->setCurrentIndex(0);
+    }
+}
+
+void Login() {
+    PrepareLogin();
+    if (fmLogin->ShowModal() == mrOk) {
+        Settings->StudentGroup = FromQString(fmLogin->cbxClass->currentText());
+        Settings->User = FromQString(fmLogin->edSurName->text());
+        Settings->Password = FromQString(fmLogin->edPassword->text());
+    }
+}
+
+void ChooseTest() {
+    if (fmChooseTezra->ShowModal() != mrOk) {
+        return;
+    }
+    const int row = std::max(0, fmChooseTezra->SelectedIndex());
+    if (row >= static_cast<int>(Settings->TestFiles.size())) {
+        return;
+    }
+    Settings->TestFile = Settings->TestFiles[row];
+    const QListWidgetItem* item = fmChooseTezra->lbxTezraAvail->item(row);
+    Settings->TestName = item != nullptr ? FromQString(item->text()) : std::string();
+}
+
+TTestOutcome CurrentOutcome() {
+    TTezra& test = CurrentTezra();
+    const float points = test.GetPoints();
+    return {static_cast<std::int32_t>(test.Selected.size()), points, test.GetMark(points)};
+}
+
+void TakeTest() {
+    Settings->StartDate = Today();
+    Settings->StartTime = TimeOfDayNow();
+    fmTezra->ShowModal();
+    Settings->EndTime = TimeOfDayNow();
+    if (Settings->SaveResults) {
+        Settings->AppendResultLog(CurrentOutcome());
+    }
+}
+
+}  // namespace
+
+void CreateForms() {
+    fmMain = std::make_unique<TfmMain>();
+    fmLogin = std::make_unique<TfmLogin>();
+    fmTezra = std::make_unique<TfmTezra>();
+    fmSplash = std::make_unique<TfmSplash>();
+    fmChooseTezra = std::make_unique<TfmChooseTezra>();
+    fmTezraReport = std::make_unique<TfmTezraReport>();
+    fmInfoBox = std::make_unique<TfmInfoBox>();
+}
+
+void DestroyForms() {
+    fmInfoBox.reset();
+    fmTezraReport.reset();
+    fmChooseTezra.reset();
+    fmSplash.reset();
+    fmTezra.reset();
+    fmLogin.reset();
+    fmMain.reset();
+}
+
+void RunPass() {
+    fmSplash->ShowModal();
+    Settings->StudentGroup.clear();
+    Settings->User.clear();
+    Settings->Password.clear();
+    if (Settings->NeedLogin) {
+        Login();
+    }
+    Settings->TestFile.clear();
+    Settings->TestName.clear();
+    if (!Settings->TestFiles.empty()) {
+        ChooseTest();
+    }
+    if (!Settings->TestFile.empty()) {
+        TakeTest();
+    }
+    fmTezraReport->ShowModal();
+}
+
+int RunCycle() {
+    int passes = 0;
+    while (!TerminationRequested()) {
+        RunPass();
+        ++passes;
+    }
+    return passes;
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that Tezra Net needs to build, test and run, skipping those
+# already present, and makes the ru_RU.UTF-8 locale that the tests use. Run as root.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    qt6-base-dev libjpeg62-turbo-dev
+    libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
+    nginx-light python3 locales
+    xvfb xauth xdotool imagemagick fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The tests prove that numbers keep "." as the decimal point on a Russian desktop.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf8$'; then
+    sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+    grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
+    locale-gen >/dev/null
+fi

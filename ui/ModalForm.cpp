@@ -1,0 +1,26 @@
+#include "ui/ModalForm.h"
+
+#include "ui/Application.h"
+
+TModalForm::TModalForm(QWidget* parent) : QDialog(parent) {
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+int TModalForm::ShowModal() {
+    if (TerminationRequested()) {
+        return mrCancel;
+    }
+    return exec() == QDialog::Accepted ? mrOk : mrCancel;
+}
+
+void TModalForm::SetModalResult(int result) {
+    if (result == mrOk) {
+        accept();
+    } else {
+        reject();
+    }
+}
+
+void TModalForm::SetClientSize(int width, int height) {
+    resize(width, height);
+}
