@@ -1,0 +1,56 @@
+#pragma once
+// A byte buffer with a read and write position: the whole of a binary test file lives in one
+// while it is unscrambled and parsed. Reads never go past the end of the data.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+class TMemoryStream {
+public:
+    TMemoryStream() = default;
+    // A stream holding a copy of the bytes, positioned at 0.
+    TMemoryStream(const void* data, std::size_t size);
+    // A moved-from stream is empty.
+    TMemoryStream(TMemoryStream&& other) noexcept;
+    TMemoryStream& operator=(TMemoryStream&& other) noexcept;
+
+    // Replaces the content with the file's bytes (one read) and sets the position to 0.
+    // False, with an empty stream, when the file cannot be opened or read.
+    bool LoadFromFile(const std::filesystem::path& path);
+    // Writes the whole content to the file, replacing it; false when that fails.
+    bool SaveToFile(const std::filesystem::path& path) const;
+
+    std::uint8_t* Data() { return Buffer.get(); }
+    const std::uint8_t* Data() const { return Buffer.get(); }
+    std::size_t Size() const { return Length; }
+    std::size_t Position() const { return Pos; }
+    std::size_t Remaining() const { return Length - Pos; }
+    // Sets the read/write position; a position past the end is taken as the end.
+    void Seek(std::size_t position) { Pos = position < Length ? position : Length; }
+    std::string_view Text() const { return {reinterpret_cast<const char*>(Buffer.get()), Length}; }
+
+    // Exact read: copies count bytes and advances, or, when fewer remain, copies nothing,
+    // moves the position to the end and returns false.
+    bool ReadExact(void* out, std::size_t count);
+    // Short read: copies what remains of count bytes (possibly none); returns how many.
+    std::size_t ReadShort(void* out, std::size_t count);
+    // The next count bytes in place, advancing past them; nullptr (and the position at the end)
+    // when fewer remain.
+    const std::uint8_t* ReadSpan(std::size_t count);
+
+    // Writes at the position, growing the content as needed.
+    void Write(const void* data, std::size_t count);
+    // Sets the content size; new bytes are left as they come from the allocator.
+    void SetSize(std::size_t size);
+
+private:
+    void Reserve(std::size_t capacity);
+
+    std::unique_ptr<std::uint8_t[]> Buffer;
+    std::size_t Capacity = 0;
+    std::size_t Length = 0;
+    std::size_t Pos = 0;
+};

@@ -1,0 +1,60 @@
+// The scrambler of binary test files: XOR with a fixed 64 KiB keystream that a linear
+// congruential generator produces; every 64 KiB block starts again at the keystream's start.
+
+#include <cstring>
+
+#include "model/UTypes.h"
+
+namespace {
+
+constexpr std::size_t kKeystreamSize = 65536;
+constexpr std::int32_t kSeed = 21874;
+constexpr std::int32_t kMultiplier = 19457;
+constexpr std::int32_t kIncrement = 27451;
+constexpr std::int32_t kModulus = 0x8000;
+
+std::array<std::uint8_t, kKeystreamSize> MakeKeystream() {
+    std::array<std::uint8_t, kKeystreamSize> key{};
+    std::int32_t state = kSeed;
+    for (std::size_t word = 0; word < kKeystreamSize / 2; ++word) {
+        key[2 * word] = static_cast<std::uint8_t>(state & 0xFF);
+        key[2 * word + 1] = static_cast<std::uint8_t>(state >> 8);
+        state = (state * kMultiplier + kIncrement) % kModulus;
+    }
+    return key;
+}
+
+// XORs one block of at most 64 KiB with the keystream's first bytes, eight bytes at a time.
+void XorBlock(std::uint8_t* block, std::size_t size, const std::uint8_t* key) {
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t data;
+        std::uint64_t mask;
+        std::memcpy(&data, block + i, 8);
+        std::memcpy(&mask, key + i, 8);
+        data ^= mask;
+        std::memcpy(block + i, &data, 8);
+    }
+    for (; i < size; ++i) {
+        block[i] ^= key[i];
+    }
+}
+
+}  // namespace
+
+const std::array<std::uint8_t, 65536>& ScrambleKeystream() {
+    static const std::array<std::uint8_t, kKeystreamSize> key = MakeKeystream();
+    return key;
+}
+
+bool ScrambleStream(TMemoryStream& stream) {
+    const std::uint8_t* key = ScrambleKeystream().data();
+    std::uint8_t* data = stream.Data();
+    const std::size_t size = stream.Size();
+    for (std::size_t offset = 0; offset < size; offset += kKeystreamSize) {
+        const std::size_t rest = size - offset;
+        XorBlock(data + offset, rest < kKeystreamSize ? rest : kKeystreamSize, key);
+    }
+    stream.Seek(0);
+    return true;
+}

@@ -1,0 +1,74 @@
+// LoadTestFile: the reader chosen by extension, the current test replaced, and files that
+// cannot be read.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "ModelTestSupport.h"
+#include "model/Compare.h"
+
+namespace {
+
+std::string FixtureText(std::string_view name) {
+    const auto bytes = FileBytes(ModelData(name));
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(LoadTestFile, ReaderIsChosenByTheUpperCasedExtension) {
+    TTempDir dir;
+    const std::string text = FixtureText("geography.ttxt");
+    const std::string binary = FixtureText("geography-scrambled.bin");
+    struct Case {
+        const char* Name;
+        const std::string& Content;
+        bool Loads;
+    };
+    const Case cases[] = {
+        {"x.TBin", binary, true}, {"x.bin", binary, true},  {"x.tbin.txt", text, true},
+        {"x.TTXT", text, true},   {".ttxt", text, true},    {"x.ttxt.bin", text, false},
+        {"x", text, false},       {"x.dat", binary, false}, {"x.", text, false},
+        {"тест.txt", text, true},
+    };
+    const auto reference = ReadFixture("geography.ttxt");
+    for (const Case& c : cases) {
+        WriteFile(dir / c.Name, c.Content);
+        EXPECT_EQ(LoadTestFile(dir / c.Name), c.Loads) << c.Name;
+        EXPECT_EQ(SameTezra(CurrentTezra(), *reference), c.Loads) << c.Name;
+        EXPECT_EQ(CurrentTezra().TestFolder, dir.Path) << c.Name;
+    }
+}
+
+TEST(LoadTestFile, MissingFileKeepsThePreviousTest) {
+    TTempDir dir;
+    WriteFile(dir / "a.ttxt", FixtureText("geography.ttxt"));
+    ASSERT_TRUE(LoadTestFile(dir / "a.ttxt"));
+    const TTezra* before = &CurrentTezra();
+    std::filesystem::create_directory(dir / "folder.ttxt");
+    EXPECT_FALSE(LoadTestFile(dir / "missing.ttxt"));
+    EXPECT_FALSE(LoadTestFile(dir / "folder.ttxt"));
+    EXPECT_EQ(&CurrentTezra(), before);
+    EXPECT_EQ(CurrentTezra().Id, "geo-05");
+}
+
+TEST(LoadTestFile, UnreadableOrDamagedFilesGiveFalseAndAnEmptyTest) {
+    TTempDir dir;
+    WriteFile(dir / "a.ttxt", FixtureText("geography.ttxt"));
+    ASSERT_EQ(mkfifo((dir / "pipe.ttxt").c_str(), 0600), 0);  // would block a plain open
+    WriteFile(dir / "short.tbin", "TZR");
+    WriteFile(dir / "empty.ttxt", "");
+    WriteFile(dir / "junk.bin", std::string(100, 'j'));
+    for (const char* name : {"pipe.ttxt", "short.tbin", "empty.ttxt", "junk.bin"}) {
+        ASSERT_TRUE(LoadTestFile(dir / "a.ttxt"));
+        EXPECT_FALSE(LoadTestFile(dir / name)) << name;
+        EXPECT_EQ(CurrentTezra().Id, "") << name;
+        EXPECT_TRUE(CurrentTezra().Problems.empty()) << name;
+    }
+}
+
+TEST(LoadTestFile, BigScrambledFile) {
+    ASSERT_TRUE(LoadTestFile(ModelData("big-scrambled.tbin")));
+    EXPECT_EQ(CurrentTezra().Problems.size(), 3u);
+    EXPECT_EQ(CurrentTezra().TestFolder, ModelData("big-scrambled.tbin").parent_path());
+}
+
+}  // namespace
