@@ -1,5 +1,6 @@
 // Reading of Set-Cookie and Set-Cookie2 header values and of cookie dates.
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -11,6 +12,15 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+// Control bytes other than tab: a cookie holding one is ignored, so that nothing a server
+// sets can break a later request's header lines.
+bool HasControl(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+    });
 }
 
 // Whether the text after a comma starts a new "name=" pair.
@@ -95,7 +105,7 @@ std::optional<ParsedCookie> ParseOneCookie(std::string_view text) {
     ParsedCookie cookie;
     cookie.name = Trim(pair.substr(0, equals));
     cookie.value = Trim(pair.substr(equals + 1));
-    if (cookie.name.empty()) {
+    if (cookie.name.empty() || HasControl(cookie.name) || HasControl(cookie.value)) {
         return std::nullopt;
     }
     for (std::size_t i = 1; i < parts.size(); ++i) {

@@ -29,7 +29,6 @@ public:
 
     // Whether a connection is kept open for the next request.
     bool Connected() const { return connection_ != nullptr; }
-    const CookieJar& Cookies() const { return cookies_; }
 
 private:
     HttpError Exchange(const std::string& host, int port, const std::string& request,

@@ -24,7 +24,6 @@ public:
     std::string Value(std::string_view name) const;
 
     const std::vector<HttpHeader>& All() const { return headers_; }
-    bool Empty() const { return headers_.empty(); }
     void Clear() { headers_.clear(); }
 
 private:

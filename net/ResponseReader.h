@@ -33,8 +33,6 @@ public:
     // bytes that remain form a last line.
     LineResult ReadLine(std::string& line);
 
-    bool SawClose() const { return closed_; }
-
 private:
     enum class Fill { Data, Closed, TimedOut, Failed };
 

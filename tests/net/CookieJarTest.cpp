@@ -38,6 +38,10 @@ TEST(CookieJar, ReadsTheThreeHeaderForms) {
     EXPECT_TRUE(ParseSetCookie("novalue; path=/").empty());
     EXPECT_TRUE(ParseSetCookie("=x").empty());
     EXPECT_TRUE(ParseSetCookie("").empty());
+    // Control bytes could break the Cookie header line: such cookies are ignored.
+    EXPECT_TRUE(ParseSetCookie("a=b\rInjected: x").empty());
+    EXPECT_TRUE(ParseSetCookie(std::string("a=b\0c", 5)).empty());
+    EXPECT_EQ(ParseSetCookie("a=b\tc").size(), 1u);
 }
 
 TEST(CookieJar, ReadsCookieDates) {
