@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/Cp1251.h"
+#include "platform/Numbers.h"
 #include "platform/TextUtils.h"
 
 namespace {
@@ -26,19 +27,6 @@ std::size_t FoldPoint(std::string_view line, std::size_t minimum) {
         }
     }
     return std::string_view::npos;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -111,7 +99,7 @@ std::int32_t ParseChunkSize(std::string_view line) {
     }
     std::uint64_t value = 0;
     for (const char c : word) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return 0;
         }

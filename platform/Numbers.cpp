@@ -6,19 +6,6 @@
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Hexadecimal digits after the prefix: at most 8, wrapping to 32 bits.
 std::optional<std::uint32_t> ParseHex(std::string_view digits) {
     if (digits.empty() || digits.size() > 8) {
@@ -26,7 +13,7 @@ std::optional<std::uint32_t> ParseHex(std::string_view digits) {
     }
     std::uint32_t value = 0;
     for (char c : digits) {
-        const int d = HexDigit(c);
+        const int d = HexDigitValue(c);
         if (d < 0) {
             return std::nullopt;
         }
@@ -99,6 +86,19 @@ std::string ExponentText(int exponent) {
 }
 
 }  // namespace
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
 
 std::optional<std::int32_t> ParseInt(std::string_view text) {
     while (!text.empty() && text.front() == ' ') {

@@ -14,6 +14,9 @@
 std::optional<std::int32_t> ParseInt(std::string_view text);
 std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback);
 
+// The value of one hexadecimal digit (0-9, a-f, A-F), or -1.
+int HexDigitValue(char c);
+
 // Floating-point text with "." only: optional sign, digits with an optional fraction, an
 // optional exponent (e or E, optional sign, digits). Leading and trailing blanks are allowed;
 // a decimal comma or any other character is not a number.

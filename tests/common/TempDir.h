@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TempDir {
 public:
@@ -40,3 +41,12 @@ public:
 
     std::filesystem::path Path;
 };
+
+// The bare file names of paths, in order.
+inline std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) {
+    std::vector<std::string> names;
+    for (const auto& path : paths) {
+        names.push_back(path.filename().string());
+    }
+    return names;
+}

@@ -5,14 +5,6 @@
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) {
-    std::vector<std::string> names;
-    for (const auto& path : paths) {
-        names.push_back(path.filename().string());
-    }
-    return names;
-}
-
 TEST(FileEnum, MatchesExtensionWithoutCaseAndSortsNames) {
     TempDir dir;
     for (const char* name : {"b.txt", "A.TXT", "c.Txt", "d.ttxt", "e.txt.bak", ".hidden.txt",

@@ -5,14 +5,6 @@
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<std::filesystem::path>& paths) {
-    std::vector<std::string> names;
-    for (const auto& path : paths) {
-        names.push_back(path.filename().string());
-    }
-    return names;
-}
-
 TEST(Settings, NoIniKeepsBuiltInDefaults) {
     TempDir dir;
     const TSettings settings(dir.Path / "tezra-net");
