@@ -39,7 +39,7 @@ UrlParts SplitUrl(std::string_view url) {
     }
     const std::size_t lastSlash = beforeQuery.rfind('/');
     if (lastSlash == std::string_view::npos) {
-        parts.path = "/";
+        parts.path.assign(1, '/');  // not = "/": GCC 12 -O2 warns falsely on that
         parts.document = std::string(beforeQuery);
     } else {
         parts.path = std::string(beforeQuery.substr(0, lastSlash + 1));
