@@ -61,6 +61,9 @@ std::string ReadStreamString(TMemoryStream& stream) {
     const std::size_t count = static_cast<std::size_t>(length) < available
                                   ? static_cast<std::size_t>(length)
                                   : available;
+    if (count == 0) {
+        return {};
+    }
     const auto* text = reinterpret_cast<const char*>(stream.ReadSpan(count));
     return std::string(text, count);
 }

@@ -1,5 +1,6 @@
 // The current test of the station and the one entry through which test files are loaded.
 
+#include <cstring>
 #include <exception>
 #include <system_error>
 
@@ -19,17 +20,45 @@ bool FileExists(const std::filesystem::path& path) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-bool LoadFile(TTezra& tezra, const std::filesystem::path& path) {
-    const TTestFormat format = TestFormatOf(path);
-    if (format == TTestFormat::Unknown) {
-        return false;
-    }
+bool LoadTextFile(TTezra& tezra, const std::filesystem::path& path) {
     TMemoryStream stream;
-    if (!stream.LoadFromFile(path)) {
+    return stream.LoadFromFile(path) && LoadTestFromText(tezra, stream.Text());
+}
+
+// A binary file: its first four bytes tell whether it is scrambled; a scrambled one is
+// unscrambled piece by piece as it is read, while each piece is still in the cache.
+bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path) {
+    enum class TKind { Unknown, Plain, Scrambled };
+    TKind kind = TKind::Unknown;
+    auto unscramble = [&kind](std::uint8_t* content, std::size_t from, std::size_t to) {
+        if (kind == TKind::Unknown) {
+            if (to < 4) {
+                return;
+            }
+            kind = std::memcmp(content, "TZRA", 4) == 0 ? TKind::Plain : TKind::Scrambled;
+            from = 0;
+        }
+        if (kind == TKind::Scrambled) {
+            ScrambleBytes(content + from, to - from, from);
+        }
+    };
+    TMemoryStream stream;
+    if (!stream.LoadFromFile(path, unscramble) || kind == TKind::Unknown) {
         return false;
     }
-    return format == TTestFormat::Text ? LoadTestFromText(tezra, stream.Text())
-                                       : LoadTestFromBinary(tezra, stream);
+    return tezra.LoadFromStream(stream);
+}
+
+bool LoadFile(TTezra& tezra, const std::filesystem::path& path) {
+    switch (TestFormatOf(path)) {
+        case TTestFormat::Text:
+            return LoadTextFile(tezra, path);
+        case TTestFormat::Binary:
+            return LoadBinaryFile(tezra, path);
+        case TTestFormat::Unknown:
+            break;
+    }
+    return false;
 }
 
 }  // namespace

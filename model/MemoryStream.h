@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -17,9 +18,14 @@ public:
     TMemoryStream(TMemoryStream&& other) noexcept;
     TMemoryStream& operator=(TMemoryStream&& other) noexcept;
 
-    // Replaces the content with the file's bytes (one read) and sets the position to 0.
-    // False, with an empty stream, when the file cannot be opened or read.
-    bool LoadFromFile(const std::filesystem::path& path);
+    // Told about the bytes [from, to) of the content right after they have been read.
+    using TReadObserver =
+        std::function<void(std::uint8_t* content, std::size_t from, std::size_t to)>;
+
+    // Replaces the content with the file's bytes and sets the position to 0: in one read, or,
+    // with an observer, in pieces of 1 MiB that the observer sees while they are in the cache.
+    // False, with an empty stream, when the file is not an ordinary file or cannot be read.
+    bool LoadFromFile(const std::filesystem::path& path, const TReadObserver& observer = {});
     // Writes the whole content to the file, replacing it; false when that fails.
     bool SaveToFile(const std::filesystem::path& path) const;
 
@@ -47,9 +53,13 @@ public:
     void SetSize(std::size_t size);
 
 private:
+    struct TFree {
+        void operator()(std::uint8_t* buffer) const;
+    };
+
     void Reserve(std::size_t capacity);
 
-    std::unique_ptr<std::uint8_t[]> Buffer;
+    std::unique_ptr<std::uint8_t, TFree> Buffer;
     std::size_t Capacity = 0;
     std::size_t Length = 0;
     std::size_t Pos = 0;

@@ -24,9 +24,22 @@ std::array<std::uint8_t, kKeystreamSize> MakeKeystream() {
     return key;
 }
 
-// XORs one block of at most 64 KiB with the keystream's first bytes, eight bytes at a time.
+// Sixteen bytes as one value of the compiler's vector extension (SSE2 on every x86-64).
+using TVector16 = std::uint64_t __attribute__((vector_size(16)));
+
+// XORs bytes with as many keystream bytes: 64 bytes a step, then 8, then single bytes.
 void XorBlock(std::uint8_t* block, std::size_t size, const std::uint8_t* key) {
     std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        TVector16 data[4];
+        TVector16 mask[4];
+        std::memcpy(data, block + i, 64);
+        std::memcpy(mask, key + i, 64);
+        for (int v = 0; v < 4; ++v) {
+            data[v] ^= mask[v];
+        }
+        std::memcpy(block + i, data, 64);
+    }
     for (; i + 8 <= size; i += 8) {
         std::uint64_t data;
         std::uint64_t mask;
@@ -47,14 +60,21 @@ const std::array<std::uint8_t, 65536>& ScrambleKeystream() {
     return key;
 }
 
-bool ScrambleStream(TMemoryStream& stream) {
+void ScrambleBytes(std::uint8_t* data, std::size_t size, std::size_t offset) {
     const std::uint8_t* key = ScrambleKeystream().data();
-    std::uint8_t* data = stream.Data();
-    const std::size_t size = stream.Size();
-    for (std::size_t offset = 0; offset < size; offset += kKeystreamSize) {
-        const std::size_t rest = size - offset;
-        XorBlock(data + offset, rest < kKeystreamSize ? rest : kKeystreamSize, key);
+    while (size > 0) {
+        const std::size_t keyStart = offset % kKeystreamSize;
+        const std::size_t rest = kKeystreamSize - keyStart;
+        const std::size_t n = size < rest ? size : rest;
+        XorBlock(data, n, key + keyStart);
+        data += n;
+        size -= n;
+        offset += n;
     }
+}
+
+bool ScrambleStream(TMemoryStream& stream) {
+    ScrambleBytes(stream.Data(), stream.Size(), 0);
     stream.Seek(0);
     return true;
 }

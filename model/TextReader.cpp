@@ -10,6 +10,9 @@ namespace {
 
 // True when the text holds a CR that is not followed by LF.
 bool HasLoneCr(std::string_view text) {
+    if (text.empty()) {
+        return false;
+    }
     const char* p = text.data();
     const char* end = p + text.size();
     while ((p = static_cast<const char*>(std::memchr(p, '\r', end - p))) != nullptr) {

@@ -157,6 +157,9 @@ std::string ReadStreamString(TMemoryStream& stream);
 // XORs the whole content with the 64 KiB keystream, each 64 KiB block starting again at the
 // keystream's first byte; the position is 0 afterwards. Applying it twice restores the content.
 bool ScrambleStream(TMemoryStream& stream);
+// XORs size bytes that stand at the given offset of a content as ScrambleStream does, so that
+// a content can be scrambled piece by piece.
+void ScrambleBytes(std::uint8_t* data, std::size_t size, std::size_t offset);
 // The keystream: 32768 little-endian words of the generator seeded with 21874.
 const std::array<std::uint8_t, 65536>& ScrambleKeystream();
 

@@ -6,6 +6,7 @@
 
 #include "ModelTestSupport.h"
 #include "model/Compare.h"
+#include "model/TestWriters.h"
 
 namespace {
 
@@ -62,6 +63,29 @@ TEST(LoadTestFile, UnreadableOrDamagedFilesGiveFalseAndAnEmptyTest) {
         EXPECT_FALSE(LoadTestFile(dir / name)) << name;
         EXPECT_EQ(CurrentTezra().Id, "") << name;
         EXPECT_TRUE(CurrentTezra().Problems.empty()) << name;
+    }
+}
+
+TEST(LoadTestFile, ScrambledFileOfManyReadPieces) {
+    // Files are read and unscrambled in pieces of 1 MiB; this one takes several.
+    TTezra t;
+    for (int i = 0; i < 3; ++i) {
+        auto p = std::make_unique<TProblem>();
+        p->Id = "p" + std::to_string(i);
+        p->Picture.resize(900'001 + static_cast<std::size_t>(i));
+        for (std::size_t b = 0; b < p->Picture.size(); ++b) {
+            p->Picture[b] = static_cast<std::uint8_t>(b * 7 + static_cast<std::size_t>(i));
+        }
+        t.Problems.push_back(std::move(p));
+    }
+    TTempDir dir;
+    std::vector<std::string> warnings;
+    for (bool scramble : {true, false}) {
+        ASSERT_TRUE(SaveTestFile(t, dir / "many.bin", scramble, warnings));
+        ASSERT_GT(std::filesystem::file_size(dir / "many.bin"), 2u << 20);
+        ASSERT_TRUE(LoadTestFile(dir / "many.bin"));
+        std::string difference;
+        EXPECT_TRUE(SameTezra(t, CurrentTezra(), &difference)) << scramble << difference;
     }
 }
 

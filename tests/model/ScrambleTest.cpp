@@ -63,6 +63,21 @@ TEST(Scramble, TwiceGivesBackTheContent) {
     }
 }
 
+TEST(Scramble, PiecesAtAnyOffsetScrambleLikeTheWhole) {
+    std::vector<std::uint8_t> bytes(3 * 65536 + 100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+    }
+    TMemoryStream whole(bytes.data(), bytes.size());
+    ScrambleStream(whole);
+    const std::size_t cuts[] = {0,     1,      7,      65535,  65536,
+                                65537, 100000, 131072, 131079, bytes.size()};
+    for (std::size_t c = 0; c + 1 < std::size(cuts); ++c) {
+        ScrambleBytes(bytes.data() + cuts[c], cuts[c + 1] - cuts[c], cuts[c]);
+    }
+    EXPECT_EQ(std::memcmp(whole.Data(), bytes.data(), bytes.size()), 0);
+}
+
 TEST(Scramble, ScrambledFixtureIsThePlainOneXoredWithTheKeystream) {
     const auto plain = FileBytes(ModelData("geography.tbin"));
     const auto scrambled = FileBytes(ModelData("geography-scrambled.bin"));
