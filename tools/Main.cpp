@@ -8,6 +8,7 @@
 int main(int argc, char** argv) {
     CLI::App app{"Tezra Net companion: inspect stations and tests, score answers, send results"};
     app.require_subcommand(1);
+    app.failure_message(CLI::FailureMessage::help);
     int exitCode = 0;
     AddStationCommand(app, exitCode);
     AddModelCommands(app, exitCode);
