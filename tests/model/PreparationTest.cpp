@@ -26,16 +26,16 @@ struct TProblemSpec {
 std::unique_ptr<TTezra> MakeTest(const std::vector<TGroupSpec>& groups,
                                  const std::vector<TProblemSpec>& problems, int shuffle = 0) {
     auto t = std::make_unique<TTezra>();
-    for (const TGroupSpec& spec : groups) {
+    for (const TGroupSpec& row : groups) {
         auto group = std::make_unique<TGroupInfo>();
-        group->Name = spec.Name;
-        group->Quota = spec.Quota;
-        t->Groups.push_back({spec.Name, std::move(group)});
+        group->Name = row.Name;
+        group->Quota = row.Quota;
+        t->Groups.push_back({row.Name, std::move(group)});
     }
-    for (const TProblemSpec& spec : problems) {
+    for (const TProblemSpec& row : problems) {
         auto problem = std::make_unique<TProblem>();
-        problem->Id = spec.Id;
-        problem->Group = spec.Group;
+        problem->Id = row.Id;
+        problem->Group = row.Group;
         t->Problems.push_back(std::move(problem));
     }
     t->ShuffleGroups = (shuffle & 4) != 0;

@@ -5,10 +5,10 @@
 namespace {
 
 TEST(HttpParse, RequestCarriesExactlyTheFixedHeadersInOrder) {
-    EXPECT_EQ(BuildRequest("/tezra/result?user=\xC8\xE2 \xE0\xED", "10.0.0.5", "80", false, ""),
+    EXPECT_EQ(BuildRequest("/tezra/result?user=\xC8\xE2 \xE0\xED", "127.0.0.5", "80", false, ""),
               "GET /tezra/result?user=\xC8\xE2 \xE0\xED HTTP/1.1\r\n"
               "Content-Type: text/html\r\n"
-              "Host: 10.0.0.5\r\n"
+              "Host: 127.0.0.5\r\n"
               "Accept: text/html, */*\r\n"
               "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
               "\r\n");

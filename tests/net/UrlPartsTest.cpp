@@ -11,7 +11,7 @@ struct SplitCase {
 
 TEST(UrlParts, SplitsWithoutDecodingOrEncoding) {
     const SplitCase cases[] = {
-        {"http://10.0.0.5/tezra/result?group=9B&user=Smith&res=35000&mark=4", "10.0.0.5", "",
+        {"http://127.0.0.5/tezra/result?group=9B&user=Smith&res=35000&mark=4", "127.0.0.5", "",
          "/tezra/", "result", "?group=9B&user=Smith&res=35000&mark=4"},
         {"http://host:8080/tezra/result?a=1", "host", "8080", "/tezra/", "result", "?a=1"},
         // user:password@ is split off and never sent.
