@@ -1,54 +1,10 @@
-// Fuzzes the text test reader. Whatever it reads must write out and read back unchanged in
-// both formats, and must prepare, draw and score without fault.
+// Fuzzes the text test reader.
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
-#include "model/Compare.h"
-#include "model/TestWriters.h"
-#include "model/UTypes.h"
-
-namespace {
-
-void CheckRoundTrips(const TTezra& tezra) {
-    std::vector<std::string> warnings;
-    const std::string text = SaveTestToText(tezra, warnings);
-    if (warnings.empty()) {
-        TTezra back;
-        LoadTestFromText(back, text);
-        if (!SameTezra(tezra, back)) {
-            __builtin_trap();
-        }
-    }
-    warnings.clear();
-    TMemoryStream binary = SaveTestToBinary(tezra, true, warnings);
-    if (warnings.empty()) {
-        TTezra back;
-        if (!LoadTestFromBinary(back, binary) || !SameTezra(tezra, back)) {
-            __builtin_trap();
-        }
-    }
-}
-
-void PrepareAndScore(TTezra& tezra) {
-    for (auto& problem : tezra.Problems) {
-        problem->PictureFile.clear();  // no file system access
-    }
-    tezra.Prepare();
-    tezra.SelectProblems();
-    for (TProblem* problem : tezra.Selected) {
-        for (const TVariant& variant : problem->Answers.Variants) {
-            problem->Given.push_back(variant.Text);
-        }
-    }
-    const float points = tezra.GetPoints();
-    tezra.GetMark(points);
-}
-
-}  // namespace
+#include "fuzz/ModelFuzzChecks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TTezra tezra;
