@@ -24,6 +24,14 @@ void OnError(j_common_ptr info) {
 
 void OnMessage(j_common_ptr) {}
 
+// libjpeg's error handling with fatal errors jumping back and warnings kept quiet.
+jpeg_error_mgr* QuietErrors(ErrorManager& errors) {
+    jpeg_error_mgr* manager = jpeg_std_error(&errors.Base);
+    errors.Base.error_exit = OnError;
+    errors.Base.output_message = OnMessage;
+    return manager;
+}
+
 constexpr long kMaxPixels = 64L * 1024 * 1024;
 
 // Runs the decoder on the prepared structure; false on any libjpeg error. Kept free of C++
@@ -63,9 +71,7 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
     }
     jpeg_decompress_struct info{};
     ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.Base);
-    errors.Base.error_exit = OnError;
-    errors.Base.output_message = OnMessage;
+    info.err = QuietErrors(errors);
     jpeg_create_decompress(&info);
     const bool ok = DecodeInto(info, errors, data, size, image);
     jpeg_destroy_decompress(&info);
@@ -120,9 +126,7 @@ bool EncodeJpeg(const TRgbImage& image, int quality, std::vector<std::uint8_t>& 
     }
     jpeg_compress_struct info{};
     ErrorManager errors{};
-    info.err = jpeg_std_error(&errors.Base);
-    errors.Base.error_exit = OnError;
-    errors.Base.output_message = OnMessage;
+    info.err = QuietErrors(errors);
     jpeg_create_compress(&info);
     unsigned char* buffer = nullptr;
     unsigned long size = 0;

@@ -61,19 +61,6 @@ private:
     int port_ = 0;
 };
 
-// A port on 127.0.0.1 that nobody listens on.
-int ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
 TEST(HttpClient, SendsTheTargetByteForByte) {
     ScriptedServer server({{ReadRequest(), Send(Response(200, "ok"))}});
     HttpClient client;
@@ -266,7 +253,7 @@ TEST(HttpClient, FailsAtOnceWithoutTraffic) {
     EXPECT_EQ(client.Get("http://127.0.0.1:0/x").error, HttpError::BadPort);
     EXPECT_EQ(server.Accepted(), 1);
     EXPECT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x").error,
+    EXPECT_EQ(client.Get("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x").error,
               HttpError::ConnectFailed);
     EXPECT_FALSE(client.Connected());
 }

@@ -19,6 +19,7 @@
 #include "net/HttpClient.h"
 #include "net/ResultSubmission.h"
 #include "platform/Cp1251.h"
+#include "tests/net/ScriptedServer.h"
 
 namespace {
 
@@ -32,18 +33,6 @@ std::string ReadFile(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 bool Accepts(int port) {
@@ -69,7 +58,7 @@ public:
             return;
         }
         dir_ = pattern;
-        port_ = FreePort();
+        port_ = UnusedLoopbackPort();
         const std::string d = dir_.string();
         std::ofstream(dir_ / "nginx.conf")
             << "daemon off;\nmaster_process off;\npid " << d << "/nginx.pid;\n"

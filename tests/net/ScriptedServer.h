@@ -18,6 +18,19 @@
 #include <thread>
 #include <vector>
 
+// A port on 127.0.0.1 that nobody listens on (the kernel picks it, then it is released).
+inline int UnusedLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
 struct ServerAction {
     enum class Kind { ReadRequest, Send, Pause, Close };
     Kind kind;
