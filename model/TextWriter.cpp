@@ -88,11 +88,11 @@ bool IsPositiveZero(float value) {
 std::string WritableGroupName(std::string_view name) {
     std::string out(name);
     for (std::size_t at = out.find(">>"); at != std::string::npos; at = out.find(">>", at)) {
-        out.insert(at + 1, " ");
+        out.insert(at + 1, 1, ' ');
     }
     const std::size_t first = FirstNonBlank(out);
     if (first < out.size() && (out[first] == ';' || out[first] == SectionSign)) {
-        out.insert(first, "_");
+        out.insert(first, 1, '_');
     }
     return out;
 }
@@ -192,8 +192,9 @@ void WriteAnswers(TTextWriter& w, const TAnswers& answers) {
     w.Line("MODE=" + std::string(kModes[answers.Mode > ModeInput ? ModeRadio : answers.Mode]));
     w.Line(SECTION "VARIANTS");
     for (const TVariant& variant : answers.Variants) {
-        w.Line("[" + std::to_string(variant.Weight) + "] " +
-               w.Value("the variant text", variant.Text));
+        std::string line(1, '[');
+        line.append(std::to_string(variant.Weight)).append("] ");
+        w.Line(line.append(w.Value("the variant text", variant.Text)));
     }
     w.Line(SECTION "END ANSWER");
 }

@@ -47,7 +47,7 @@ void AppendHeaderLine(std::string& out, std::string_view name, std::string_view 
         while (restStart < line.size() && IsBlank(line[restStart])) {
             ++restStart;
         }
-        line = " " + line.substr(restStart);
+        line.replace(0, restStart, 1, ' ');
         minimum = 0;
     }
     out.append(line).append("\r\n");

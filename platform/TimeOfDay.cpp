@@ -20,7 +20,8 @@ std::tm LocalNow(long long& msOfSecond) {
 }
 
 std::string TwoDigits(long long value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
+    std::string text = std::to_string(value);
+    return text.size() < 2 ? text.insert(0, 1, '0') : text;
 }
 
 }  // namespace
