@@ -13,6 +13,8 @@ cmake --build "$build" -j "$(nproc)"
 
 shopt -s nullglob
 status=0
+passed=0
+failed=0
 for target in "$build"/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")
@@ -26,9 +28,12 @@ for target in "$build"/fuzz/fuzz_*; do
         tail -n 60 "$work/log"
         echo "$name: finding (see above)"
         status=1
+        failed=$((failed + 1))
     else
         grep -E '^stat::number_of_executed_units|^Done' "$work/log" || true
+        passed=$((passed + 1))
     fi
     rm -rf "$work"
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
