@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "model/UTypes.h"
 #include "settings/UCommon.h"
 #include "ui/QtText.h"
 
@@ -27,6 +28,10 @@ TfmTezra::TfmTezra(QWidget* parent)
 }
 
 void TfmTezra::showEvent(QShowEvent* event) {
+    // Each showing loads the chosen test afresh and draws this student's problems.
+    LoadTestFile(Settings->TestFile);
+    CurrentTezra().Prepare();
+    CurrentTezra().SelectProblems();
     Label1->setText(ToQString(Settings->TestName));
     TModalForm::showEvent(event);
 }

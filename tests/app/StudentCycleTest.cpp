@@ -181,6 +181,31 @@ TEST_F(StudentCycle, TerminationDuringAWindowEndsTheCycleAfterThatPass) {
     EXPECT_FALSE(fmSplash->isVisible());
 }
 
+TEST_F(StudentCycle, TheTestWindowLoadsTheChosenTestAndTheLogCountsItsProblems) {
+    Start("");
+    Dir.Write("tezra/two.ttxt",
+              "\xA7TEZRA\r\n\xA7PROBLEMS\r\n"
+              "\xA7PROBLEM\r\n\xA7"
+              "ANSWER\r\nMODE=RADIO\r\n\xA7VARIANTS\r\n[100] a\r\n"
+              "\xA7"
+              "END ANSWER\r\n\xA7"
+              "END PROBLEM\r\n"
+              "\xA7PROBLEM\r\n\xA7"
+              "END PROBLEM\r\n\xA7"
+              "END PROBLEMS\r\n\xA7"
+              "END TEZRA\r\n");
+    Settings->ScanTestFiles();
+    Script.Then("fmSplash", ClickSplash)
+        .Then("fmChooseTezra", ClickStart)
+        .Then("fmTezra", Answer)
+        .Then("fmTezraReport", Exit);
+    RunPass();
+    EXPECT_EQ(Script.Errors, Names{});
+    EXPECT_NE(Log().find("Test=two\r\nQuestions=2\r\nPoints=0.000\r\nMark=5\r\n"),
+              std::string::npos)
+        << Log();
+}
+
 TEST_F(StudentCycle, TerminationDuringTheTestStillLogsTheResult) {
     Start("", {"t.ttxt"});
     Script.Then("fmSplash", ClickSplash)
