@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "net/HttpClient.h"
+#include "tests/common/Loopback.h"
 
 namespace {
 
@@ -24,17 +25,9 @@ public:
         if (::pipe(stop_) != 0) {
             return;
         }
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int reuse = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 64);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        const LoopbackListener listener = ListenOnLoopback(64);
+        listener_ = listener.Fd;
+        port_ = listener.Port;
         thread_ = std::thread([this] { Serve(); });
     }
     ~LoopbackServer() {

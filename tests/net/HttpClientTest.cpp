@@ -37,15 +37,13 @@ std::string HostPort(const ScriptedServer& server, const std::string& host = "12
 class FullListener {
 public:
     FullListener() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const LoopbackListener listener = ListenOnLoopback(0);
+        listener_ = listener.Fd;
+        port_ = listener.Port;
         sockaddr_in address{};
         address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<unsigned short>(port_));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
         filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         ::connect(filler_, reinterpret_cast<sockaddr*>(&address), sizeof address);
     }

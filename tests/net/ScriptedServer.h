@@ -18,18 +18,7 @@
 #include <thread>
 #include <vector>
 
-// A port on 127.0.0.1 that nobody listens on (the kernel picks it, then it is released).
-inline int UnusedLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+#include "tests/common/Loopback.h"
 
 struct ServerAction {
     enum class Kind { ReadRequest, Send, Pause, Close };
@@ -68,21 +57,12 @@ public:
         if (::pipe(wake_) != 0) {
             return;
         }
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int reuse = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-        sockaddr_in socketAddress{};
-        socketAddress.sin_family = AF_INET;
-        socketAddress.sin_port = htons(static_cast<std::uint16_t>(port));
-        ::inet_pton(AF_INET, address, &socketAddress.sin_addr);
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&socketAddress), sizeof socketAddress) !=
-                0 ||
-            ::listen(listener_, 16) != 0) {
+        const LoopbackListener listener = ListenOnLoopback(16, address, port);
+        listener_ = listener.Fd;
+        port_ = listener.Port;
+        if (listener_ < 0) {
             return;
         }
-        socklen_t length = sizeof socketAddress;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&socketAddress), &length);
-        port_ = ntohs(socketAddress.sin_port);
         thread_ = std::thread([this] { Serve(); });
     }
 
