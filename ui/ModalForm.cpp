@@ -10,6 +10,9 @@ int TModalForm::ShowModal() {
     if (TerminationRequested()) {
         return mrCancel;
     }
+    // The X11 window role names the window, so that a desktop session or a test driving the
+    // station from outside can tell its windows apart.
+    setWindowRole(objectName());
     return exec() == QDialog::Accepted ? mrOk : mrCancel;
 }
 

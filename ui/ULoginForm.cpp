@@ -3,6 +3,8 @@
 #include <QProxyStyle>
 #include <QResizeEvent>
 
+#include "ui/rules/LoginPulse.h"
+
 std::unique_ptr<TfmLogin> fmLogin;
 
 namespace {
@@ -105,9 +107,8 @@ void TfmLogin::FormActivate() {
 }
 
 void TfmLogin::Timer1Timer() {
-    const int opacity = Pulse < 32 ? 127 + 4 * Pulse : 127 + 4 * (64 - Pulse);
-    setWindowOpacity(opacity / 255.0);
-    Pulse = static_cast<unsigned char>((Pulse + 1) % 64);
+    setWindowOpacity(LoginPulseOpacity(Pulse) / 255.0);
+    Pulse = NextLoginPulse(Pulse);
 }
 
 void TfmLogin::showEvent(QShowEvent* event) {
