@@ -1,0 +1,23 @@
+#pragma once
+// The results as the teacher takes them away: JSON for programs, CSV for spreadsheets, and
+// the small JSON document that keeps the page up to date.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "collector/ResultStore.h"
+
+// Points from res (points times 10000), exact, without trailing zeros: 35000 gives "3.5".
+std::string PointsText(std::int64_t res, char decimalPoint);
+
+// An array of objects with the keys received, station, group, user, points and mark.
+std::string ResultsJson(const std::vector<StoredResult>& rows);
+
+// UTF-8 with a byte-order mark, ";" between fields, CR LF line ends, a decimal comma.
+std::string ResultsCsv(const std::vector<StoredResult>& rows);
+
+// What the page polls for: the collector's date of today, the classes of the shown date and
+// the rows newer than the page has; more tells that another poll should follow at once.
+std::string PageUpdateJson(const std::string& today, const std::vector<std::string>& groups,
+                           const std::vector<StoredResult>& rows, bool more);

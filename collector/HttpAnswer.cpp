@@ -1,0 +1,55 @@
+#include "collector/HttpAnswer.h"
+
+HttpAnswer TextAnswer(int status, std::string text) {
+    HttpAnswer answer;
+    answer.Status = status;
+    answer.Body = std::move(text);
+    if (!answer.Body.empty() && answer.Body.back() != '\n') {
+        answer.Body += '\n';
+    }
+    return answer;
+}
+
+const char* ReasonPhrase(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 401:
+            return "Unauthorized";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 408:
+            return "Request Timeout";
+        case 413:
+            return "Content Too Large";
+        case 414:
+            return "URI Too Long";
+        case 431:
+            return "Request Header Fields Too Large";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return status >= 500 ? "Server Error" : status >= 400 ? "Client Error" : "OK";
+    }
+}
+
+std::string FormatAnswer(const HttpAnswer& answer, bool keepAlive, int minorVersion) {
+    std::string text =
+        "HTTP/1.1 " + std::to_string(answer.Status) + " " + ReasonPhrase(answer.Status) + "\r\n";
+    text += "Content-Type: " + answer.ContentType + "\r\n";
+    text += "Content-Length: " + std::to_string(answer.Body.size()) + "\r\n";
+    for (const auto& [name, value] : answer.Headers) {
+        text += name + ": " + value + "\r\n";
+    }
+    if (!keepAlive) {
+        text += "Connection: close\r\n";
+    } else if (minorVersion == 0) {
+        text += "Connection: keep-alive\r\n";
+    }
+    text += "\r\n";
+    return text + answer.Body;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Reading one HTTP request head from the bytes a connection has received so far. The
+// request line's target is everything between the method's space and the last " HTTP/1.x",
+// so stations that put raw spaces into their query are understood.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+struct RequestLimits {
+    std::size_t MaxLine = 16 * 1024;  // the request line, line end excluded
+    std::size_t MaxHead = 32 * 1024;  // request line and headers together
+    std::size_t MaxHeaders = 100;
+};
+
+struct RequestHead {
+    std::string Method;
+    std::string Target;  // raw bytes as sent
+    int Minor = 1;       // HTTP/1.<Minor>
+    bool KeepAlive = true;
+    std::string Authorization;
+    bool HasBody = false;  // a Content-Length above 0 or any Transfer-Encoding
+
+    std::string_view Path() const;   // the target up to "?"
+    std::string_view Query() const;  // after the first "?", empty when none
+};
+
+enum class HeadStatus { Incomplete, Complete, Bad, LineTooLong, HeadTooLarge };
+
+struct HeadParse {
+    HeadStatus Status = HeadStatus::Incomplete;
+    std::size_t Consumed = 0;  // bytes of the head, blank line included, when Complete
+};
+
+// Looks for a complete head at the start of buffer. Empty lines before the request line are
+// skipped, as a client may send them after a previous request.
+HeadParse ParseRequestHead(std::string_view buffer, const RequestLimits& limits,
+                           RequestHead& head);
+
+// The request line read alone: method, target and minor version. False when it is no
+// "METHOD target HTTP/1.x" line.
+bool ParseRequestLine(std::string_view line, RequestHead& head);
