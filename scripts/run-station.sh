@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Tezra Net and starts the station on the demo folder
-# (build/release/station). A small result server answers on 127.0.0.1:8301 so that finished
-# tests are accepted. Without a display the station runs on a virtual X display; a screenshot
-# of its first screen is saved a few seconds after the start. Stop it with Ctrl+C.
+# (build/release/station). The result collector answers on 127.0.0.1:8301 so that finished
+# tests are accepted, and shows them on the teacher's page. Without a display the station runs
+# on a virtual X display; a screenshot of its first screen is saved a few seconds after the
+# start. Stop it with Ctrl+C.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,14 +25,17 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 0' INT TERM
 
-# The demo result server: any GET of /tezra/result is answered with 200 and logged.
-server_root=$(mktemp -d)
-mkdir -p "$server_root/tezra"
-echo "OK" > "$server_root/tezra/result"
-python3 -m http.server 8301 --bind 127.0.0.1 --directory "$server_root" \
-    >"$station/result-server.log" 2>&1 &
+# The class result server: tezra-collector keeps the results in the station folder and shows
+# them on the teacher's page, behind a password made up for this folder.
+password_file="$station/teacher-password"
+if [ ! -s "$password_file" ]; then
+    od -An -N6 -tx1 /dev/urandom | tr -d ' \n' >"$password_file"
+fi
+"$build/collector/tezra-collector" --listen 127.0.0.1:8301 --db "$station/results.sqlite" \
+    --teacher-password-file "$password_file" >"$station/result-server.log" 2>&1 &
 pids+=($!)
-echo "Demo result server: http://127.0.0.1:8301/tezra/result (log: $station/result-server.log)"
+echo "Result collector: stations send to 127.0.0.1:8301 (log: $station/result-server.log)"
+echo "Teacher's page: http://127.0.0.1:8301/ (any user name, password: $(cat "$password_file"))"
 
 if [ -z "${DISPLAY:-}" ]; then
     display=:97

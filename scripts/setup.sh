@@ -9,7 +9,14 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales
     xvfb xauth xdotool imagemagick fonts-dejavu-core
+    libsqlite3-dev chromium
 )
+
+# The collector's browser test drives Chromium with playwright-core under Node.js; a machine
+# that already has node and npm, from whatever source, keeps them.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    packages+=(nodejs npm)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
