@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -23,6 +22,7 @@
 #include "collector/Collector.h"
 #include "net/HttpClient.h"
 #include "net/ResultSubmission.h"
+#include "tests/collector/CollectorFixture.h"
 
 namespace {
 
@@ -30,45 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kStations = 30;
 constexpr int kResultsPerStation = 100;
-const std::string kPassword = "bench";
-// "Basic " + Base64 of "t:bench".
-const std::string kAuthorization = "Authorization: Basic dDpiZW5jaA==\r\n";
-
-class BenchCollector {
-public:
-    BenchCollector() {
-        char pattern[] = "/tmp/tezra-bench-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) {
-            dir_ = pattern;
-        }
-        CollectorOptions options;
-        options.Database = dir_ / "results.sqlite";
-        options.Password = kPassword;
-        RaiseOpenFileLimit();
-        std::string error;
-        service_ = CollectorService::Start(options, "127.0.0.1", 0, error);
-        if (service_) {
-            thread_ = std::thread([this] { service_->Run(); });
-        }
-    }
-    ~BenchCollector() {
-        if (service_) {
-            service_->Stop();
-            thread_.join();
-        }
-        service_.reset();
-        std::error_code error;
-        std::filesystem::remove_all(dir_, error);
-    }
-    bool Ok() const { return service_ != nullptr; }
-    int Port() const { return service_->Port(); }
-
-private:
-    std::filesystem::path dir_;
-    std::unique_ptr<CollectorService> service_;
-    std::thread thread_;
-};
-
 int ConnectLoopback(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -90,8 +51,8 @@ double PollPage(int port) {
         return -1;
     }
     const std::string request =
-        "GET /api/results?after=0&date= HTTP/1.1\r\nConnection: close\r\n" + kAuthorization +
-        "\r\n";
+        "GET /api/results?after=0&date= HTTP/1.1\r\nConnection: close\r\n" +
+        TeacherAuthorization() + "\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     std::string answer;
     char buffer[65536];
@@ -111,8 +72,9 @@ double PollPage(int port) {
 }
 
 void BM_ResultsFrom30Stations(benchmark::State& state) {
-    BenchCollector collector;
-    if (!collector.Ok()) {
+    RaiseOpenFileLimit();
+    RunningCollector collector;
+    if (!collector.Service) {
         state.SkipWithError("collector did not start");
         return;
     }
@@ -180,8 +142,9 @@ long ResidentKiB() {
 // 1,000 connections opened and left idle, then 20 clients each sending a 1 MiB request line,
 // then a station: how much the collector's memory grew, and whether the station was served.
 void BM_IdleConnectionsAndHugeLines(benchmark::State& state) {
-    BenchCollector collector;
-    if (!collector.Ok()) {
+    RaiseOpenFileLimit();
+    RunningCollector collector;
+    if (!collector.Service) {
         state.SkipWithError("collector did not start");
         return;
     }

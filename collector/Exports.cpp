@@ -16,6 +16,15 @@ json PointsNumber(std::int64_t res) {
     return json::parse(PointsText(res, '.'));
 }
 
+json RowObject(const StoredResult& row) {
+    return {{"received", row.ReceivedLocal},
+            {"station", row.Station},
+            {"group", row.Group},
+            {"user", row.User},
+            {"points", PointsNumber(row.Res)},
+            {"mark", row.Mark}};
+}
+
 // A text field for a spreadsheet: quoted when it holds the separator, a quote or a line
 // break, and kept from being read as a formula when it starts like one.
 std::string CsvField(const std::string& text) {
@@ -52,12 +61,7 @@ std::string PointsText(std::int64_t res, char decimalPoint) {
 std::string ResultsJson(const std::vector<StoredResult>& rows) {
     json array = json::array();
     for (const StoredResult& row : rows) {
-        array.push_back({{"received", row.ReceivedLocal},
-                         {"station", row.Station},
-                         {"group", row.Group},
-                         {"user", row.User},
-                         {"points", PointsNumber(row.Res)},
-                         {"mark", row.Mark}});
+        array.push_back(RowObject(row));
     }
     return Dump(array);
 }
@@ -81,13 +85,9 @@ std::string PageUpdateJson(const std::string& today, const std::vector<std::stri
                            const std::vector<StoredResult>& rows, bool more) {
     json list = json::array();
     for (const StoredResult& row : rows) {
-        list.push_back({{"id", row.Id},
-                        {"received", row.ReceivedLocal},
-                        {"station", row.Station},
-                        {"group", row.Group},
-                        {"user", row.User},
-                        {"points", PointsNumber(row.Res)},
-                        {"mark", row.Mark}});
+        json object = {{"id", row.Id}};
+        object.update(RowObject(row));
+        list.push_back(std::move(object));
     }
     return Dump({{"today", today}, {"groups", groups}, {"rows", list}, {"more", more}});
 }
