@@ -69,6 +69,7 @@ TEST(CollectorServer, RawRequestLinesAndRejections) {
          200},
         {Get("/tezra/result?group=9%20%C1&user=%C8%E2%zz&res=0&mark=1"), 200},
         {"GET /tezra/result?group=a&user=b&res=1&mark=2 HTTP/1.0\r\n\r\n", 200},
+        {Get("/tezra/result?group=a&user=" + std::string(10000, '\xC6') + "&res=1&mark=2"), 200},
         {Get("/tezra/result?group=9B&user=Smith&mark=4"), 400},
         {Get("/tezra/result?group=9B&user=Smith&res=abc&mark=4"), 400},
         {Get("/tezra/result?group=9B&user=Smith&res=1&mark=6"), 400},
@@ -95,6 +96,7 @@ TEST(CollectorServer, RawRequestLinesAndRejections) {
     EXPECT_EQ(rows[0]["user"], "Иванов A&B=C");
     EXPECT_EQ(rows[1]["group"], "9 Б");
     EXPECT_EQ(rows[1]["user"], "Ив%zz");
+    EXPECT_EQ(rows[3]["user"].get<std::string>().size(), 20000u);  // Ж is two bytes in UTF-8
 }
 
 TEST(CollectorServer, KeepAliveAndPipelinedRequestsAnswerInOrder) {
