@@ -76,7 +76,9 @@ std::string_view RequestHead::Query() const {
 
 bool ParseRequestLine(std::string_view line, RequestHead& head) {
     const std::size_t space = line.find(' ');
-    if (space == 0 || space == std::string_view::npos) {
+    // A CR belongs only before the line's LF; one inside the line is no request.
+    if (space == 0 || space == std::string_view::npos ||
+        line.find('\r') != std::string_view::npos) {
         return false;
     }
     for (const char c : line.substr(0, space)) {

@@ -81,6 +81,7 @@ TEST(RequestHead, Table) {
         {"GET /tezra/res", HeadStatus::Incomplete, "", true},
         {"GET / HTTP/2.0\r\n\r\n", HeadStatus::Bad, "", true},
         {"GET /\r\n\r\n", HeadStatus::Bad, "", true},
+        {"GET /a\rb HTTP/1.1\r\n\r\n", HeadStatus::Bad, "", true},
         {"GET  HTTP/1.1\r\n\r\n", HeadStatus::Bad, "", true},
         {" / HTTP/1.1\r\n\r\n", HeadStatus::Bad, "", true},
         {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\n", 12), HeadStatus::Bad, "",
