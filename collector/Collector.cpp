@@ -22,7 +22,7 @@ void AddPageHeaders(HttpAnswer& answer) {
 }
 
 HttpAnswer Unauthorized() {
-    HttpAnswer answer = TextAnswer(401, "teacher's password required");
+    HttpAnswer answer = TextAnswer(401, "Нужен пароль учителя.");
     answer.Headers.emplace_back("WWW-Authenticate",
                                 "Basic realm=\"Tezra collector\", charset=\"UTF-8\"");
     return answer;
