@@ -69,7 +69,7 @@ TEST(TestSession, WhichInputCountsAsAnAnswer) {
         } else {
             EXPECT_EQ(outcome, TAnswerOutcome::NextProblem) << c.name;
             ASSERT_EQ(tezra->Pending.size(), 1u) << c.name;
-            EXPECT_EQ(session.View().Problem->Id, "q") << c.name;
+            EXPECT_EQ(session.ShowProblem().Problem->Id, "q") << c.name;
         }
     }
 }
@@ -86,6 +86,22 @@ TEST(TestSession, UnknownModeIsAnsweredAndScoredAsASingleChoice) {
     EXPECT_EQ(session.Score().Points, 1.0f);
 }
 
+TEST(TestSession, AChoiceWithoutVariantsIsPassedWithoutAnAnswer) {
+    const std::pair<const char*, TAnswerOutcome> cases[] = {
+        {"RADIO", TAnswerOutcome::NextProblem},
+        {"COMBO", TAnswerOutcome::NextProblem},
+        {"INPUT", TAnswerOutcome::Forgotten},
+    };
+    for (const auto& [mode, outcome] : cases) {
+        auto tezra = Read(TinyTest("", {ProblemText("p", mode, ""), ProblemText("q", mode, "")}));
+        TTestSession session;
+        ASSERT_TRUE(session.Begin(*tezra));
+        session.ShowProblem();
+        EXPECT_EQ(session.Answer({}), outcome) << mode;
+        EXPECT_EQ(tezra->Problems[0]->Given, Texts{}) << mode;
+    }
+}
+
 TEST(TestSession, RemainingProblemsCountDownToZero) {
     auto tezra = Read(
         TinyTest("", {ProblemText("1", "RADIO", "[100] a"), ProblemText("2", "INPUT", "[100] a"),
@@ -94,10 +110,10 @@ TEST(TestSession, RemainingProblemsCountDownToZero) {
     ASSERT_TRUE(session.Begin(*tezra));
     EXPECT_EQ(Utf8(session.ShowProblem().Remaining), "Осталось вопросов: 2");
     EXPECT_EQ(session.Answer({0, {}, ""}), TAnswerOutcome::NextProblem);
-    EXPECT_EQ(Utf8(session.View().Remaining), "Осталось вопросов: 1");
+    EXPECT_EQ(Utf8(session.ShowProblem().Remaining), "Осталось вопросов: 1");
     EXPECT_EQ(session.View().Variants, Texts{});  // a typed answer shows no variants
     EXPECT_EQ(session.Answer({-1, {}, "a"}), TAnswerOutcome::NextProblem);
-    EXPECT_EQ(Utf8(session.View().Remaining), "Осталось вопросов: 0");
+    EXPECT_EQ(Utf8(session.ShowProblem().Remaining), "Осталось вопросов: 0");
     EXPECT_EQ(session.Answer({-1, {true}, ""}), TAnswerOutcome::Finished);
     EXPECT_EQ(session.Score().Points, 3.0f);
 }
@@ -144,6 +160,9 @@ TEST(TestSession, DeferralsUpToTheLimitThenThePanelHides) {
         for (std::size_t i = 0; i < c.presses.size(); ++i) {
             const auto& [deferred, count, panel, shown] = c.presses[i];
             EXPECT_EQ(session.Defer(), deferred) << c.name << " press " << i;
+            if (deferred) {
+                session.ShowProblem();
+            }
             EXPECT_EQ(session.DeferCountText(), count) << c.name << " press " << i;
             EXPECT_EQ(session.DeferPanelVisible(), panel) << c.name << " press " << i;
             EXPECT_EQ(session.View().Problem->Id, shown) << c.name << " press " << i;
@@ -151,6 +170,7 @@ TEST(TestSession, DeferralsUpToTheLimitThenThePanelHides) {
         // Deferring changes neither what is drawn nor what an answer is worth.
         EXPECT_EQ(tezra->Pending.size(), static_cast<std::size_t>(c.problems)) << c.name;
         while (session.Active()) {
+            session.ShowProblem();
             session.Answer({0, {}, ""});
         }
         EXPECT_EQ(session.Score().Points, static_cast<float>(c.problems)) << c.name;
@@ -221,8 +241,8 @@ TEST(TestSession, ScoreMessageShowsPointsInTheGeneralFormatAndTheMark) {
                                     ProblemText("4", "RADIO", "[100] a|[0] b")}));
         TTestSession session;
         ASSERT_TRUE(session.Begin(*tezra));
-        session.ShowProblem();
         for (const TAnswerInput& answer : c.answers) {
+            session.ShowProblem();
             session.Answer(answer);
         }
         EXPECT_FALSE(session.Active()) << c.message;

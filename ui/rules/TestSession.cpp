@@ -109,7 +109,10 @@ std::vector<std::string> TTestSession::GivenAnswers(const TAnswerInput& input) c
 TAnswerOutcome TTestSession::Answer(const TAnswerInput& input) {
     TProblem& problem = *tezra_->Pending.front();
     problem.Given = GivenAnswers(input);
-    if (problem.Given.empty()) {
+    // A choice without variants cannot be answered; it is passed with no answer (and scores
+    // nothing) rather than keeping the student on it for good.
+    const bool nothingToChoose = view_.Mode != ModeInput && view_.Variants.empty();
+    if (problem.Given.empty() && !nothingToChoose) {
         return TAnswerOutcome::Forgotten;
     }
     tezra_->Pending.erase(tezra_->Pending.begin());
@@ -117,7 +120,6 @@ TAnswerOutcome TTestSession::Answer(const TAnswerInput& input) {
         view_ = TProblemView();
         return TAnswerOutcome::Finished;
     }
-    ShowProblem();
     return TAnswerOutcome::NextProblem;
 }
 
@@ -129,7 +131,6 @@ bool TTestSession::Defer() {
     auto& pending = tezra_->Pending;
     std::rotate(pending.begin(), pending.begin() + 1, pending.end());
     ++tezra_->DeferCount;
-    ShowProblem();
     return true;
 }
 

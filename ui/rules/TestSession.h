@@ -28,7 +28,7 @@ struct TAnswerInput {
 
 enum class TAnswerOutcome {
     Forgotten,    // nothing was answered: the problem stays on screen
-    NextProblem,  // answered; the next problem is on screen
+    NextProblem,  // answered; another problem is pending
     Finished,     // answered, and it was the last one
 };
 
@@ -63,12 +63,13 @@ public:
     const TProblemView& View() const { return view_; }
 
     // Records the input as the answer to the problem on screen; on an answer the problem leaves
-    // the pending list and the next one is shown. Needs Active().
+    // the pending list. A radio or check list problem without variants leaves it without one.
+    // Needs Active().
     TAnswerOutcome Answer(const TAnswerInput& input);
 
-    // A press of the defer button: moves the problem on screen to the end and shows the next
-    // one while the test allows deferrals; otherwise hides the defer panel and leaves the
-    // problem in place. Returns whether it deferred. Needs Active().
+    // A press of the defer button: moves the problem on screen to the end of the pending list
+    // while the test allows deferrals; otherwise hides the defer panel and leaves the problem
+    // in place. Returns whether it deferred. Needs Active().
     bool Defer();
     bool DeferPanelVisible() const { return deferPanelVisible_; }
     // Deferrals left, in decimal.
