@@ -1,5 +1,6 @@
 #include "ui/QtSubmissionView.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTextCursor>
@@ -47,6 +48,13 @@ void TQtSubmissionView::ShowActivity(const std::string& activityName) {
         return;
     }
     box_->lbActivityName->setText(ToQString(activityName));
+    // The box belongs to the window the student works in (the test window), so that the window
+    // system keeps it above that window even when the window stays on top of all others.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (owner != nullptr && owner != box_ && owner->windowHandle() != nullptr) {
+        box_->winId();
+        box_->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     box_->show();
     box_->raise();
     box_->activateWindow();

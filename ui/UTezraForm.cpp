@@ -241,6 +241,7 @@ void TfmTezra::ApplyWindowMode() {
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         CoverDesktop();
     } else {
+        SetContentMargins({});
         setFixedSize(kClientWidth, kClientHeight);
     }
 }
@@ -254,6 +255,17 @@ void TfmTezra::CoverDesktop() {
     const QRect desktop = screen->virtualGeometry();
     if (geometry() != desktop) {
         setGeometry(desktop);
+    }
+    const QRect primary = screen->geometry();
+    const TMargins margins =
+        PrimaryMonitorMargins({desktop.x(), desktop.y(), desktop.width(), desktop.height()},
+                              {primary.x(), primary.y(), primary.width(), primary.height()});
+    SetContentMargins({margins.Left, margins.Top, margins.Right, margins.Bottom});
+}
+
+void TfmTezra::SetContentMargins(const QMargins& margins) {
+    if (layout()->contentsMargins() != margins) {
+        layout()->setContentsMargins(margins);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The test window: one problem at a time, then points, mark and the result submission. In
-// secure mode it covers the whole desktop, above every other window, and puts itself back
-// there every two seconds.
+// secure mode it covers the whole desktop, above every other window, with its controls on the
+// primary monitor, and puts itself back there every two seconds.
 
 #include <QFrame>
 #include <QLabel>
@@ -83,6 +83,7 @@ private:
     // dialog of the designed size otherwise.
     void ApplyWindowMode();
     void CoverDesktop();
+    void SetContentMargins(const QMargins& margins);
     void ShowPicture(const std::vector<std::uint8_t>& bytes);
     void ShowAnswerControls(const TProblemView& view);
     void FocusAnswerControl(std::uint8_t mode);

@@ -61,4 +61,29 @@ TEST(TestWindowRules, PictureBoxIsThePictureWidthButAtMostHalfThePanel) {
     }
 }
 
+TEST(TestWindowRules, ControlsKeepToThePrimaryMonitor) {
+    struct Case {
+        const char* name;
+        TRect desktop;
+        TRect primary;
+        TMargins margins;
+    };
+    const Case cases[] = {
+        {"one monitor", {0, 0, 1024, 768}, {0, 0, 1024, 768}, {0, 0, 0, 0}},
+        {"a lower monitor on the right", {0, 0, 1824, 768}, {0, 0, 1024, 768}, {0, 0, 800, 0}},
+        {"a higher monitor on the right", {0, 0, 1824, 1080}, {0, 0, 1024, 768}, {0, 0, 800, 312}},
+        {"primary on the right of a monitor at negative x",
+         {-1280, 0, 2304, 1024},
+         {0, 0, 1024, 768},
+         {1280, 0, 0, 256}},
+        {"primary below another", {0, -600, 1024, 1368}, {0, 0, 1024, 768}, {0, 600, 0, 0}},
+        {"primary outside the desktop", {0, 0, 100, 100}, {200, 0, 100, 100}, {200, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const TMargins m = PrimaryMonitorMargins(c.desktop, c.primary);
+        EXPECT_EQ(m, c.margins) << c.name << ": " << m.Left << " " << m.Top << " " << m.Right
+                                << " " << m.Bottom;
+    }
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
 #include <functional>
 #include <memory>
 #include <set>
@@ -457,6 +458,9 @@ TEST_F(Submission, TheFirstServerFailsAndTheSecondAccepts) {
                               "Пробуем адрес " + Address(accepting.Port()) + " -> нормалёк!");
     EXPECT_EQ(fmInfoBox->lbActivityName->text(), "Соединение с сервером");
     EXPECT_FALSE(fmInfoBox->isVisible());
+    // The box was kept above the test window by the window system.
+    ASSERT_NE(fmInfoBox->windowHandle(), nullptr);
+    EXPECT_EQ(fmInfoBox->windowHandle()->transientParent(), fmTezra->windowHandle());
     EXPECT_EQ(ServerAddress, Address(accepting.Port()));
     EXPECT_EQ(Settings->Servers.size(), 2u);
     for (ScriptedServer* server : {&failing, &accepting}) {

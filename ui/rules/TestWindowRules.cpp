@@ -41,3 +41,12 @@ int PictureBoxWidth(int pictureWidth, int problemPanelWidth) {
     const long long wanted = static_cast<long long>(pictureWidth) + 1;
     return static_cast<int>(std::min<long long>(wanted, problemPanelWidth / 2));
 }
+
+TMargins PrimaryMonitorMargins(TRect desktop, TRect primary) {
+    return {
+        std::max(0, primary.Left - desktop.Left),
+        std::max(0, primary.Top - desktop.Top),
+        std::max(0, desktop.Left + desktop.Width - primary.Left - primary.Width),
+        std::max(0, desktop.Top + desktop.Height - primary.Top - primary.Height),
+    };
+}

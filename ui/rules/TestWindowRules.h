@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "ui/rules/Anchors.h"
+
 // The answer panel is never lower than this, whatever the problem.
 constexpr int kMinAnswerPanelHeight = 96;
 // The answer panel of a typed answer.
@@ -23,3 +25,17 @@ int AnswerPanelHeight(std::uint8_t shownMode, long long variants, int fontHeight
 // The width of the picture box beside the condition: the picture's width plus 1, but at most
 // half the problem panel (rounded toward zero); a larger picture scrolls inside it.
 int PictureBoxWidth(int pictureWidth, int problemPanelWidth);
+
+struct TMargins {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+
+    bool operator==(const TMargins&) const = default;
+};
+
+// The secure window covers the rectangle around all monitors, which may hold parts that no
+// monitor shows when the monitors differ in size. Its controls keep to the primary monitor:
+// these are the margins between the covered desktop and the primary monitor's area.
+TMargins PrimaryMonitorMargins(TRect desktop, TRect primary);
