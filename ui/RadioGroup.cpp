@@ -34,8 +34,9 @@ void TRadioGroup::SetItems(const QStringList& items) {
     for (int i = 0; i < buttons_.size(); ++i) {
         QRadioButton* button = buttons_[i];
         button->setChecked(false);
+        // A spare button loses its text too: screen readers list hidden buttons as well.
+        button->setText(i < items.size() ? items[i] : QString());
         if (i < items.size()) {
-            button->setText(items[i]);
             group_->addButton(button, i);
         } else {
             group_->removeButton(button);

@@ -310,6 +310,9 @@ void TfmTezra::FormShow() {
         rgAnswers->hide();
         cboxAnswers->hide();
         edAnswer->hide();
+        rgAnswers->SetItems({});
+        cboxAnswers->clear();
+        edAnswer->clear();
         Label1->clear();
     }
     pnDeferControls->setVisible(session_.DeferPanelVisible());
@@ -367,18 +370,18 @@ void TfmTezra::ShowAnswerControls(const TProblemView& view) {
     for (const std::string& variant : view.Variants) {
         items << ToQString(variant);
     }
-    if (view.Mode == ModeRadio) {
-        rgAnswers->SetItems(items);
-    } else if (view.Mode == ModeCombo) {
-        cboxAnswers->clear();
+    // The hidden controls are emptied, so that screen readers find only the variants shown.
+    rgAnswers->SetItems(view.Mode == ModeRadio ? items : QStringList());
+    cboxAnswers->clear();
+    if (view.Mode == ModeCombo) {
         for (const QString& text : items) {
             auto* item = new QListWidgetItem(text, cboxAnswers);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
             item->setCheckState(Qt::Unchecked);
         }
-    } else {
-        edAnswer->setText(ToQString(TTestSession::InputPlaceholder()));
     }
+    edAnswer->setText(view.Mode == ModeInput ? ToQString(TTestSession::InputPlaceholder())
+                                             : QString());
     SetAnswerPanelHeight(AnswerPanelHeight(view.Mode, items.size(), FontPixelHeight(*rgAnswers),
                                            kCheckListItemHeight));
 }
