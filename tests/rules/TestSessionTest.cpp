@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
-#include <set>
 
 #include "platform/Cp1251.h"
-#include "platform/Random.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TinyTests.h"
 
@@ -102,22 +99,6 @@ TEST(TestSession, AChoiceWithoutVariantsIsPassedWithoutAnAnswer) {
     }
 }
 
-TEST(TestSession, RemainingProblemsCountDownToZero) {
-    auto tezra = Read(
-        TinyTest("", {ProblemText("1", "RADIO", "[100] a"), ProblemText("2", "INPUT", "[100] a"),
-                      ProblemText("3", "COMBO", "[100] a")}));
-    TTestSession session;
-    ASSERT_TRUE(session.Begin(*tezra));
-    EXPECT_EQ(Utf8(session.ShowProblem().Remaining), "Осталось вопросов: 2");
-    EXPECT_EQ(session.Answer({0, {}, ""}), TAnswerOutcome::NextProblem);
-    EXPECT_EQ(Utf8(session.ShowProblem().Remaining), "Осталось вопросов: 1");
-    EXPECT_EQ(session.View().Variants, Texts{});  // a typed answer shows no variants
-    EXPECT_EQ(session.Answer({-1, {}, "a"}), TAnswerOutcome::NextProblem);
-    EXPECT_EQ(Utf8(session.ShowProblem().Remaining), "Осталось вопросов: 0");
-    EXPECT_EQ(session.Answer({-1, {true}, ""}), TAnswerOutcome::Finished);
-    EXPECT_EQ(session.Score().Points, 3.0f);
-}
-
 TEST(TestSession, DeferralsUpToTheLimitThenThePanelHides) {
     struct Case {
         const char* name;
@@ -174,36 +155,6 @@ TEST(TestSession, DeferralsUpToTheLimitThenThePanelHides) {
             session.Answer({0, {}, ""});
         }
         EXPECT_EQ(session.Score().Points, static_cast<float>(c.problems)) << c.name;
-    }
-}
-
-TEST(TestSession, ShuffledVariantsChangeOrderOnEveryShowing) {
-    RandomSeed(20240611);
-    auto tezra = Read(
-        TinyTest("SHUFFLE=1\nDEFER=100", {ProblemText("p", "RADIO", "[0] a|[0] b|[100] c|[0] d"),
-                                          ProblemText("q", "COMBO", "[100] x")}));
-    TTestSession session;
-    ASSERT_TRUE(session.Begin(*tezra));
-    std::set<Texts> orders;
-    for (int showing = 0; showing < 40; ++showing) {
-        Texts shown = session.ShowProblem().Variants;
-        orders.insert(shown);
-        std::sort(shown.begin(), shown.end());
-        EXPECT_EQ(shown, (Texts{"a", "b", "c", "d"}));
-    }
-    EXPECT_GT(orders.size(), 4u);
-    // The answer is the text of the item chosen in the order shown.
-    const Texts& shown = session.View().Variants;
-    const int right = static_cast<int>(std::find(shown.begin(), shown.end(), "c") - shown.begin());
-    EXPECT_EQ(session.Answer({right, {}, ""}), TAnswerOutcome::NextProblem);
-    EXPECT_EQ(tezra->Problems[0]->Given, Texts{"c"});
-
-    // Without the flag the file order stays.
-    auto plain = Read(TinyTest("", {ProblemText("p", "COMBO", "[0] a|[0] b|[100] c")}));
-    TTestSession plainSession;
-    ASSERT_TRUE(plainSession.Begin(*plain));
-    for (int showing = 0; showing < 5; ++showing) {
-        EXPECT_EQ(plainSession.ShowProblem().Variants, (Texts{"a", "b", "c"}));
     }
 }
 
