@@ -62,14 +62,6 @@ public:
     // In secure mode: covers the whole desktop again, above every other window.
     void Timer1Timer();
 
-    // The test being taken.
-    const TTestSession& Session() const { return session_; }
-
-    // The height the answer panel gets for a problem; the height of the picture box's
-    // neighbour follows.
-    void SetAnswerPanelHeight(int height);
-    void SetPictureBoxWidth(int width);
-
 protected:
     void setVisible(bool visible) override;
     void showEvent(QShowEvent* event) override;
@@ -85,6 +77,9 @@ private:
     void CoverDesktop();
     void SetContentMargins(const QMargins& margins);
     void ShowPicture(const std::vector<std::uint8_t>& bytes);
+    // The answer panel's height and the picture box's width; the condition takes the rest.
+    void SetAnswerPanelHeight(int height);
+    void SetPictureBoxWidth(int width);
     void ShowAnswerControls(const TProblemView& view);
     void FocusAnswerControl(std::uint8_t mode);
     TAnswerInput CollectInput() const;
