@@ -4,7 +4,6 @@
 
 #include "app/UMain.h"
 #include "model/UTypes.h"
-#include "platform/TimeOfDay.h"
 #include "settings/UCommon.h"
 #include "ui/Application.h"
 #include "ui/QtText.h"
@@ -61,11 +60,11 @@ TTestOutcome CurrentOutcome() {
     return {static_cast<std::int32_t>(test.Selected.size()), points, test.GetMark(points)};
 }
 
-void TakeTest() {
-    Settings->StartDate = Today();
-    Settings->StartTime = TimeOfDayNow();
+void TakeTest(const TClock& clock) {
+    Settings->StartDate = clock.Today();
+    Settings->StartTime = clock.TimeOfDayNow();
     fmTezra->ShowModal();
-    Settings->EndTime = TimeOfDayNow();
+    Settings->EndTime = clock.TimeOfDayNow();
     if (Settings->SaveResults) {
         Settings->AppendResultLog(CurrentOutcome());
     }
@@ -93,7 +92,7 @@ void DestroyForms() {
     fmMain.reset();
 }
 
-void RunPass() {
+void RunPass(const TClock& clock) {
     fmSplash->ShowModal();
     Settings->StudentGroup.clear();
     Settings->User.clear();
@@ -107,15 +106,15 @@ void RunPass() {
         ChooseTest();
     }
     if (!Settings->TestFile.empty()) {
-        TakeTest();
+        TakeTest(clock);
     }
     fmTezraReport->ShowModal();
 }
 
-int RunCycle() {
+int RunCycle(const TClock& clock) {
     int passes = 0;
     while (!TerminationRequested()) {
-        RunPass();
+        RunPass(clock);
         ++passes;
     }
     return passes;

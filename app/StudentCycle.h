@@ -2,13 +2,15 @@
 // The endless cycle of the station, one pass per student: splash, optional login, test choice,
 // the test, the result log record, the results window.
 
+#include "platform/Clock.h"
+
 // Creates the seven windows, once, in their fixed order.
 void CreateForms();
 // Destroys them in the reverse order (at program end).
 void DestroyForms();
 
-// One student's pass.
-void RunPass();
+// One student's pass; the start and end of the test are read from clock.
+void RunPass(const TClock& clock = SystemClock());
 // Runs passes until termination is requested; the request is looked at only after the results
 // window of a pass has closed. Returns the number of passes run.
-int RunCycle();
+int RunCycle(const TClock& clock = SystemClock());

@@ -61,3 +61,16 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
     }
     return lines;
 }
+
+std::string LineBreaksToLf(std::string_view text) {
+    std::string converted;
+    converted.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            converted += text[i];
+        } else if (i + 1 == text.size() || text[i + 1] != '\n') {
+            converted += '\n';
+        }
+    }
+    return converted;
+}

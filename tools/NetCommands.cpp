@@ -14,6 +14,7 @@
 #include "net/ResultSubmission.h"
 #include "platform/Cp1251.h"
 #include "platform/Numbers.h"
+#include "platform/TextUtils.h"
 #include "tools/Commands.h"
 
 #ifndef TEZRA_DEFAULT_SERVER
@@ -24,13 +25,7 @@ namespace {
 
 // cp1251 text for the console, with the message boxes' carriage returns as line breaks.
 std::string ConsoleText(std::string_view cp1251) {
-    std::string text = Cp1251ToUtf8(cp1251);
-    for (char& c : text) {
-        if (c == '\r') {
-            c = '\n';
-        }
-    }
-    return text;
+    return Cp1251ToUtf8(LineBreaksToLf(cp1251));
 }
 
 // The activity box and the dialogs of the walk on the console: attempt lines as the box shows

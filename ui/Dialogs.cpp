@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QTimer>
 #include <utility>
 
+#include "platform/TextUtils.h"
 #include "ui/Application.h"
 
 namespace {
@@ -14,10 +16,28 @@ TDialogHooks& Hooks() {
     return hooks;
 }
 
-QString Lines(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QChar('\r'), QChar('\n'));
-    return text;
+QString Lines(const QString& text) {
+    return QString::fromStdString(LineBreaksToLf(text.toStdString()));
+}
+
+// The box belongs to the window the student works in: the open modal window (the test window
+// in secure mode among them) or else the active one. The window system then keeps the box
+// above it, even above a stay-on-top window.
+QWidget* DialogParent() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    return QApplication::activeWindow();
+}
+
+// Stays above every other window and, once shown, takes the keyboard, so that a student can
+// always answer the box that has to be closed.
+void PutInFront(QDialog& dialog) {
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        dialog.raise();
+        dialog.activateWindow();
+    });
 }
 
 }  // namespace
@@ -31,8 +51,8 @@ void ShowMessage(const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), Lines(text),
-                    QMessageBox::Ok, QApplication::activeWindow());
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+                    QMessageBox::Ok, DialogParent());
+    PutInFront(box);
     box.exec();
 }
 
@@ -43,11 +63,11 @@ QString InputBox(const QString& caption, const QString& prompt, const QString& d
     if (TerminationRequested()) {
         return defaultText;
     }
-    QInputDialog dialog(QApplication::activeWindow());
+    QInputDialog dialog(DialogParent());
     dialog.setWindowTitle(caption);
     dialog.setLabelText(Lines(prompt));
     dialog.setTextValue(defaultText);
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    PutInFront(dialog);
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : defaultText;
 }
 

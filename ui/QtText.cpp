@@ -1,12 +1,10 @@
 #include "ui/QtText.h"
 
 #include "platform/Cp1251.h"
+#include "platform/TextUtils.h"
 
 QString ToQString(std::string_view cp1251) {
-    QString text = QString::fromStdString(Cp1251ToUtf8(cp1251));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QChar('\r'), QChar('\n'));
-    return text;
+    return QString::fromStdString(Cp1251ToUtf8(LineBreaksToLf(cp1251)));
 }
 
 std::string FromQString(const QString& text) {

@@ -1,5 +1,6 @@
 #pragma once
-// The small stay-on-top box that shows each attempt to reach a result server.
+// The small stay-on-top box that shows each attempt to reach a result server. The result
+// submission drives it; it has no behaviour of its own.
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -13,6 +14,8 @@ class TfmInfoBox : public TModalForm {
 public:
     explicit TfmInfoBox(QWidget* parent = nullptr);
 
+    QLabel* Label1;
+    QLabel* Label2;
     QLabel* lbActivityName;
     QPlainTextEdit* meActivityMessage;
 };

@@ -1,24 +1,94 @@
 #pragma once
-// The test window: one problem at a time, then points, mark and the result submission.
+// The test window: one problem at a time, then points, mark and the result submission. In
+// secure mode it covers the whole desktop, above every other window, with its controls on the
+// primary monitor, and puts itself back there every two seconds.
 
+#include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QTimer>
 #include <memory>
 #include <string>
 
+#include "net/HttpClient.h"
+#include "platform/Jpeg.h"
+#include "ui/AnchoredPanel.h"
+#include "ui/ImageBox.h"
 #include "ui/ModalForm.h"
+#include "ui/RadioGroup.h"
+#include "ui/rules/TestSession.h"
 
 class TfmTezra : public TModalForm {
     Q_OBJECT
 
 public:
     explicit TfmTezra(QWidget* parent = nullptr);
+    ~TfmTezra() override;
 
-    QLabel* Label1;
-    QPushButton* bnAnswer;
+    QLabel* Label1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    TAnchoredPanel* pnAnswers = nullptr;
+    QListWidget* cboxAnswers = nullptr;
+    QPushButton* bnAnswer = nullptr;
+    TRadioGroup* rgAnswers = nullptr;
+    QLineEdit* edAnswer = nullptr;
+    QFrame* pnDeferControls = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* lbDeferCount = nullptr;
+    QPushButton* bnDeferProblem = nullptr;
+    QFrame* pnProblem = nullptr;
+    QSplitter* Splitter2 = nullptr;
+    QScrollArea* sboxImage = nullptr;
+    TImage* imgCondition = nullptr;
+    QPlainTextEdit* meCondition = nullptr;
+    QTimer* Timer1 = nullptr;
+    // The one HTTP client of the run: its connection and cookies carry over between students.
+    std::unique_ptr<HttpClient> HTTP_Connector;
+    // The decoded picture of the problem on screen, reused for every picture.
+    TRgbImage JpegImage;
+
+    void FormCreate();
+    // Loads the chosen test and shows its first problem; runs as the window is shown.
+    void FormShow();
+    // Puts the first pending problem on screen.
+    void ShowProblem();
+    void bnAnswerClick();
+    void bnDeferProblemClick();
+    // In secure mode: covers the whole desktop again, above every other window.
+    void Timer1Timer();
 
 protected:
+    void setVisible(bool visible) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CreateAnswerPanel();
+    void CreateProblemPanel();
+    // Frameless, on top of everything and over the whole desktop in secure mode; an ordinary
+    // dialog of the designed size otherwise.
+    void ApplyWindowMode();
+    void CoverDesktop();
+    void SetContentMargins(const QMargins& margins);
+    void ShowPicture(const std::vector<std::uint8_t>& bytes);
+    // The answer panel's height and the picture box's width; the condition takes the rest.
+    void SetAnswerPanelHeight(int height);
+    void SetPictureBoxWidth(int width);
+    void ShowAnswerControls(const TProblemView& view);
+    void FocusAnswerControl(std::uint8_t mode);
+    TAnswerInput CollectInput() const;
+    void ShowForgottenAnswer();
+    void FinishTest();
+    void SubmitResult(float points, int mark);
+    void EndUnloadableTest();
+
+    TTestSession session_;
 };
 
 extern std::unique_ptr<TfmTezra> fmTezra;

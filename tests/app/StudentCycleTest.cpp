@@ -5,7 +5,9 @@
 #include "app/StudentCycle.h"
 #include "settings/UCommon.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/TinyTests.h"
 #include "tests/common/WindowScript.h"
+#include "tests/net/ScriptedServer.h"
 #include "ui/Application.h"
 #include "ui/UChooseTezra.h"
 #include "ui/ULoginForm.h"
@@ -17,7 +19,29 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A station folder with its own settings and windows for one test.
+// A clock that gives the times of day of a list in turn (the last one from then on).
+class ScriptedClock : public TClock {
+public:
+    ScriptedClock(TDate date, std::vector<double> times) : date_(date), times_(std::move(times)) {}
+    double TimeOfDayNow() const override {
+        const double time = times_[std::min(next_, times_.size() - 1)];
+        ++next_;
+        return time;
+    }
+    TDate Today() const override { return date_; }
+
+private:
+    TDate date_;
+    std::vector<double> times_;
+    mutable std::size_t next_ = 0;
+};
+
+double At(int hours, int minutes, int seconds) {
+    return ((hours * 60 + minutes) * 60 + seconds) / 86400.0;
+}
+
+// A station folder with its own settings and windows for one test. Each test file holds one
+// single-choice problem whose first variant is right; results go to a loopback server.
 class StudentCycle : public testing::Test {
 protected:
     void Start(std::string_view ini, std::vector<std::string> tests = {}) {
@@ -26,11 +50,11 @@ protected:
         }
         for (const auto& name : tests) {
             Dir.Write("tezra/" + name,
-                      "\xA7"
-                      "TEZRA\r\n\xA7"
-                      "END TEZRA\r\n");
+                      TinyTestBytes("", {ProblemText(name, "RADIO", "[100] a|[0] b")}));
         }
         Settings = std::make_unique<TSettings>(Dir.Path / "tezra-net");
+        Settings->Secure = false;
+        ServerAddress = "127.0.0.1:" + std::to_string(Server.Port());
         ClearTerminationRequest();
         CreateForms();
     }
@@ -45,12 +69,17 @@ protected:
     static void ClickStart(TModalForm&) {
         QTest::mouseClick(fmChooseTezra->bnStartTezra, Qt::LeftButton);
     }
-    static void Answer(TModalForm&) { QTest::mouseClick(fmTezra->bnAnswer, Qt::LeftButton); }
+    // Chooses the first variant and confirms it.
+    static void Answer(TModalForm&) {
+        QTest::mouseClick(fmTezra->rgAnswers->Buttons().at(0), Qt::LeftButton);
+        QTest::mouseClick(fmTezra->bnAnswer, Qt::LeftButton);
+    }
     static void Exit(TModalForm&) { QTest::mouseClick(fmTezraReport->bnExit, Qt::LeftButton); }
     static void Cancel(TModalForm& form) { form.reject(); }
 
     TempDir Dir;
     WindowScript Script;
+    ScriptedServer Server{AnswerAndClose(200, 8)};
 };
 
 TEST_F(StudentCycle, TwoPassesWithoutLoginTakeTheChosenTestThenTheFirst) {
@@ -181,27 +210,39 @@ TEST_F(StudentCycle, TerminationDuringAWindowEndsTheCycleAfterThatPass) {
     EXPECT_FALSE(fmSplash->isVisible());
 }
 
-TEST_F(StudentCycle, TheTestWindowLoadsTheChosenTestAndTheLogCountsItsProblems) {
-    Start("");
+TEST_F(StudentCycle, AWholeTestIsScoredSubmittedAndLoggedWithItsTimes) {
+    Start("[general]\nneedlogin=1\n[groups]\n9B=\n");
     Dir.Write("tezra/two.ttxt",
-              "\xA7TEZRA\r\n\xA7PROBLEMS\r\n"
-              "\xA7PROBLEM\r\n\xA7"
-              "ANSWER\r\nMODE=RADIO\r\n\xA7VARIANTS\r\n[100] a\r\n"
-              "\xA7"
-              "END ANSWER\r\n\xA7"
-              "END PROBLEM\r\n"
-              "\xA7PROBLEM\r\n\xA7"
-              "END PROBLEM\r\n\xA7"
-              "END PROBLEMS\r\n\xA7"
-              "END TEZRA\r\n");
+              TinyTestBytes("MARK5=2\nMARK4=1", {ProblemText("p1", "RADIO", "[100] a|[0] b"),
+                                                 ProblemText("p2", "INPUT", "[100] Rome")}));
     Settings->ScanTestFiles();
     Script.Then("fmSplash", ClickSplash)
+        .Then("fmLogin",
+              [](TModalForm&) {
+                  QTest::keyClicks(fmLogin->edSurName, "Smith");
+                  QTest::keyClick(fmLogin->edSurName, Qt::Key_Return);
+              })
         .Then("fmChooseTezra", ClickStart)
-        .Then("fmTezra", Answer)
+        .Then("fmTezra",
+              [](TModalForm& form) {
+                  Answer(form);
+                  EXPECT_TRUE(fmTezra->edAnswer->isVisible());
+                  TypeText(fmTezra->edAnswer, "Paris");
+                  QTest::keyClick(fmTezra->edAnswer, Qt::Key_Return);
+              })
         .Then("fmTezraReport", Exit);
-    RunPass();
+    const ScriptedClock clock({2024, 6, 11}, {At(10, 0, 0), At(10, 2, 5)});
+    RunPass(clock);
     EXPECT_EQ(Script.Errors, Names{});
-    EXPECT_NE(Log().find("Test=two\r\nQuestions=2\r\nPoints=0.000\r\nMark=5\r\n"),
+    EXPECT_EQ(Script.Messages, Names{"Вы набрали баллов: 1\nОценка 4"});
+    EXPECT_FALSE(fmTezra->isVisible());
+    ASSERT_TRUE(Server.WaitScriptsDone(1));
+    ASSERT_EQ(Server.Requests().size(), 1u);
+    EXPECT_TRUE(Server.Requests()[0].starts_with(
+        "GET /tezra/result?group=9B&user=Smith&res=10000&mark=4 HTTP/1.1\r\n"))
+        << Server.Requests()[0];
+    EXPECT_NE(Log().find("Test=two\r\nQuestions=2\r\nPoints=1.000\r\nMark=4\r\n"
+                         "Start at=11.06.2024 10:00:00\r\nDuration=2:5\r\n"),
               std::string::npos)
         << Log();
 }
@@ -212,8 +253,39 @@ TEST_F(StudentCycle, TerminationDuringTheTestStillLogsTheResult) {
         .Then("fmChooseTezra", ClickStart)
         .Then("fmTezra", [](TModalForm&) { RequestTermination(); });
     EXPECT_EQ(RunCycle(), 1);
-    EXPECT_NE(Log().find("Test=t\r\n"), std::string::npos);
+    EXPECT_NE(Log().find("Test=t\r\nQuestions=1\r\nPoints=0.000\r\n"), std::string::npos) << Log();
     EXPECT_EQ(Script.Errors, Names{});
+    EXPECT_EQ(Script.Messages, Names{});
+    EXPECT_EQ(Server.Accepted(), 0);
+}
+
+TEST_F(StudentCycle, ATestThatCannotBeOpenedIsReportedLoggedEmptyAndNotSubmitted) {
+    Start("", {"a.ttxt"});
+    Dir.Write("tezra/b.tbin", "TZRA garbage");
+    Settings->ScanTestFiles();
+    // The first student finishes a test; the second picks the damaged one.
+    Script.Then("fmSplash", ClickSplash)
+        .Then("fmChooseTezra", ClickStart)
+        .Then("fmTezra", Answer)
+        .Then("fmTezraReport", Exit)
+        .Then("fmSplash", ClickSplash)
+        .Then("fmChooseTezra",
+              [](TModalForm& form) {
+                  fmChooseTezra->lbxTezraAvail->setCurrentRow(1);
+                  ClickStart(form);
+              })
+        .Then("fmTezra", [](TModalForm&) {})  // it closes by itself
+        .Then("fmTezraReport", Exit);
+    RunPass();
+    RunPass();
+    EXPECT_EQ(Script.Errors, Names{});
+    EXPECT_TRUE(Script.Done());
+    EXPECT_EQ(Script.Messages, (Names{"Вы набрали баллов: 1\nОценка 5",
+                                      "Этот тест не удалось открыть.\nПозовите учителя."}));
+    EXPECT_NE(Log().find("Test=b\r\nQuestions=0\r\nPoints=0.000\r\nMark=5\r\n"), std::string::npos)
+        << Log();
+    ASSERT_TRUE(Server.WaitScriptsDone(1));
+    EXPECT_EQ(Server.Accepted(), 1);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // Drives the station's modal windows in GUI tests: each time a window is shown, the next
 // scripted step for it runs inside that window's modal loop. A window shown out of turn is
 // recorded and closed with cancel, and a watchdog asks the station to quit, so a test never
-// hangs.
+// hangs. Message boxes are recorded and input boxes answered from a list, through the dialogs
+// layer.
 
 #include <QApplication>
 #include <QEvent>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/ModalForm.h"
 
 // Types text into a widget key by key, Cyrillic letters included.
@@ -31,6 +33,22 @@ public:
 
     WindowScript() {
         qApp->installEventFilter(this);
+        PreviousHooks = SetDialogHooks(
+            {[this](const QString& text) {
+                 Messages.push_back(text.toStdString());
+                 if (OnMessage) {
+                     OnMessage(text);
+                 }
+             },
+             [this](const QString& caption, const QString& prompt, const QString& defaultText) {
+                 Inputs.push_back((caption + "|" + prompt).toStdString());
+                 if (Answers.empty()) {
+                     return defaultText;  // Cancel
+                 }
+                 const QString answer = Answers.front();
+                 Answers.pop_front();
+                 return answer;
+             }});
         Watchdog.setSingleShot(true);
         Watchdog.setInterval(20000);
         QObject::connect(&Watchdog, &QTimer::timeout, [this] {
@@ -39,7 +57,10 @@ public:
         });
         Watchdog.start();
     }
-    ~WindowScript() override { qApp->removeEventFilter(this); }
+    ~WindowScript() override {
+        SetDialogHooks(PreviousHooks);
+        qApp->removeEventFilter(this);
+    }
 
     // The next window shown must have this object name; action then runs in its loop.
     WindowScript& Then(std::string window, Action action) {
@@ -47,8 +68,12 @@ public:
         return *this;
     }
 
-    std::vector<std::string> Shown;   // object names of the windows shown, in order
-    std::vector<std::string> Errors;  // script mismatches
+    std::vector<std::string> Shown;     // object names of the windows shown, in order
+    std::vector<std::string> Errors;    // script mismatches
+    std::vector<std::string> Messages;  // message box texts (UTF-8, "\n" breaks lines)
+    std::vector<std::string> Inputs;    // input boxes shown: "caption|prompt"
+    std::deque<QString> Answers;        // typed into the input boxes in turn; then Cancel
+    std::function<void(const QString&)> OnMessage;  // runs while a message box is open
     bool Done() const { return Steps.empty(); }
 
 protected:
@@ -82,4 +107,5 @@ protected:
 private:
     std::deque<std::pair<std::string, Action>> Steps;
     QTimer Watchdog;
+    TDialogHooks PreviousHooks;
 };

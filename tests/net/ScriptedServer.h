@@ -49,6 +49,13 @@ inline std::string Response(int status, const std::string& body, const std::stri
            body;
 }
 
+// Scripts for count connections, each answering one request with the status and closing.
+inline std::vector<ConnectionScript> AnswerAndClose(int status, int count) {
+    return std::vector<ConnectionScript>(
+        static_cast<std::size_t>(count),
+        {ReadRequest(), Send(Response(status, "", "Connection: close\r\n")), CloseConnection()});
+}
+
 class ScriptedServer {
 public:
     explicit ScriptedServer(std::vector<ConnectionScript> scripts,

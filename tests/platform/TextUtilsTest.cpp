@@ -23,4 +23,21 @@ TEST(TextUtils, SplitTextLinesLikeAStringList) {
     EXPECT_EQ(SplitTextLines("x\r"), (Lines{"x"}));
 }
 
+TEST(TextUtils, LineBreaksBecomeOneLfEach) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\rb", "a\nb"},
+        {"a\r\nb", "a\nb"},
+        {"a\r\r\nb", "a\n\nb"},
+        {"a\n\rb", "a\n\nb"},
+        {"\r", "\n"},
+        {"x\r\r", "x\n\n"},
+        {"", ""},
+        {"\xCE\xEA", "\xCE\xEA"},
+        {std::string("\0\r", 2), std::string("\0\n", 2)},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(LineBreaksToLf(text), expected) << text;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,34 @@
+#pragma once
+// A panel whose children keep the distances to the sides they are anchored to, as the panel
+// is resized (a lowered bevel around it).
+
+#include <QFrame>
+#include <QPointer>
+#include <vector>
+
+#include "ui/rules/Anchors.h"
+
+class TAnchoredPanel : public QFrame {
+    Q_OBJECT
+
+public:
+    // The panel as designed: the size its children's design places refer to.
+    TAnchoredPanel(TSize design, QWidget* parent = nullptr);
+
+    // Makes child a child of the panel, placed at design and anchored to the sides anchors.
+    void Place(QWidget* child, TRect design, unsigned anchors);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    struct Placement {
+        QPointer<QWidget> Child;
+        TRect Design;
+        unsigned Anchors;
+    };
+    void Follow(const Placement& placement);
+
+    TSize design_;
+    std::vector<Placement> placements_;
+};
