@@ -1,9 +1,9 @@
 #include "platform/Jpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
@@ -34,10 +34,16 @@ jpeg_error_mgr* QuietErrors(ErrorManager& errors) {
 
 constexpr long kMaxPixels = 64L * 1024 * 1024;
 
-// Runs the decoder on the prepared structure; false on any libjpeg error. Kept free of C++
-// objects with destructors, since a longjmp must not skip them.
+// One side of a picture decoded at eighths/8 of its size, as libjpeg rounds it (upwards).
+long long ScaledSide(int side, int eighths) {
+    return (static_cast<long long>(side) * eighths + 7) / 8;
+}
+
+// Runs the decoder on the prepared structure; false on any libjpeg error. An empty box decodes
+// at full size, any other box at the scale that still fills it. Kept free of C++ objects with
+// destructors, since a longjmp must not skip them.
 bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::uint8_t* data,
-                std::size_t size, TRgbImage& image) {
+                std::size_t size, int boxWidth, int boxHeight, TRgbImage& image) {
     if (setjmp(errors.Jump) != 0) {
         return false;
     }
@@ -46,6 +52,12 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::u
         return false;
     }
     info.out_color_space = JCS_RGB;
+    if (boxWidth > 0 && boxHeight > 0) {
+        info.scale_num = static_cast<unsigned int>(
+            JpegFitScaleEighths(static_cast<int>(info.image_width),
+                                static_cast<int>(info.image_height), boxWidth, boxHeight));
+        info.scale_denom = 8;
+    }
     jpeg_start_decompress(&info);
     const long pixels = static_cast<long>(info.output_width) * info.output_height;
     if (info.output_components != 3 || pixels <= 0 || pixels > kMaxPixels) {
@@ -62,9 +74,8 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::u
     return true;
 }
 
-}  // namespace
-
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
+bool Decode(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
+            TRgbImage& image) {
     image = TRgbImage();
     if (data == nullptr || size == 0) {
         return false;
@@ -73,7 +84,7 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
     ErrorManager errors{};
     info.err = QuietErrors(errors);
     jpeg_create_decompress(&info);
-    const bool ok = DecodeInto(info, errors, data, size, image);
+    const bool ok = DecodeInto(info, errors, data, size, boxWidth, boxHeight, image);
     jpeg_destroy_decompress(&info);
     if (!ok) {
         image = TRgbImage();
@@ -81,15 +92,68 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
     return ok;
 }
 
-bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image) {
-    std::ifstream file(path, std::ios::binary);
+// The whole file in one read; false when it cannot be opened or read.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) {
+        return false;
+    }
+    const std::streamoff size = file.tellg();
+    if (size < 0) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    file.seekg(0);
+    file.read(reinterpret_cast<char*>(bytes.data()), size);
+    return file.gcount() == size;
+}
+
+bool DecodeFile(const std::filesystem::path& path, int boxWidth, int boxHeight, TRgbImage& image) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes)) {
         image = TRgbImage();
         return false;
     }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                          std::istreambuf_iterator<char>()};
-    return DecodeJpeg(bytes.data(), bytes.size(), image);
+    return Decode(bytes.data(), bytes.size(), boxWidth, boxHeight, image);
+}
+
+}  // namespace
+
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
+    return Decode(data, size, 0, 0, image);
+}
+
+bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image) {
+    return DecodeFile(path, 0, 0, image);
+}
+
+int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight) {
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0) {
+        return 8;
+    }
+    const double shrink =
+        std::max(static_cast<double>(width) / boxWidth, static_cast<double>(height) / boxHeight);
+    if (shrink <= 1) {
+        return 8;
+    }
+    const auto fitWidth = static_cast<long long>(width / shrink);
+    const auto fitHeight = static_cast<long long>(height / shrink);
+    for (int eighths = 1; eighths < 8; ++eighths) {
+        if (ScaledSide(width, eighths) >= fitWidth && ScaledSide(height, eighths) >= fitHeight) {
+            return eighths;
+        }
+    }
+    return 8;
+}
+
+bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
+                     TRgbImage& image) {
+    return Decode(data, size, boxWidth, boxHeight, image);
+}
+
+bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,
+                         TRgbImage& image) {
+    return DecodeFile(path, boxWidth, boxHeight, image);
 }
 
 namespace {

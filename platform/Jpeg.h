@@ -15,5 +15,18 @@ struct TRgbImage {
 // Decodes JPEG bytes; false (and an empty image) when they are not a decodable JPEG.
 bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image);
 bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image);
+
+// The smallest decoding scale, in eighths from 1 to 8, at which a width x height picture is
+// still at least as large as the picture fitted into a boxWidth x boxHeight area (proportions
+// kept, touching the area's sides in one direction, the size truncated to whole pixels). A
+// picture decoded at that scale only ever needs shrinking to fit. 8 for an empty picture or
+// area.
+int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight);
+// Decodes at the scale JpegFitScaleEighths chooses for the picture's own size, which is far
+// cheaper than a full decode when a large photograph is shown on a smaller screen.
+bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
+                     TRgbImage& image);
+bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,
+                         TRgbImage& image);
 // Encodes RGB pixels as a baseline JPEG (used by tools and tests to make pictures).
 bool EncodeJpeg(const TRgbImage& image, int quality, std::vector<std::uint8_t>& out);

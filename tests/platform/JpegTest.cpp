@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/Jpeg.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
@@ -52,6 +53,73 @@ TEST(Jpeg, DamagedDataFailsWithoutCrashing) {
         EXPECT_TRUE(partial.Width == 0 || partial.Width == 16) << cut;
     }
     EXPECT_FALSE(DecodeJpegFile("/nonexistent.jpg", image));
+}
+
+TEST(Jpeg, FitScaleIsTheSmallestThatStillCoversTheFittedPicture) {
+    struct Row {
+        int Width, Height, BoxWidth, BoxHeight, Eighths;
+    };
+    const Row rows[] = {
+        {4000, 3000, 1920, 1080, 3},  // fits as 1440 x 1080; 3/8 gives 1500 x 1125
+        {3000, 4000, 1920, 1080, 3},  // fits as 810 x 1080
+        {1600, 600, 800, 600, 4},     // fits as 800 x 300, exactly half
+        {8000, 8000, 1000, 1000, 1},  // exactly an eighth
+        {7999, 7999, 1000, 1000, 1},  // libjpeg rounds the eighth up to 1000
+        {8008, 8008, 1000, 1000, 1},  // 1001 still covers 1000
+        {1921, 1080, 1920, 1080, 8},  // barely larger: no smaller scale covers it
+        {1920, 1080, 1920, 1080, 8},
+        {800, 600, 1920, 1080, 8},  // smaller than the box: decoded
+                                    // whole, then enlarged
+        {0, 600, 1920, 1080, 8},
+        {800, 600, 0, 1080, 8},
+        {800, 600, 1920, -5, 8},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(JpegFitScaleEighths(row.Width, row.Height, row.BoxWidth, row.BoxHeight),
+                  row.Eighths)
+            << row.Width << "x" << row.Height << " in " << row.BoxWidth << "x" << row.BoxHeight;
+    }
+}
+
+TEST(Jpeg, DecodesToFitAtAReducedScaleWithTheSameColours) {
+    TRgbImage flat;
+    flat.Width = 64;
+    flat.Height = 48;
+    flat.Pixels.resize(64 * 48 * 3);
+    for (std::size_t i = 0; i < flat.Pixels.size(); i += 3) {
+        flat.Pixels[i] = 40;
+        flat.Pixels[i + 1] = 160;
+        flat.Pixels[i + 2] = 220;
+    }
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(EncodeJpeg(flat, 95, bytes));
+
+    TRgbImage image;
+    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 16, 16, image));
+    EXPECT_EQ(image.Width, 16);  // a quarter: fitted into 16 x 16 the picture is 16 x 12
+    EXPECT_EQ(image.Height, 12);
+    ASSERT_EQ(image.Pixels.size(), 16u * 12 * 3);
+    for (std::size_t i = 0; i < image.Pixels.size(); i += 3) {
+        ASSERT_LE(std::abs(image.Pixels[i] - 40), 6) << i;
+        ASSERT_LE(std::abs(image.Pixels[i + 1] - 160), 6) << i;
+        ASSERT_LE(std::abs(image.Pixels[i + 2] - 220), 6) << i;
+    }
+    // An empty box decodes the whole picture.
+    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 0, 0, image));
+    EXPECT_EQ(image.Width, 64);
+
+    const TempDir dir;
+    const auto path = dir.Write("fit.jpg", std::string(bytes.begin(), bytes.end()));
+    ASSERT_TRUE(DecodeJpegFileToFit(path, 1000, 24, image));
+    EXPECT_EQ(image.Width, 32);
+    EXPECT_EQ(image.Height, 24);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(DecodeJpegFileToFit(path, 16, 16, image));
+    EXPECT_EQ(image.Width, 0);
+
+    const std::vector<std::uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0x00, 0x12};
+    EXPECT_FALSE(DecodeJpegToFit(garbage.data(), garbage.size(), 16, 16, image));
+    EXPECT_TRUE(image.Pixels.empty());
 }
 
 }  // namespace
