@@ -65,6 +65,8 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::u
     }
     image.Width = static_cast<int>(info.output_width);
     image.Height = static_cast<int>(info.output_height);
+    image.SourceWidth = static_cast<int>(info.image_width);
+    image.SourceHeight = static_cast<int>(info.image_height);
     image.Pixels.resize(static_cast<std::size_t>(pixels) * 3);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = image.Pixels.data() + std::size_t{info.output_scanline} * image.Width * 3;

@@ -10,6 +10,9 @@ struct TRgbImage {
     int Width = 0;
     int Height = 0;
     std::vector<std::uint8_t> Pixels;  // Height rows of Width * 3 bytes, R G B.
+    // The picture's own size; larger than Width x Height when it was decoded at a reduced scale.
+    int SourceWidth = 0;
+    int SourceHeight = 0;
 };
 
 // Decodes JPEG bytes; false (and an empty image) when they are not a decodable JPEG.

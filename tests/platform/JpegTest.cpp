@@ -98,6 +98,8 @@ TEST(Jpeg, DecodesToFitAtAReducedScaleWithTheSameColours) {
     ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 16, 16, image));
     EXPECT_EQ(image.Width, 16);  // a quarter: fitted into 16 x 16 the picture is 16 x 12
     EXPECT_EQ(image.Height, 12);
+    EXPECT_EQ(image.SourceWidth, 64);
+    EXPECT_EQ(image.SourceHeight, 48);
     ASSERT_EQ(image.Pixels.size(), 16u * 12 * 3);
     for (std::size_t i = 0; i < image.Pixels.size(); i += 3) {
         ASSERT_LE(std::abs(image.Pixels[i] - 40), 6) << i;

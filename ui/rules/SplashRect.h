@@ -7,6 +7,8 @@ struct TPaintRect {
     int Top = 0;
     int Width = 0;
     int Height = 0;
+
+    bool operator==(const TPaintRect&) const = default;
 };
 
 // The rectangle for a pictureWidth x pictureHeight picture in a window of the given outer
