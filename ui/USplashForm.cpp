@@ -20,10 +20,14 @@ const QColor kBandColour(Qt::black);
 const QColor kPlainColour(0x2b, 0x3a, 0x4a);
 const QColor kPlainTextColour(0xe3, 0xea, 0xf0);
 
-QImage ToQImage(const TRgbImage& rgb) {
-    const QImage wrapped(rgb.Pixels.data(), rgb.Width, rgb.Height, rgb.Width * 3,
-                         QImage::Format_RGB888);
-    return wrapped.convertToFormat(QImage::Format_RGB32);  // a deep copy, quick to draw
+// The decoded picture scaled smoothly to the given size, in an image of its own.
+QImage ScaledCopy(const TRgbImage& picture, int width, int height) {
+    const QImage decoded(picture.Pixels.data(), picture.Width, picture.Height, picture.Width * 4,
+                         QImage::Format_RGB32);  // borrows the pixels
+    if (decoded.width() == width && decoded.height() == height) {
+        return decoded.copy();
+    }
+    return decoded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 }  // namespace
@@ -60,47 +64,32 @@ void TfmSplash::NextPicture() {
     if (loaded) {
         FadeState.PictureLoaded();
     } else {
-        Shown.clear();
-        Decoded = QImage();
-        SourceSize = QSize();
-        Scaled = QImage();
-        Rect = {};
+        ClearPicture();
     }
     update();
 }
 
 bool TfmSplash::LoadPicture(const std::filesystem::path& path) {
-    TRgbImage rgb;
-    const QSize box = frameGeometry().size();
-    if (!DecodeJpegFileToFit(path, box.width(), box.height(), rgb)) {
+    // Decoded at the reduced scale this window needs, scaled once, kept for every repaint.
+    const QSize window = frameGeometry().size();
+    TRgbImage picture;
+    if (!DecodeJpegFileToFit(path, window.width(), window.height(), picture,
+                             TPixelLayout::Rgb32)) {
         return false;
     }
+    Rect = SplashPaintRect(window.width(), window.height(), picture.SourceWidth,
+                           picture.SourceHeight);
+    Scaled = ScaledCopy(picture, Rect.Width, Rect.Height);
     Shown = path;
-    Decoded = ToQImage(rgb);
-    SourceSize = QSize(rgb.SourceWidth, rgb.SourceHeight);
-    Scaled = QImage();
-    ScalePicture();
+    LoadedFor = window;
     return true;
 }
 
-void TfmSplash::ScalePicture() {
-    const QSize window = frameGeometry().size();
-    const TPaintRect rect =
-        SplashPaintRect(window.width(), window.height(), SourceSize.width(), SourceSize.height());
-    if (rect == Rect && !Scaled.isNull()) {
-        return;  // already scaled for this size
-    }
-    Rect = rect;
-    if (Decoded.isNull() || Rect.Width <= 0 || Rect.Height <= 0) {
-        Scaled = QImage();
-        return;
-    }
-    if (Decoded.width() == Rect.Width && Decoded.height() == Rect.Height) {
-        Scaled = Decoded;
-        return;
-    }
-    Scaled =
-        Decoded.scaled(Rect.Width, Rect.Height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+void TfmSplash::ClearPicture() {
+    Shown.clear();
+    Scaled = QImage();
+    Rect = {};
+    LoadedFor = QSize();
 }
 
 void TfmSplash::Timer1Timer() {
@@ -147,7 +136,10 @@ void TfmSplash::PaintPlainScreen(QPainter& painter) {
 
 void TfmSplash::resizeEvent(QResizeEvent* event) {
     TModalForm::resizeEvent(event);
-    ScalePicture();
+    // A new window size needs the picture decoded and scaled for it.
+    if (!Shown.empty() && frameGeometry().size() != LoadedFor && !LoadPicture(Shown)) {
+        ClearPicture();
+    }
 }
 
 void TfmSplash::mousePressEvent(QMouseEvent* event) {

@@ -47,16 +47,15 @@ protected:
 
 private:
     bool LoadPicture(const std::filesystem::path& path);
-    void ScalePicture();
+    void ClearPicture();
     void PaintPlainScreen(QPainter& painter);
 
     std::function<double()> Random;
     TSplashFade FadeState;
     std::filesystem::path Shown;
-    QImage Decoded;    // the picture as decoded, at the reduced scale the window needs
-    QSize SourceSize;  // the picture's own size, which places it
-    QImage Scaled;
-    TPaintRect Rect;
+    QImage Scaled;    // the picture as it is drawn
+    TPaintRect Rect;  // where it is drawn
+    QSize LoadedFor;  // the window size it was scaled for
 };
 
 extern std::unique_ptr<TfmSplash> fmSplash;

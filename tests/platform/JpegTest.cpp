@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/Jpeg.h"
 #include "tests/common/TempDir.h"
@@ -60,19 +61,19 @@ TEST(Jpeg, FitScaleIsTheSmallestThatStillCoversTheFittedPicture) {
         int Width, Height, BoxWidth, BoxHeight, Eighths;
     };
     const Row rows[] = {
-        {4000, 3000, 1920, 1080, 3},  // fits as 1440 x 1080; 3/8 gives 1500 x 1125
-        {3000, 4000, 1920, 1080, 3},  // fits as 810 x 1080
+        {4000, 3000, 1920, 1080, 4},  // fits as 1440 x 1080; 2/8 gives only 1000 x 750
+        {3000, 4000, 1920, 1080, 4},  // fits as 810 x 1080
+        {4000, 3000, 800, 600, 2},    // 1000 x 750 covers 800 x 600
+        {4000, 3000, 2560, 1440, 4},  // fits as 1920 x 1440; 4/8 gives 2000 x 1500
+        {4000, 3000, 3840, 2160, 8},  // 6/8 would cover 2880 x 2160 but is slower than 8/8
         {1600, 600, 800, 600, 4},     // fits as 800 x 300, exactly half
         {8000, 8000, 1000, 1000, 1},  // exactly an eighth
         {7999, 7999, 1000, 1000, 1},  // libjpeg rounds the eighth up to 1000
         {8008, 8008, 1000, 1000, 1},  // 1001 still covers 1000
         {1921, 1080, 1920, 1080, 8},  // barely larger: no smaller scale covers it
-        {1920, 1080, 1920, 1080, 8},
-        {800, 600, 1920, 1080, 8},  // smaller than the box: decoded
-                                    // whole, then enlarged
-        {0, 600, 1920, 1080, 8},
-        {800, 600, 0, 1080, 8},
-        {800, 600, 1920, -5, 8},
+        {1920, 1080, 1920, 1080, 8}, {800, 600, 1920, 1080, 8},  // smaller than the box: decoded
+                                                                 // whole, then enlarged
+        {0, 600, 1920, 1080, 8},     {800, 600, 0, 1080, 8},    {800, 600, 1920, -5, 8},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(JpegFitScaleEighths(row.Width, row.Height, row.BoxWidth, row.BoxHeight),
@@ -122,6 +123,34 @@ TEST(Jpeg, DecodesToFitAtAReducedScaleWithTheSameColours) {
     const std::vector<std::uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0x00, 0x12};
     EXPECT_FALSE(DecodeJpegToFit(garbage.data(), garbage.size(), 16, 16, image));
     EXPECT_TRUE(image.Pixels.empty());
+}
+
+TEST(Jpeg, DecodesToThirtyTwoBitWordsForTheScreen) {
+    TRgbImage flat;
+    flat.Width = 24;
+    flat.Height = 16;
+    for (int i = 0; i < 24 * 16; ++i) {
+        flat.Pixels.insert(flat.Pixels.end(), {250, 128, 10});
+    }
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(EncodeJpeg(flat, 95, bytes));
+    TRgbImage image;
+    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 12, 12, image, TPixelLayout::Rgb32));
+    EXPECT_EQ(image.Layout, TPixelLayout::Rgb32);
+    EXPECT_EQ(image.Width, 12);
+    EXPECT_EQ(image.Height, 8);
+    ASSERT_EQ(image.Pixels.size(), 12u * 8 * 4);
+    for (std::size_t i = 0; i < image.Pixels.size(); i += 4) {
+        std::uint32_t word = 0;
+        std::memcpy(&word, image.Pixels.data() + i, 4);
+        ASSERT_EQ(word >> 24, 0xFFu) << i;
+        ASSERT_LE(std::abs(static_cast<int>((word >> 16) & 0xFF) - 250), 6) << i;
+        ASSERT_LE(std::abs(static_cast<int>((word >> 8) & 0xFF) - 128), 6) << i;
+        ASSERT_LE(std::abs(static_cast<int>(word & 0xFF) - 10), 6) << i;
+    }
+    // Only 3-byte pixels are encoded.
+    std::vector<std::uint8_t> out;
+    EXPECT_FALSE(EncodeJpeg(image, 90, out));
 }
 
 }  // namespace
