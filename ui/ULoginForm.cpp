@@ -94,6 +94,11 @@ TfmLogin::TfmLogin(QWidget* parent)
     setTabOrder(bnOK, cbxClass);
     setTabOrder(cbxClass, edPassword);
 
+    // Each label names its input for screen readers (on Linux a combo box is announced by its
+    // current item, so the label is what tells it apart).
+    lbClass->setBuddy(cbxClass);
+    lbFamily->setBuddy(edSurName);
+    lbPassword->setBuddy(edPassword);
     cbxClass->setAccessibleName(QStringLiteral("Класс"));
     edSurName->setAccessibleName(QStringLiteral("Фамилия"));
     edPassword->setAccessibleName(QStringLiteral("Пароль"));
