@@ -304,36 +304,16 @@ void DrawPuzzledFace(QPainter& p) {
 }  // namespace
 
 QPixmap DrawResultPicture(TResultPicture picture, int size) {
+    // In the order of TResultPicture.
+    using Drawing = void (*)(QPainter&);
+    static constexpr Drawing kDrawings[] = {DrawHare,         DrawHedgehog,   DrawTurtle,
+                                            DrawSnail,        DrawStar,       DrawHappyFace,
+                                            DrawThinkingFace, DrawPuzzledFace};
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / kGrid, size / kGrid);
-    switch (picture) {
-        case TResultPicture::Fast:
-            DrawHare(p);
-            break;
-        case TResultPicture::Normal:
-            DrawHedgehog(p);
-            break;
-        case TResultPicture::Slow:
-            DrawTurtle(p);
-            break;
-        case TResultPicture::VerySlow:
-            DrawSnail(p);
-            break;
-        case TResultPicture::Genius:
-            DrawStar(p);
-            break;
-        case TResultPicture::Sapiens:
-            DrawHappyFace(p);
-            break;
-        case TResultPicture::Dumb:
-            DrawThinkingFace(p);
-            break;
-        case TResultPicture::Idiot:
-            DrawPuzzledFace(p);
-            break;
-    }
+    kDrawings[static_cast<int>(picture)](p);
     return pixmap;
 }

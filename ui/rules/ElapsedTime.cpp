@@ -5,39 +5,21 @@
 
 namespace {
 
-// The ending of "час" after a number: 1, 21 час; 2 to 4, 22 часа; otherwise часов, and always
-// часов for 10 to 19.
-const char* HourEnding(int hours) {
-    if (hours / 10 == 1) {
-        return "ов";
-    }
-    switch (hours % 10) {
-        case 1:
-            return "";
-        case 2:
-        case 3:
-        case 4:
-            return "а";
-        default:
-            return "ов";
-    }
-}
-
-// The ending of "минут" and "секунд": 1, 21 минута; 2 to 4, 22 минуты; otherwise минут, and
-// always минут for 10 to 19.
-const char* MinuteEnding(int count) {
+// The ending of a word after a number: one for 1, 21, 31 and so on; few for 2 to 4, 22 to 24
+// and so on; many for the rest, and for 10 to 19 whatever their last digit.
+const char* Ending(int count, const char* one, const char* few, const char* many) {
     if (count / 10 == 1) {
-        return "";
+        return many;
     }
     switch (count % 10) {
         case 1:
-            return "а";
+            return one;
         case 2:
         case 3:
         case 4:
-            return "ы";
+            return few;
         default:
-            return "";
+            return many;
     }
 }
 
@@ -60,13 +42,13 @@ std::string ElapsedTimeText(int seconds) {
     const int rest = seconds % 60;
     std::string text;
     if (hours > 0) {
-        text += std::to_string(hours) + " час" + HourEnding(hours) + " ";
+        text += std::to_string(hours) + " час" + Ending(hours, "", "а", "ов") + " ";
     }
     if (minutes > 0) {
-        text += std::to_string(minutes) + " минут" + MinuteEnding(minutes) + " ";
+        text += std::to_string(minutes) + " минут" + Ending(minutes, "а", "ы", "") + " ";
     }
     if (rest > 0) {
-        text += std::to_string(rest) + " секунд" + MinuteEnding(rest);
+        text += std::to_string(rest) + " секунд" + Ending(rest, "а", "ы", "");
     }
     return Utf8ToCp1251(text);
 }
