@@ -1,18 +1,12 @@
-// The results window's values: the elapsed time and its text, the gauges and their pictures,
-// and what a pass with no test or with no problems shows.
+// The results window's values: the elapsed time and its text, the gauges and their pictures.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <memory>
 
-#include "model/UTypes.h"
 #include "platform/Cp1251.h"
-#include "settings/UCommon.h"
 #include "ui/rules/ElapsedTime.h"
 #include "ui/rules/ReportView.h"
-#include "ui/rules/ResultGauges.h"
 
 namespace {
 
@@ -81,41 +75,6 @@ TEST(ReportRules, TimeTextNamesHoursMinutesAndSecondsInTheRightForm) {
     }
 }
 
-TEST(ReportRules, GaugePositionsAndPictures) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    struct Row {
-        float Ratio;
-        int Position;
-        int Picture;
-    };
-    const Row rows[] = {
-        {1.0f, 0, 0},    {0.75f, 25, 0},  // level 0.75 is the top picture
-        {0.74f, 26, 1},  {0.5f, 50, 1},
-        {0.49f, 51, 2},  {0.25f, 75, 2},  // level 0.25 is the third picture, not the lowest
-        {0.24f, 76, 3},  {0.0f, 100, 3},
-        {0.875f, 12, 0},  // 12.5 goes to the even 12
-        {0.125f, 88, 3},  // 87.5 goes to 88
-        {0.995f, 0, 0},  {0.8333333f, 17, 0},
-        {-0.5f, 100, 3},  // no lower bound on the ratio, but the gauge holds at its end
-        {nan, 100, 3},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(GaugePosition(row.Ratio), row.Position) << row.Ratio;
-        EXPECT_EQ(GaugePicture(GaugePosition(row.Ratio)), row.Picture) << row.Ratio;
-    }
-}
-
-TEST(ReportRules, RatiosAreHeldAtOne) {
-    EXPECT_EQ(CorrectnessRatio(10.0f, 10), 1.0f);
-    EXPECT_EQ(CorrectnessRatio(12.0f, 10), 1.0f);
-    EXPECT_EQ(CorrectnessRatio(2.5f, 3), 0.8333333f);
-    EXPECT_EQ(CorrectnessRatio(3.0f, 0), 0.0f);
-    EXPECT_EQ(SpeedRatio(10, 150), 1.0f);  // 200 / 150
-    EXPECT_EQ(SpeedRatio(4, 320), 0.25f);
-    EXPECT_EQ(SpeedRatio(3, 120), 0.5f);
-    EXPECT_EQ(SpeedRatio(0, 120), 0.0f);
-}
-
 struct ViewRow {
     const char* Name;
     int Problems;
@@ -135,6 +94,12 @@ TEST(ReportRules, ViewOfAFinishedTest) {
         {"4 problems in 320 s", 4, 1.0f, 320000, "1", "5 минут 20 секунд", 75, 2, 75, 2},
         {"2.5 of 3", 3, 2.5f, 60000, "2.5", "1 минута ", 0, 0, 17, 0},
         {"one third", 1, 1.0f / 3, 100000, "0.3333333", "1 минута 40 секунд", 80, 3, 67, 2},
+        {"1 of 8, 87.5 to the even 88", 8, 1.0f, 160000, "1", "2 минуты 40 секунд", 0, 0, 88, 3},
+        {"7 of 8, 12.5 to the even 12", 8, 7.0f, 320000, "7", "5 минут 20 секунд", 50, 1, 12, 0},
+        {"49 of 100", 100, 49.0f, 2000000, "49", "33 минуты 20 секунд", 0, 0, 51, 2},
+        {"more points than problems", 2, 3.0f, 40000, "3", "40 секунд", 0, 0, 0, 0},
+        {"points not a number", 2, std::numeric_limits<float>::quiet_NaN(), 40000, "NAN",
+         "40 секунд", 0, 0, 100, 3},
         {"no problems drawn", 0, 0.0f, 4000, "0", "4 секунды", 100, 3, 100, 3},
     };
     for (const ViewRow& row : rows) {
@@ -159,58 +124,6 @@ TEST(ReportRules, ViewOfAFinishedTest) {
         EXPECT_EQ(view.CorrectnessPosition, row.CorrectnessPosition);
         EXPECT_EQ(view.CorrectnessPicture, row.CorrectnessPicture);
     }
-}
-
-// A drawn problem answered with the given weight (100 is fully right).
-std::unique_ptr<TProblem> Answered(std::int32_t weight) {
-    auto problem = std::make_unique<TProblem>();
-    problem->Answers.Variants = {{"yes", weight}};
-    problem->Given = {"yes"};
-    return problem;
-}
-
-TEST(ReportRules, InputsComeFromTheTestOnlyWhenThisPassRanOne) {
-    TSettings settings("/nonexistent/tezra-net");
-    settings.User = "Petrov";
-    settings.StudentGroup = "5A";
-    settings.TestName = "Geography";
-    settings.StartTime = AtMs(1000);
-    settings.EndTime = AtMs(61000);
-    TTezra earlier;  // the test of an earlier student: 2 of 2 points
-    for (int i = 0; i < 2; ++i) {
-        earlier.Problems.push_back(Answered(100));
-        earlier.Selected.push_back(earlier.Problems.back().get());
-    }
-    earlier.MarkThresholds[5] = 2.0f;
-
-    settings.TestFile.clear();  // nothing chosen in this pass
-    TReportView view = MakeReportView(CurrentReportInputs(settings, earlier));
-    EXPECT_EQ(view.Values[rrUser], "Petrov");
-    EXPECT_EQ(view.Values[rrGroup], "5A");
-    EXPECT_EQ(view.Values[rrTest], "Geography");
-    for (int row : {rrProblems, rrPoints, rrMark, rrTime}) {
-        EXPECT_EQ(view.Values[row], "") << row;
-    }
-    EXPECT_FALSE(view.GaugesShown);
-
-    settings.TestFile = "/station/tezra/geography.ttxt";
-    view = MakeReportView(CurrentReportInputs(settings, earlier));
-    EXPECT_EQ(view.Values[rrProblems], "2");
-    EXPECT_EQ(view.Values[rrPoints], "2");
-    EXPECT_EQ(view.Values[rrMark], "5");
-    EXPECT_EQ(Cp1251ToUtf8(view.Values[rrTime]), "1 минута ");
-    EXPECT_TRUE(view.GaugesShown);
-    EXPECT_EQ(view.CorrectnessPosition, 0);
-
-    TTezra empty;  // a test that drew no problems: its mark as computed, gauges at the bottom
-    empty.MarkThresholds[5] = 1.0f;
-    empty.MarkThresholds[4] = 0.5f;
-    view = MakeReportView(CurrentReportInputs(settings, empty));
-    EXPECT_EQ(view.Values[rrProblems], "0");
-    EXPECT_EQ(view.Values[rrPoints], "0");
-    EXPECT_EQ(view.Values[rrMark], "3");
-    EXPECT_EQ(view.SpeedPosition, 100);
-    EXPECT_EQ(view.CorrectnessPicture, 3);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The splash window's rules: which picture comes next, where it is drawn, and the fade.
+// The splash window's rules: which picture comes next, and where it is drawn.
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "ui/rules/SplashChoice.h"
-#include "ui/rules/SplashFade.h"
 #include "ui/rules/SplashRect.h"
 
 namespace {
@@ -100,40 +99,6 @@ TEST(SplashRules, PaintRectangleKeepsProportionsFillsOneDirectionAndCentres) {
         EXPECT_EQ(rect.Width, row.Width);
         EXPECT_EQ(rect.Height, row.Height);
     }
-}
-
-TEST(SplashRules, FadeLowersByFiveForTwentyFiveTicksThenAsksForTheNextPicture) {
-    TSplashFade fade;
-    EXPECT_EQ(fade.Opacity, 224);
-    EXPECT_EQ(fade.Tick(false), TSplashTick::Idle);  // hidden: nothing happens
-    EXPECT_EQ(fade.Opacity, 224);
-
-    // A fresh window has no fade running: the first visible tick brings a picture.
-    EXPECT_EQ(fade.Tick(true), TSplashTick::NextPicture);
-    EXPECT_EQ(fade.Opacity, 255);
-    fade.PictureLoaded();
-    std::vector<int> opacities;
-    for (int tick = 0; tick < 25; ++tick) {
-        ASSERT_EQ(fade.Tick(true), TSplashTick::Faded);
-        opacities.push_back(fade.Opacity);
-    }
-    EXPECT_EQ(opacities.front(), 250);
-    EXPECT_EQ(opacities.back(), 130);
-    EXPECT_EQ(fade.Tick(true), TSplashTick::NextPicture);  // the 26th tick
-    EXPECT_EQ(fade.Opacity, 255);
-}
-
-TEST(SplashRules, OpacityNeverGoesBelowZero) {
-    // A showing that starts low in an earlier fade: 25 steps of 5 from 99 would end at -26.
-    TSplashFade fade;
-    fade.Opacity = 99;
-    fade.PictureLoaded();
-    for (int tick = 0; tick < 25; ++tick) {
-        fade.Tick(true);
-        ASSERT_GE(fade.Opacity, 0) << tick;
-    }
-    EXPECT_EQ(fade.Opacity, 0);
-    EXPECT_EQ(fade.FadeCounter, 0);
 }
 
 }  // namespace
