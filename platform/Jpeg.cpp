@@ -101,10 +101,13 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::u
 
 bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeRequest& request,
             TRgbImage& image) {
-    image = TRgbImage();
     if (data == nullptr || size == 0) {
+        image = TRgbImage();
         return false;
     }
+    // The pixel storage of an earlier picture is reused: resizing it to a picture no larger
+    // needs neither new memory nor clearing.
+    image.Width = image.Height = image.SourceWidth = image.SourceHeight = 0;
     jpeg_decompress_struct info{};
     ErrorManager errors{};
     info.err = QuietErrors(errors);

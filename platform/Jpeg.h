@@ -23,7 +23,8 @@ struct TRgbImage {
     int SourceHeight = 0;
 };
 
-// Decodes JPEG bytes; false (and an empty image) when they are not a decodable JPEG.
+// Decodes JPEG bytes; false (and an empty image) when they are not a decodable JPEG. The
+// decoders reuse the pixel storage that image already holds.
 bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image);
 bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image);
 

@@ -20,14 +20,19 @@ const QColor kBandColour(Qt::black);
 const QColor kPlainColour(0x2b, 0x3a, 0x4a);
 const QColor kPlainTextColour(0xe3, 0xea, 0xf0);
 
-// The decoded picture scaled smoothly to the given size, in an image of its own.
+// The decoded picture scaled smoothly to the given size, in an image of its own. Bilinear
+// filtering is enough: the decoding scale leaves less than a halving to do.
 QImage ScaledCopy(const TRgbImage& picture, int width, int height) {
     const QImage decoded(picture.Pixels.data(), picture.Width, picture.Height, picture.Width * 4,
                          QImage::Format_RGB32);  // borrows the pixels
     if (decoded.width() == width && decoded.height() == height) {
         return decoded.copy();
     }
-    return decoded.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled(width, height, QImage::Format_RGB32);
+    QPainter painter(&scaled);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(0, 0, width, height), decoded);
+    return scaled;
 }
 
 }  // namespace
@@ -72,14 +77,13 @@ void TfmSplash::NextPicture() {
 bool TfmSplash::LoadPicture(const std::filesystem::path& path) {
     // Decoded at the reduced scale this window needs, scaled once, kept for every repaint.
     const QSize window = frameGeometry().size();
-    TRgbImage picture;
-    if (!DecodeJpegFileToFit(path, window.width(), window.height(), picture,
+    if (!DecodeJpegFileToFit(path, window.width(), window.height(), Decoded,
                              TPixelLayout::Rgb32)) {
         return false;
     }
-    Rect = SplashPaintRect(window.width(), window.height(), picture.SourceWidth,
-                           picture.SourceHeight);
-    Scaled = ScaledCopy(picture, Rect.Width, Rect.Height);
+    Rect = SplashPaintRect(window.width(), window.height(), Decoded.SourceWidth,
+                           Decoded.SourceHeight);
+    Scaled = ScaledCopy(Decoded, Rect.Width, Rect.Height);
     Shown = path;
     LoadedFor = window;
     return true;

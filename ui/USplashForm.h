@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Jpeg.h"
 #include "ui/ModalForm.h"
 #include "ui/rules/SplashFade.h"
 #include "ui/rules/SplashRect.h"
@@ -53,9 +54,10 @@ private:
     std::function<double()> Random;
     TSplashFade FadeState;
     std::filesystem::path Shown;
-    QImage Scaled;    // the picture as it is drawn
-    TPaintRect Rect;  // where it is drawn
-    QSize LoadedFor;  // the window size it was scaled for
+    TRgbImage Decoded;  // the last picture as decoded; its memory serves the next one
+    QImage Scaled;      // the picture as it is drawn
+    TPaintRect Rect;    // where it is drawn
+    QSize LoadedFor;    // the window size it was scaled for
 };
 
 extern std::unique_ptr<TfmSplash> fmSplash;
