@@ -111,6 +111,10 @@ TEST(Jpeg, DecodesToFitAtAReducedScaleAsScreenWords) {
     // An empty box decodes the whole picture; only 3-byte pixels are encoded.
     ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 0, 0, image));
     EXPECT_EQ(image.Width, 64);
+    EXPECT_EQ(image.Layout, TPixelLayout::Rgb);
+    EXPECT_EQ(image.Pixels.size(), 64u * 48 * 3);  // the storage reused, at its new size
+    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 8, 8, image));
+    EXPECT_EQ(image.Pixels.size(), 8u * 6 * 3);
     EXPECT_FALSE(EncodeJpeg(TRgbImage{1, 1, TPixelLayout::Rgb32, {0, 0, 0, 0}}, 90, bytes));
 }
 
