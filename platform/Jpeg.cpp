@@ -1,9 +1,10 @@
 #include "platform/Jpeg.h"
 
+#include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
@@ -34,10 +35,35 @@ jpeg_error_mgr* QuietErrors(ErrorManager& errors) {
 
 constexpr long kMaxPixels = 64L * 1024 * 1024;
 
+// One side of a picture decoded at eighths/8 of its size, as libjpeg rounds it (upwards).
+long long ScaledSide(int side, int eighths) {
+    return (static_cast<long long>(side) * eighths + 7) / 8;
+}
+
+// What a decode is asked for: an empty box decodes at full size, any other box at the scale
+// that still fills it.
+struct TDecodeRequest {
+    int BoxWidth = 0;
+    int BoxHeight = 0;
+    TPixelLayout Layout = TPixelLayout::Rgb;
+};
+
+// libjpeg's colour space for a layout; Rgb32 words are 0xFFRRGGBB in the machine's byte order.
+J_COLOR_SPACE ColourSpace(TPixelLayout layout) {
+    if (layout == TPixelLayout::Rgb) {
+        return JCS_RGB;
+    }
+    return std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+}
+
+int BytesPerPixel(TPixelLayout layout) {
+    return layout == TPixelLayout::Rgb ? 3 : 4;
+}
+
 // Runs the decoder on the prepared structure; false on any libjpeg error. Kept free of C++
 // objects with destructors, since a longjmp must not skip them.
 bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::uint8_t* data,
-                std::size_t size, TRgbImage& image) {
+                std::size_t size, const TDecodeRequest& request, TRgbImage& image) {
     if (setjmp(errors.Jump) != 0) {
         return false;
     }
@@ -45,35 +71,48 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::u
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
-    info.out_color_space = JCS_RGB;
+    info.out_color_space = ColourSpace(request.Layout);
+    if (request.BoxWidth > 0 && request.BoxHeight > 0) {
+        info.scale_num = static_cast<unsigned int>(JpegFitScaleEighths(
+            static_cast<int>(info.image_width), static_cast<int>(info.image_height),
+            request.BoxWidth, request.BoxHeight));
+        info.scale_denom = 8;
+    }
     jpeg_start_decompress(&info);
     const long pixels = static_cast<long>(info.output_width) * info.output_height;
-    if (info.output_components != 3 || pixels <= 0 || pixels > kMaxPixels) {
+    const int bytes = BytesPerPixel(request.Layout);
+    if (info.output_components != bytes || pixels <= 0 || pixels > kMaxPixels) {
         return false;
     }
     image.Width = static_cast<int>(info.output_width);
     image.Height = static_cast<int>(info.output_height);
-    image.Pixels.resize(static_cast<std::size_t>(pixels) * 3);
+    image.SourceWidth = static_cast<int>(info.image_width);
+    image.SourceHeight = static_cast<int>(info.image_height);
+    image.Layout = request.Layout;
+    image.Pixels.resize(static_cast<std::size_t>(pixels) * bytes);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.Pixels.data() + std::size_t{info.output_scanline} * image.Width * 3;
+        JSAMPROW row =
+            image.Pixels.data() + std::size_t{info.output_scanline} * image.Width * bytes;
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
     return true;
 }
 
-}  // namespace
-
-bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
-    image = TRgbImage();
+bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeRequest& request,
+            TRgbImage& image) {
     if (data == nullptr || size == 0) {
+        image = TRgbImage();
         return false;
     }
+    // The pixel storage of an earlier picture is reused: resizing it to a picture no larger
+    // needs neither new memory nor clearing.
+    image.Width = image.Height = image.SourceWidth = image.SourceHeight = 0;
     jpeg_decompress_struct info{};
     ErrorManager errors{};
     info.err = QuietErrors(errors);
     jpeg_create_decompress(&info);
-    const bool ok = DecodeInto(info, errors, data, size, image);
+    const bool ok = DecodeInto(info, errors, data, size, request, image);
     jpeg_destroy_decompress(&info);
     if (!ok) {
         image = TRgbImage();
@@ -81,15 +120,69 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
     return ok;
 }
 
-bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image) {
-    std::ifstream file(path, std::ios::binary);
+// The whole file in one read; false when it cannot be opened or read.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) {
+        return false;
+    }
+    const std::streamoff size = file.tellg();
+    if (size < 0) {
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    file.seekg(0);
+    file.read(reinterpret_cast<char*>(bytes.data()), size);
+    return file.gcount() == size;
+}
+
+bool DecodeFile(const std::filesystem::path& path, const TDecodeRequest& request,
+                TRgbImage& image) {
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(path, bytes)) {
         image = TRgbImage();
         return false;
     }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                          std::istreambuf_iterator<char>()};
-    return DecodeJpeg(bytes.data(), bytes.size(), image);
+    return Decode(bytes.data(), bytes.size(), request, image);
+}
+
+}  // namespace
+
+bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
+    return Decode(data, size, {}, image);
+}
+
+bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image) {
+    return DecodeFile(path, {}, image);
+}
+
+int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight) {
+    if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0) {
+        return 8;
+    }
+    const double shrink =
+        std::max(static_cast<double>(width) / boxWidth, static_cast<double>(height) / boxHeight);
+    if (shrink <= 1) {
+        return 8;
+    }
+    const auto fitWidth = static_cast<long long>(width / shrink);
+    const auto fitHeight = static_cast<long long>(height / shrink);
+    for (int eighths : {1, 2, 4}) {
+        if (ScaledSide(width, eighths) >= fitWidth && ScaledSide(height, eighths) >= fitHeight) {
+            return eighths;
+        }
+    }
+    return 8;
+}
+
+bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
+                     TRgbImage& image, TPixelLayout layout) {
+    return Decode(data, size, {boxWidth, boxHeight, layout}, image);
+}
+
+bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,
+                         TRgbImage& image, TPixelLayout layout) {
+    return DecodeFile(path, {boxWidth, boxHeight, layout}, image);
 }
 
 namespace {
@@ -120,7 +213,7 @@ bool EncodeInto(jpeg_compress_struct& info, ErrorManager& errors, const TRgbImag
 
 bool EncodeJpeg(const TRgbImage& image, int quality, std::vector<std::uint8_t>& out) {
     out.clear();
-    if (image.Width <= 0 || image.Height <= 0 ||
+    if (image.Layout != TPixelLayout::Rgb || image.Width <= 0 || image.Height <= 0 ||
         image.Pixels.size() != std::size_t(image.Width) * image.Height * 3) {
         return false;
     }

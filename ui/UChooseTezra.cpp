@@ -1,12 +1,48 @@
 #include "ui/UChooseTezra.h"
 
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "settings/TestDescription.h"
 #include "settings/UCommon.h"
+#include "ui/ButtonGlyphs.h"
 #include "ui/QtText.h"
 
 std::unique_ptr<TfmChooseTezra> fmChooseTezra;
+
+namespace {
+
+constexpr int kRowHeight = 16;
+
+// Rows of one fixed height, whatever the font's own line height.
+class FixedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
+    }
+};
+
+QFont SansSerif(int pixels, bool bold = false) {
+    QFont font("MS Sans Serif");
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+// The start picture, 32 x 32, followed by 32 blank pixels that part it from the caption.
+QIcon StartIcon() {
+    QPixmap padded(64, 32);
+    padded.fill(Qt::transparent);
+    QPainter painter(&padded);
+    painter.drawPixmap(0, 0, DrawStartTestGlyph(32));
+    painter.end();
+    return QIcon(padded);
+}
+
+}  // namespace
 
 TfmChooseTezra::TfmChooseTezra(QWidget* parent)
     : TModalForm(parent),
@@ -15,16 +51,40 @@ TfmChooseTezra::TfmChooseTezra(QWidget* parent)
       bnStartTezra(new QPushButton(this)) {
     setObjectName("fmChooseTezra");
     setWindowTitle(QStringLiteral("Выберите тест"));
+    QFont font("Arial");
+    font.setPixelSize(11);
+    setFont(font);
     lbAvailableTezras->setObjectName("lbAvailableTezras");
     lbxTezraAvail->setObjectName("lbxTezraAvail");
     bnStartTezra->setObjectName("bnStartTezra");
+
     lbAvailableTezras->setText(QStringLiteral("Выберите тест:"));
-    bnStartTezra->setText(QStringLiteral("Приступить к сдаче теста"));
-    bnStartTezra->setAutoDefault(false);
+    lbAvailableTezras->setFont(SansSerif(16));
+
+    lbxTezraAvail->setFont(SansSerif(13));
+    lbxTezraAvail->setItemDelegate(new FixedRowDelegate(lbxTezraAvail));
+    lbxTezraAvail->setUniformItemSizes(true);
     lbxTezraAvail->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbxTezraAvail->setAccessibleName(QStringLiteral("Список тестов"));
+
+    // Only this button confirms: it is no default button, so Enter in the list does nothing.
+    bnStartTezra->setText(QStringLiteral("Приступить к сдаче теста"));
+    bnStartTezra->setAccessibleName(bnStartTezra->text());
+    bnStartTezra->setFont(SansSerif(16, true));
+    QPalette red = bnStartTezra->palette();
+    red.setColor(QPalette::ButtonText, Qt::red);
+    bnStartTezra->setPalette(red);
+    bnStartTezra->setIcon(StartIcon());
+    bnStartTezra->setIconSize(QSize(64, 32));
+    bnStartTezra->setMinimumHeight(44);
+    bnStartTezra->setAutoDefault(false);
+    bnStartTezra->setDefault(false);
+
+    // The list grows with the window; the label and the button keep their height.
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
     layout->addWidget(lbAvailableTezras);
-    layout->addWidget(lbxTezraAvail);
+    layout->addWidget(lbxTezraAvail, 1);
     layout->addWidget(bnStartTezra);
     connect(bnStartTezra, &QPushButton::clicked, this, &TfmChooseTezra::bnStartTezraClick);
     resize(529, 393);

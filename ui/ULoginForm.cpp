@@ -1,8 +1,11 @@
 #include "ui/ULoginForm.h"
 
+#include <QIcon>
 #include <QProxyStyle>
 #include <QResizeEvent>
 
+#include "ui/ButtonGlyphs.h"
+#include "ui/WindowOpacity.h"
 #include "ui/rules/LoginPulse.h"
 
 std::unique_ptr<TfmLogin> fmLogin;
@@ -81,6 +84,9 @@ TfmLogin::TfmLogin(QWidget* parent)
     auto* style = new SmileyPasswordStyle;
     style->setParent(edPassword);
     edPassword->setStyle(style);
+    // The standard OK button: its caption with a check mark.
+    bnOK->setIcon(QIcon(DrawCheckMarkGlyph(16)));
+    bnOK->setIconSize(QSize(16, 16));
     bnOK->setDefault(true);
     bnOK->setAutoDefault(true);
     connect(bnOK, &QPushButton::clicked, this, [this] { SetModalResult(mrOk); });
@@ -88,9 +94,19 @@ TfmLogin::TfmLogin(QWidget* parent)
     setTabOrder(bnOK, cbxClass);
     setTabOrder(cbxClass, edPassword);
 
+    // Each label names its input for screen readers (on Linux a combo box is announced by its
+    // current item, so the label is what tells it apart).
+    lbClass->setBuddy(cbxClass);
+    lbFamily->setBuddy(edSurName);
+    lbPassword->setBuddy(edPassword);
+    cbxClass->setAccessibleName(QStringLiteral("Класс"));
+    edSurName->setAccessibleName(QStringLiteral("Фамилия"));
+    edPassword->setAccessibleName(QStringLiteral("Пароль"));
+    bnOK->setAccessibleName(bnOK->text());
+
     FormActivate();
     SetClientSize(357, 300);
-    setWindowOpacity(127 / 255.0);
+    SetWindowOpacity255(*this, LoginPulseOpacity(0));
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TfmLogin::Timer1Timer);
     Timer1->start();
@@ -107,7 +123,7 @@ void TfmLogin::FormActivate() {
 }
 
 void TfmLogin::Timer1Timer() {
-    setWindowOpacity(LoginPulseOpacity(Pulse) / 255.0);
+    SetWindowOpacity255(*this, LoginPulseOpacity(Pulse));
     Pulse = NextLoginPulse(Pulse);
 }
 

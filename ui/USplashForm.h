@@ -1,10 +1,17 @@
 #pragma once
-// The splash window between students; a click lets the next student in.
+// The splash window between students: it covers the screen, shows the splash pictures one
+// after another, each fading out, and lets the next student in with a click.
 
-#include <QLabel>
+#include <QImage>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "platform/Jpeg.h"
 #include "ui/ModalForm.h"
+#include "ui/rules/SplashFade.h"
+#include "ui/rules/SplashRect.h"
 
 class TfmSplash : public TModalForm {
     Q_OBJECT
@@ -12,10 +19,45 @@ class TfmSplash : public TModalForm {
 public:
     explicit TfmSplash(QWidget* parent = nullptr);
 
-    QLabel* lbWelcome;
+    QTimer* Timer1;
+
+    // Chooses the next picture of Settings.SplashFiles, loads it and starts its fade. A
+    // picture that cannot be decoded is skipped for the next; when none can, the window shows
+    // its plain screen. With no pictures at all nothing changes.
+    void NextPicture();
+    // Every 200 ms while shown: the fade, then the next picture at full opacity.
+    void Timer1Timer();
+
+    // Where random numbers for the picture choice come from (tests fix them).
+    void SetRandomSource(std::function<double()> random) { Random = std::move(random); }
+
+    // The picture on screen, empty for the plain screen.
+    const std::filesystem::path& PicturePath() const { return Shown; }
+    // The picture as it is drawn, scaled once into PaintRect and kept for every repaint.
+    const QImage& KeptImage() const { return Scaled; }
+    TPaintRect PaintRect() const { return Rect; }
+    const TSplashFade& Fade() const { return FadeState; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool LoadPicture(const std::filesystem::path& path);
+    void ClearPicture();
+    void PaintPlainScreen(QPainter& painter);
+
+    std::function<double()> Random;
+    TSplashFade FadeState;
+    std::filesystem::path Shown;
+    TRgbImage Decoded;  // the last picture as decoded; its memory serves the next one
+    QImage Scaled;      // the picture as it is drawn
+    TPaintRect Rect;    // where it is drawn
+    QSize LoadedFor;    // the window size it was scaled for
 };
 
 extern std::unique_ptr<TfmSplash> fmSplash;

@@ -1,0 +1,40 @@
+#pragma once
+// What the results window shows for one pass: the seven table values, both gauges and the one
+// picture beside each.
+
+#include <array>
+#include <string>
+
+class TSettings;
+class TTezra;
+
+// The rows of the results table, in their order.
+enum TReportRow { rrUser, rrGroup, rrTest, rrProblems, rrPoints, rrMark, rrTime, rrCount };
+
+struct TReportInputs {
+    std::string User;        // cp1251
+    std::string Group;       // cp1251
+    std::string TestName;    // cp1251
+    bool TestTaken = false;  // this pass ran a test; without one only the first three rows hold
+    int Problems = 0;        // the problems drawn for the student
+    float Points = 0;
+    int Mark = 1;
+    double StartTime = 0;  // times of day as fractions of a day
+    double EndTime = 0;
+};
+
+struct TReportView {
+    std::array<std::string, rrCount> Values;  // cp1251
+    bool GaugesShown = false;
+    int SpeedPosition = 0;        // 0 (top) to 100
+    int CorrectnessPosition = 0;  // 0 (top) to 100
+    int SpeedPicture = 0;         // 0 (fast) to 3 (very slow)
+    int CorrectnessPicture = 0;   // 0 (everything right) to 3
+};
+
+TReportView MakeReportView(const TReportInputs& inputs);
+
+// The inputs of this pass: the student and test from the settings; the count, points and mark
+// from the test only when the settings say that this pass ran one (a chosen test file), so an
+// earlier student's test never shows.
+TReportInputs CurrentReportInputs(const TSettings& settings, TTezra& test);

@@ -1,0 +1,17 @@
+#include "ui/rules/SplashFade.h"
+
+#include <algorithm>
+
+TSplashTick TSplashFade::Tick(bool visible) {
+    if (!visible) {
+        return TSplashTick::Idle;
+    }
+    if (FadeCounter > 0) {
+        --FadeCounter;
+        // A showing may start low in an earlier fade; the opacity stops at 0.
+        Opacity = std::max(0, Opacity - kStep);
+        return TSplashTick::Faded;
+    }
+    Opacity = kFullOpacity;
+    return TSplashTick::NextPicture;
+}
