@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "model/UTypes.h"
-#include "platform/Cp1251.h"
 
 namespace {
 
@@ -62,21 +61,6 @@ bool LoadFile(TTezra& tezra, const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-TTestFormat TestFormatOf(const std::filesystem::path& path) {
-    // The part of the file name from its last dot on, upper-cased.
-    const std::string name = Utf8ToCp1251(path.filename().string());
-    const std::size_t dot = name.rfind('.');
-    const std::string extension =
-        dot == std::string::npos ? std::string() : AnsiUpperCase(name.substr(dot));
-    if (extension == ".TTXT" || extension == ".TXT") {
-        return TTestFormat::Text;
-    }
-    if (extension == ".TBIN" || extension == ".BIN") {
-        return TTestFormat::Binary;
-    }
-    return TTestFormat::Unknown;
-}
 
 TTezra& CurrentTezra() {
     return *CurrentHolder();

@@ -14,6 +14,7 @@
 
 #include "model/MemoryStream.h"
 #include "model/TextReader.h"
+#include "platform/TestFileTypes.h"
 
 // Answer modes of TAnswers::Mode.
 constexpr std::uint8_t ModeRadio = 0;  // exactly one variant is chosen
@@ -168,14 +169,10 @@ const std::array<std::uint8_t, 65536>& ScrambleKeystream();
 bool LoadTestFromText(TTezra& tezra, std::string_view text);
 bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream);
 
-enum class TTestFormat { Unknown, Text, Binary };
-// The format a file name's extension names: .ttxt/.txt text, .tbin/.bin binary, in any case.
-TTestFormat TestFormatOf(const std::filesystem::path& path);
-
 // The current test of the station; a fresh empty test until a file is loaded.
 TTezra& CurrentTezra();
 // Replaces the current test with a fresh one and reads the file into it, choosing the reader
-// by the extension (.ttxt/.txt text, .tbin/.bin binary). False when there is no file at the
-// path (the current test stays), when the extension is none of these, when the file cannot be
-// read, or when the reader breaks off.
+// by the extension (TestFileTypes). False when there is no file at the path (the current test
+// stays), when the extension is none of these, when the file cannot be read, or when the
+// reader breaks off.
 bool LoadTestFile(const std::filesystem::path& path);
