@@ -149,9 +149,7 @@ bool TTezra::ReadStream(TMemoryStream& stream) {
     if (!ReadInt32(stream, flags)) {
         return false;
     }
-    ShuffleGroups = (flags & 4) != 0;
-    ShuffleProblems = (flags & 2) != 0;
-    ShuffleVariants = (flags & 1) != 0;
+    SetShuffleFlags(flags);
     if (!ReadInt32(stream, DeferLimit)) {
         return false;
     }

@@ -6,30 +6,12 @@
 
 #include <exception>
 
+#include "model/TextKeywords.h"
 #include "model/UTypes.h"
 #include "platform/Numbers.h"
 #include "platform/TextUtils.h"
 
 namespace {
-
-#define SECTION "\xA7"
-constexpr std::string_view kTezra = SECTION "TEZRA";
-constexpr std::string_view kParams = SECTION "PARAMS";
-constexpr std::string_view kEndParams = SECTION "END PARAMS";
-constexpr std::string_view kGroups = SECTION "GROUPS";
-constexpr std::string_view kEndGroups = SECTION "END GROUPS";
-constexpr std::string_view kProblems = SECTION "PROBLEMS";
-constexpr std::string_view kProblem = SECTION "PROBLEM";
-constexpr std::string_view kEndProblems = SECTION "END PROBLEMS";
-constexpr std::string_view kEndTezra = SECTION "END TEZRA";
-constexpr std::string_view kCondition = SECTION "CONDITION";
-constexpr std::string_view kEndCondition = SECTION "END CONDITION";
-constexpr std::string_view kPicture = SECTION "PICTURE";
-constexpr std::string_view kAnswer = SECTION "ANSWER";
-constexpr std::string_view kEndProblem = SECTION "END PROBLEM";
-constexpr std::string_view kVariants = SECTION "VARIANTS";
-constexpr std::string_view kEndAnswer = SECTION "END ANSWER";
-#undef SECTION
 
 bool IsSection(std::string_view line) {
     return line.front() == SectionSign;
@@ -53,10 +35,7 @@ void ApplyTestParam(TTezra& tezra, std::string_view& line) {
     } else if (IsKeyword(line, "TITLE")) {
         tezra.Title = ValueAfterEquals(line);
     } else if (IsKeyword(line, "SHUFFLE")) {
-        const std::int32_t flags = StrToIntDef(TakeNumberValue(line), 0);
-        tezra.ShuffleGroups = (flags & 4) != 0;
-        tezra.ShuffleProblems = (flags & 2) != 0;
-        tezra.ShuffleVariants = (flags & 1) != 0;
+        tezra.SetShuffleFlags(StrToIntDef(TakeNumberValue(line), 0));
     } else if (IsKeyword(line, "DEFER")) {
         tezra.DeferLimit = StrToIntDef(TakeNumberValue(line), 0);
     } else {
@@ -108,11 +87,11 @@ bool TTezra::LoadFromText(TTextReader& reader) {
 
 bool TTezra::ReadText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
-    if (!IsKeyword(s, kTezra)) {
+    if (!IsKeyword(s, SectionTezra)) {
         return false;
     }
     s = ReadNextLine(reader);
-    if (IsKeyword(s, kParams)) {
+    if (IsKeyword(s, SectionParams)) {
         do {
             s = ReadNextLine(reader);
             ApplyTestParam(*this, s);
@@ -121,7 +100,7 @@ bool TTezra::ReadText(TTextReader& reader) {
             }
         } while (!IsSection(s) && !reader.Eof());
     }
-    if (IsKeyword(s, kEndParams)) {
+    if (IsKeyword(s, SectionEndParams)) {
         do {
             s = ReadNextLine(reader);
             if (s.empty()) {
@@ -129,11 +108,11 @@ bool TTezra::ReadText(TTextReader& reader) {
             }
         } while (!IsSection(s) && !reader.Eof());
     }
-    if (IsKeyword(s, kGroups)) {
+    if (IsKeyword(s, SectionGroups)) {
         Groups.clear();
         do {
             s = ReadNextLine(reader);
-            if (IsKeyword(s, kEndGroups)) {
+            if (IsKeyword(s, SectionEndGroups)) {
                 break;
             }
             auto group = std::make_unique<TGroupInfo>();
@@ -145,24 +124,24 @@ bool TTezra::ReadText(TTextReader& reader) {
         } while (!IsSection(s) && !reader.Eof());
     }
     // The line on which the blocks above stopped may itself be the PROBLEMS line.
-    while (!IsKeyword(s, kProblems) && !reader.Eof()) {
+    while (!IsKeyword(s, SectionProblems) && !reader.Eof()) {
         s = ReadNextLine(reader);
     }
-    if (IsKeyword(s, kProblems)) {
+    if (IsKeyword(s, SectionProblems)) {
         Problems.clear();
         do {
             s = ReadNextLine(reader);
-            if (IsKeyword(s, kProblem)) {
+            if (IsKeyword(s, SectionProblem)) {
                 auto problem = std::make_unique<TProblem>();
                 problem->LoadFromText(reader);
                 Problems.push_back(std::move(problem));
             }
-            if (IsKeyword(s, kEndProblems)) {
+            if (IsKeyword(s, SectionEndProblems)) {
                 break;
             }
         } while (!reader.Eof());
     }
-    while (!IsKeyword(s, kEndTezra) && !reader.Eof()) {
+    while (!IsKeyword(s, SectionEndTezra) && !reader.Eof()) {
         s = ReadNextLine(reader);
     }
     return true;
@@ -170,7 +149,7 @@ bool TTezra::ReadText(TTextReader& reader) {
 
 bool TProblem::LoadFromText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
-    if (IsKeyword(s, kParams)) {
+    if (IsKeyword(s, SectionParams)) {
         do {
             s = ReadNextLine(reader);
             ApplyProblemParam(*this, s);
@@ -179,7 +158,7 @@ bool TProblem::LoadFromText(TTextReader& reader) {
             }
         } while (!IsSection(s));
     }
-    if (IsKeyword(s, kEndParams)) {
+    if (IsKeyword(s, SectionEndParams)) {
         do {
             s = ReadNextLine(reader);
             if (s.empty()) {
@@ -187,12 +166,12 @@ bool TProblem::LoadFromText(TTextReader& reader) {
             }
         } while (!IsSection(s));
     }
-    if (IsKeyword(s, kCondition)) {
+    if (IsKeyword(s, SectionCondition)) {
         // Condition lines are taken as written: untrimmed, blank and ";" lines included.
         Condition.clear();
         for (;;) {
             const std::string_view line = reader.ReadLine();
-            if (IsKeyword(TrimView(line), kEndCondition)) {
+            if (IsKeyword(TrimView(line), SectionEndCondition)) {
                 s = ReadNextLine(reader);
                 break;
             }
@@ -203,7 +182,7 @@ bool TProblem::LoadFromText(TTextReader& reader) {
             }
         }
     }
-    if (IsKeyword(s, kPicture)) {
+    if (IsKeyword(s, SectionPicture)) {
         do {
             s = ReadNextLine(reader);
             if (IsKeyword(s, "FILE")) {
@@ -216,10 +195,10 @@ bool TProblem::LoadFromText(TTextReader& reader) {
             }
         } while (!IsSection(s));
     }
-    if (IsKeyword(s, kAnswer)) {
+    if (IsKeyword(s, SectionAnswer)) {
         Answers.LoadFromText(reader);
     }
-    while (!IsKeyword(s, kEndProblem) && !reader.Eof()) {
+    while (!IsKeyword(s, SectionEndProblem) && !reader.Eof()) {
         s = ReadNextLine(reader);
     }
     return true;
@@ -231,7 +210,7 @@ bool TAnswers::LoadFromText(TTextReader& reader) {
         Mode = ParseAnswerMode(ValueAfterEquals(s), ModeRadio);
     }
     s = ReadNextLine(reader);
-    if (IsKeyword(s, kVariants)) {
+    if (IsKeyword(s, SectionVariants)) {
         Variants.clear();
         do {
             s = ReadNextLine(reader);
@@ -240,7 +219,7 @@ bool TAnswers::LoadFromText(TTextReader& reader) {
             }
         } while (!s.empty() && s.front() == '[');
     }
-    while (!IsKeyword(s, kEndAnswer) && !reader.Eof()) {
+    while (!IsKeyword(s, SectionEndAnswer) && !reader.Eof()) {
         s = ReadNextLine(reader);
     }
     return true;

@@ -1,5 +1,7 @@
 #include "model/TextReader.h"
 
+#include "model/TextKeywords.h"
+
 #include <array>
 #include <cstring>
 
@@ -103,9 +105,8 @@ std::string_view ValueAfterEquals(std::string_view line) {
 }
 
 std::uint8_t ParseAnswerMode(std::string_view value, std::uint8_t fallback) {
-    static constexpr std::array<std::string_view, 3> kModes = {"RADIO", "COMBO", "INPUT"};
-    for (std::size_t mode = 0; mode < kModes.size(); ++mode) {
-        if (IsKeyword(value, kModes[mode])) {
+    for (std::size_t mode = 0; mode < AnswerModeNames.size(); ++mode) {
+        if (IsKeyword(value, AnswerModeNames[mode])) {
             return static_cast<std::uint8_t>(mode);
         }
     }

@@ -21,6 +21,11 @@ constexpr std::uint8_t ModeRadio = 0;  // exactly one variant is chosen
 constexpr std::uint8_t ModeCombo = 1;  // any number of variants are ticked
 constexpr std::uint8_t ModeInput = 2;  // the student types the answer
 
+// The bits of the SHUFFLE number, the same in both file formats.
+constexpr std::int32_t ShuffleGroupsBit = 4;    // draw the groups in random order
+constexpr std::int32_t ShuffleProblemsBit = 2;  // draw a random subset of each group
+constexpr std::int32_t ShuffleVariantsBit = 1;  // show the variants in random order
+
 // Quota of a group that the test does not list: all of its problems are drawn.
 constexpr std::int32_t UnlimitedQuota = 2147483647;
 
@@ -128,6 +133,18 @@ public:
 
     bool LoadFromText(TTextReader& reader);
     bool LoadFromStream(TMemoryStream& stream);
+
+    // The three shuffle flags as a SHUFFLE number, and set from one (other bits are ignored).
+    std::int32_t ShuffleFlags() const {
+        return (ShuffleGroups ? ShuffleGroupsBit : 0) |
+               (ShuffleProblems ? ShuffleProblemsBit : 0) |
+               (ShuffleVariants ? ShuffleVariantsBit : 0);
+    }
+    void SetShuffleFlags(std::int32_t flags) {
+        ShuffleGroups = (flags & ShuffleGroupsBit) != 0;
+        ShuffleProblems = (flags & ShuffleProblemsBit) != 0;
+        ShuffleVariants = (flags & ShuffleVariantsBit) != 0;
+    }
 
     // Loads picture files, puts every problem into its group and fits the quotas.
     bool Prepare();
