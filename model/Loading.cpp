@@ -19,14 +19,14 @@ bool FileExists(const std::filesystem::path& path) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-bool LoadTextFile(TTezra& tezra, const std::filesystem::path& path) {
+bool LoadTextFile(TTezra& tezra, const std::filesystem::path& path, TReadSink* sink) {
     TMemoryStream stream;
-    return stream.LoadFromFile(path) && LoadTestFromText(tezra, stream.Text());
+    return stream.LoadFromFile(path) && LoadTestFromText(tezra, stream.Text(), sink);
 }
 
 // A binary file: its first four bytes tell whether it is scrambled; a scrambled one is
 // unscrambled piece by piece as it is read, while each piece is still in the cache.
-bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path) {
+bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path, TReadSink* sink) {
     enum class TKind { Unknown, Plain, Scrambled };
     TKind kind = TKind::Unknown;
     auto unscramble = [&kind](std::uint8_t* content, std::size_t from, std::size_t to) {
@@ -42,18 +42,24 @@ bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path) {
         }
     };
     TMemoryStream stream;
-    if (!stream.LoadFromFile(path, unscramble) || kind == TKind::Unknown) {
+    if (!stream.LoadFromFile(path, unscramble)) {
         return false;
     }
-    return tezra.LoadFromStream(stream);
+    if (kind == TKind::Unknown) {
+        if (sink != nullptr) {
+            sink->Note({TReadNote::NotATest, TReadBlock::Test, 0});
+        }
+        return false;
+    }
+    return tezra.LoadFromStream(stream, sink);
 }
 
-bool LoadFile(TTezra& tezra, const std::filesystem::path& path) {
+bool LoadFile(TTezra& tezra, const std::filesystem::path& path, TReadSink* sink) {
     switch (TestFormatOf(path)) {
         case TTestFormat::Text:
-            return LoadTextFile(tezra, path);
+            return LoadTextFile(tezra, path, sink);
         case TTestFormat::Binary:
-            return LoadBinaryFile(tezra, path);
+            return LoadBinaryFile(tezra, path, sink);
         case TTestFormat::Unknown:
             break;
     }
@@ -66,7 +72,7 @@ TTezra& CurrentTezra() {
     return *CurrentHolder();
 }
 
-bool LoadTestFile(const std::filesystem::path& path) {
+bool LoadTestFile(const std::filesystem::path& path, TReadSink* sink) {
     if (!FileExists(path)) {
         return false;
     }
@@ -77,7 +83,7 @@ bool LoadTestFile(const std::filesystem::path& path) {
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(path, error);
         tezra.TestFolder = (error ? path : full).parent_path();
-        return LoadFile(tezra, path);
+        return LoadFile(tezra, path, sink);
     } catch (const std::exception&) {
         return false;
     }

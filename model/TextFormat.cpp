@@ -3,6 +3,10 @@
 // Each reader keeps its current line S and walks the blocks in their fixed order. A loop that
 // stops at the next section line breaks the reader off (false) when S is empty there, which
 // happens at the end of the text.
+//
+// When the text reader has a sink, the readers tell it where each part of the test stands and
+// which lines they pass over; "open" marks a current line that no reader has taken or told
+// about yet. Nothing they read depends on the sink.
 
 #include <exception>
 
@@ -17,6 +21,46 @@ bool IsSection(std::string_view line) {
     return line.front() == SectionSign;
 }
 
+// Tells the reader's sink, when it has one, about the line read last.
+void Note(const TTextReader& reader, TReadNote note, TReadBlock block, std::string_view line,
+          std::string_view detail = {}, std::string_view value = {}) {
+    if (TReadSink* sink = reader.Sink()) {
+        sink->Note({note, block, reader.LineNumber(), line, detail, value});
+    }
+}
+
+// Tells about a meaningful line that the reader of block passes over.
+void NotePassedOver(const TTextReader& reader, TReadBlock block, std::string_view line) {
+    if (!line.empty()) {
+        Note(reader, TReadNote::LinePassedOver, block, line);
+    }
+}
+
+// Where a number of the line read last stands, for the notes about its default.
+struct TNumberSource {
+    const TTextReader& Reader;
+    TReadBlock Block;
+    std::string_view Line;
+    std::string_view What;
+};
+
+std::int32_t IntOrDefault(const TNumberSource& source, std::string_view text,
+                          std::int32_t fallback) {
+    const std::optional<std::int32_t> value = ParseInt(text);
+    if (!value) {
+        Note(source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.What, text);
+    }
+    return value.value_or(fallback);
+}
+
+float FloatOrDefault(const TNumberSource& source, std::string_view text, float fallback) {
+    const std::optional<double> value = ParseFloat(text);
+    if (!value) {
+        Note(source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.What, text);
+    }
+    return value ? static_cast<float>(*value) : fallback;
+}
+
 // The value of a numeric parameter line. The line's value becomes the reader's current line,
 // unless it is empty: an empty value then takes the default and reading goes on.
 std::string_view TakeNumberValue(std::string_view& line) {
@@ -27,52 +71,129 @@ std::string_view TakeNumberValue(std::string_view& line) {
     return value;
 }
 
-// One line of the test's PARAMS block; the first keyword that matches applies.
-void ApplyTestParam(TTezra& tezra, std::string_view& line) {
-    static constexpr std::string_view kMarks[] = {"MARK5", "MARK4", "MARK3", "MARK2"};
-    if (IsKeyword(line, "ID")) {
-        tezra.Id = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "TITLE")) {
-        tezra.Title = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "SHUFFLE")) {
-        tezra.SetShuffleFlags(StrToIntDef(TakeNumberValue(line), 0));
-    } else if (IsKeyword(line, "DEFER")) {
-        tezra.DeferLimit = StrToIntDef(TakeNumberValue(line), 0);
-    } else {
-        for (int i = 0; i < 4; ++i) {
-            if (IsKeyword(line, kMarks[i])) {
-                tezra.MarkThresholds[5 - i] = StrToFloatDef(TakeNumberValue(line), 0.0f);
-                break;
-            }
-        }
+// A line of a PARAMS block that matched no keyword: told about unless it ends the block.
+void NoteUnknownParam(const TTextReader& reader, TReadBlock block, std::string_view line) {
+    if (!line.empty() && !IsSection(line)) {
+        Note(reader, TReadNote::UnknownParam, block, line);
     }
+}
+
+// One line of the test's PARAMS block; the first keyword that matches applies.
+void ApplyTestParam(TTezra& tezra, const TTextReader& reader, std::string_view& line) {
+    static constexpr std::string_view kMarks[] = {"MARK5", "MARK4", "MARK3", "MARK2"};
+    const std::string_view original = line;
+    std::string_view keyword;
+    auto is = [&](std::string_view candidate) {
+        keyword = candidate;
+        return IsKeyword(original, candidate);
+    };
+    auto number = [&] { return TNumberSource{reader, TReadBlock::TestParams, original, keyword}; };
+    if (is("ID")) {
+        tezra.Id = ValueAfterEquals(line);
+    } else if (is("TITLE")) {
+        tezra.Title = ValueAfterEquals(line);
+    } else if (is("SHUFFLE")) {
+        tezra.SetShuffleFlags(IntOrDefault(number(), TakeNumberValue(line), 0));
+    } else if (is("DEFER")) {
+        tezra.DeferLimit = IntOrDefault(number(), TakeNumberValue(line), 0);
+    } else {
+        int mark = 5;
+        while (mark >= 2 && !is(kMarks[5 - mark])) {
+            --mark;
+        }
+        if (mark < 2) {
+            NoteUnknownParam(reader, TReadBlock::TestParams, original);
+            return;
+        }
+        tezra.MarkThresholds[mark] = FloatOrDefault(number(), TakeNumberValue(line), 0.0f);
+    }
+    Note(reader, TReadNote::TestParam, TReadBlock::TestParams, original, keyword);
 }
 
 // One line of a problem's PARAMS block; the first keyword that matches applies.
-void ApplyProblemParam(TProblem& problem, std::string_view& line) {
-    if (IsKeyword(line, "ID")) {
+void ApplyProblemParam(TProblem& problem, const TTextReader& reader, std::string_view& line) {
+    const std::string_view original = line;
+    std::string_view keyword;
+    auto is = [&](std::string_view candidate) {
+        keyword = candidate;
+        return IsKeyword(original, candidate);
+    };
+    auto number = [&] {
+        return TNumberSource{reader, TReadBlock::ProblemParams, original, keyword};
+    };
+    if (is("ID")) {
         problem.Id = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "TITLE")) {
+    } else if (is("TITLE")) {
         problem.Title = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "CATEGORY")) {
+    } else if (is("CATEGORY")) {
         problem.Category = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "DIFFICULTY")) {
-        problem.Difficulty = StrToIntDef(TakeNumberValue(line), 0);
-    } else if (IsKeyword(line, "GROUP")) {
+    } else if (is("DIFFICULTY")) {
+        problem.Difficulty = IntOrDefault(number(), TakeNumberValue(line), 0);
+    } else if (is("GROUP")) {
         problem.Group = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "RATE")) {
-        problem.Rate = StrToFloatDef(TakeNumberValue(line), 1.0f);
+    } else if (is("RATE")) {
+        problem.Rate = FloatOrDefault(number(), TakeNumberValue(line), 1.0f);
+    } else {
+        NoteUnknownParam(reader, TReadBlock::ProblemParams, original);
+        return;
     }
+    Note(reader, TReadNote::ProblemParam, TReadBlock::ProblemParams, original, keyword);
 }
 
 // One variant line "[weight] text" of an answer block.
-TVariant ParseVariant(std::string_view line) {
+TVariant ParseVariant(const TTextReader& reader, std::string_view line) {
+    const TNumberSource number{reader, TReadBlock::Variants, line, "weight"};
     const std::size_t close = line.find(']');
     if (close == std::string_view::npos) {
+        Note(reader, TReadNote::DefaultTaken, TReadBlock::Variants, line, "weight", line);
         return {std::string(TrimView(line)), 0};
     }
     return {std::string(TrimView(line.substr(close + 1))),
-            StrToIntDef(line.substr(1, close - 1), 0)};
+            IntOrDefault(number, line.substr(1, close - 1), 0)};
+}
+
+// name >> quota, rate; without ">>" the name is empty and only the first character goes.
+void ParseGroupLine(TGroupInfo& group, std::string_view line, const TTextReader* reader) {
+    auto note = [&](std::string_view what, std::string_view text) {
+        if (reader != nullptr) {
+            Note(*reader, TReadNote::DefaultTaken, TReadBlock::Groups, line, what, text);
+        }
+    };
+    std::string_view rest = TrimView(line);
+    const std::size_t arrows = rest.find(">>");
+    if (arrows == std::string_view::npos) {
+        group.Name.clear();
+        rest.remove_prefix(rest.empty() ? 0 : 1);
+    } else {
+        group.Name = TrimView(rest.substr(0, arrows));
+        rest.remove_prefix(arrows + 2);
+    }
+    rest = TrimView(rest);
+    const std::size_t comma = rest.find(',');
+    const std::string_view quota = comma == std::string_view::npos ? "" : rest.substr(0, comma);
+    const std::string_view rate =
+        TrimView(comma == std::string_view::npos ? rest : rest.substr(comma + 1));
+    const std::optional<std::int32_t> quotaValue = ParseInt(TrimView(quota));
+    const std::optional<double> rateValue = ParseFloat(rate);
+    if (comma != std::string_view::npos && !quotaValue) {
+        note("quota", TrimView(quota));
+    }
+    if (!rateValue) {
+        note("rate", rate);
+    }
+    group.Quota = quotaValue.value_or(0);
+    group.Rate = rateValue ? static_cast<float>(*rateValue) : 1.0f;
+}
+
+// Tells about the meaningful lines after the end of the test, which nothing reads.
+void NoteLinesAfterEnd(TTextReader& reader) {
+    while (!reader.Eof()) {
+        const std::string_view line = ReadNextLine(reader);
+        if (!line.empty() && line.front() != ';') {
+            Note(reader, TReadNote::DataAfterEnd, TReadBlock::Test, line);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -88,25 +209,38 @@ bool TTezra::LoadFromText(TTextReader& reader) {
 bool TTezra::ReadText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
     if (!IsKeyword(s, SectionTezra)) {
+        Note(reader, TReadNote::NotATest, TReadBlock::Test, s);
         return false;
     }
+    Note(reader, TReadNote::TestStart, TReadBlock::Test, s);
     s = ReadNextLine(reader);
+    bool open = true;
     if (IsKeyword(s, SectionParams)) {
         do {
             s = ReadNextLine(reader);
-            ApplyTestParam(*this, s);
+            ApplyTestParam(*this, reader, s);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::TestParams, s);
                 return false;
             }
         } while (!IsSection(s) && !reader.Eof());
+        open = IsSection(s);
+        if (!open) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::TestParams, s);
+        }
     }
     if (IsKeyword(s, SectionEndParams)) {
         do {
             s = ReadNextLine(reader);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Test, s);
                 return false;
             }
+            if (!IsSection(s)) {
+                NotePassedOver(reader, TReadBlock::Test, s);
+            }
         } while (!IsSection(s) && !reader.Eof());
+        open = IsSection(s);
     }
     if (IsKeyword(s, SectionGroups)) {
         Groups.clear();
@@ -116,44 +250,75 @@ bool TTezra::ReadText(TTextReader& reader) {
                 break;
             }
             auto group = std::make_unique<TGroupInfo>();
-            group->LoadFromLine(s);
+            ParseGroupLine(*group, s, &reader);
+            Note(reader, TReadNote::GroupRead, TReadBlock::Groups, s);
             Groups.push_back({group->Name, std::move(group)});
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Groups, s);
                 return false;
             }
+            if (IsSection(s)) {
+                Note(reader, TReadNote::GroupsNotClosed, TReadBlock::Groups, s);
+            }
         } while (!IsSection(s) && !reader.Eof());
+        if (!IsKeyword(s, SectionEndGroups) && !IsSection(s)) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::Groups, s);
+        }
+        open = false;
     }
     // The line on which the blocks above stopped may itself be the PROBLEMS line.
+    // A test without problems ends at its END TEZRA line, which is no line passed over.
+    if (open && !IsKeyword(s, SectionProblems) && !IsKeyword(s, SectionEndTezra)) {
+        NotePassedOver(reader, TReadBlock::Test, s);
+    }
     while (!IsKeyword(s, SectionProblems) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (!IsKeyword(s, SectionProblems) && !IsKeyword(s, SectionEndTezra)) {
+            NotePassedOver(reader, TReadBlock::Test, s);
+        }
     }
     if (IsKeyword(s, SectionProblems)) {
         Problems.clear();
         do {
             s = ReadNextLine(reader);
             if (IsKeyword(s, SectionProblem)) {
+                Note(reader, TReadNote::ProblemStart, TReadBlock::Problems, s);
                 auto problem = std::make_unique<TProblem>();
                 problem->LoadFromText(reader);
                 Problems.push_back(std::move(problem));
-            }
-            if (IsKeyword(s, SectionEndProblems)) {
+            } else if (IsKeyword(s, SectionEndProblems)) {
                 break;
+            } else {
+                NotePassedOver(reader, TReadBlock::Problems, s);
             }
         } while (!reader.Eof());
+        if (!IsKeyword(s, SectionEndProblems)) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::Problems, s);
+        }
     }
     while (!IsKeyword(s, SectionEndTezra) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (!IsKeyword(s, SectionEndTezra)) {
+            NotePassedOver(reader, TReadBlock::Test, s);
+        }
+    }
+    if (!IsKeyword(s, SectionEndTezra)) {
+        Note(reader, TReadNote::DataEnds, TReadBlock::Test, s);
+    } else if (reader.Sink() != nullptr) {
+        NoteLinesAfterEnd(reader);
     }
     return true;
 }
 
 bool TProblem::LoadFromText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
+    bool open = true;
     if (IsKeyword(s, SectionParams)) {
         do {
             s = ReadNextLine(reader);
-            ApplyProblemParam(*this, s);
+            ApplyProblemParam(*this, reader, s);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::ProblemParams, s);
                 return false;
             }
         } while (!IsSection(s));
@@ -162,7 +327,11 @@ bool TProblem::LoadFromText(TTextReader& reader) {
         do {
             s = ReadNextLine(reader);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Problem, s);
                 return false;
+            }
+            if (!IsSection(s)) {
+                NotePassedOver(reader, TReadBlock::Problem, s);
             }
         } while (!IsSection(s));
     }
@@ -178,6 +347,8 @@ bool TProblem::LoadFromText(TTextReader& reader) {
             Condition.emplace_back(line);
             if (reader.Eof()) {
                 s = line;
+                Note(reader, TReadNote::DataEnds, TReadBlock::Condition, TrimView(line));
+                open = false;
                 break;
             }
         }
@@ -187,70 +358,88 @@ bool TProblem::LoadFromText(TTextReader& reader) {
             s = ReadNextLine(reader);
             if (IsKeyword(s, "FILE")) {
                 PictureFile = ValueAfterEquals(s);
+                Note(reader, TReadNote::PictureParam, TReadBlock::Picture, s, "FILE");
             } else if (IsKeyword(s, "DATA")) {
                 Picture = DecodePictureLetters(ValueAfterEquals(s));
+                Note(reader, TReadNote::PictureParam, TReadBlock::Picture, s, "DATA");
+            } else {
+                NoteUnknownParam(reader, TReadBlock::Picture, s);
             }
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Picture, s);
                 return false;
             }
         } while (!IsSection(s));
+        if (!IsKeyword(s, SectionAnswer)) {
+            Note(reader, TReadNote::PictureNotClosed, TReadBlock::Picture, s);
+            open = false;
+        }
     }
     if (IsKeyword(s, SectionAnswer)) {
+        Note(reader, TReadNote::AnswerStart, TReadBlock::Answer, s);
         Answers.LoadFromText(reader);
+        open = false;
+    }
+    if (open && !IsKeyword(s, SectionEndProblem)) {
+        NotePassedOver(reader, TReadBlock::Problem, s);
     }
     while (!IsKeyword(s, SectionEndProblem) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (!IsKeyword(s, SectionEndProblem)) {
+            NotePassedOver(reader, TReadBlock::Problem, s);
+        }
     }
+    Note(reader, IsKeyword(s, SectionEndProblem) ? TReadNote::ProblemEnd : TReadNote::DataEnds,
+         TReadBlock::Problem, s);
     return true;
 }
 
 bool TAnswers::LoadFromText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
     if (IsKeyword(s, "MODE")) {
-        Mode = ParseAnswerMode(ValueAfterEquals(s), ModeRadio);
+        const std::string_view value = ValueAfterEquals(s);
+        Mode = ParseAnswerMode(value, ModeRadio);
+        Note(reader, TReadNote::ModeRead, TReadBlock::Answer, s, "MODE", value);
+    } else if (!s.empty()) {
+        Note(reader, TReadNote::NoModeLine, TReadBlock::Answer, s);
     }
     s = ReadNextLine(reader);
     if (IsKeyword(s, SectionVariants)) {
+        Note(reader, TReadNote::VariantsStart, TReadBlock::Answer, s);
         Variants.clear();
         do {
             s = ReadNextLine(reader);
             if (s.size() > 2 && s.front() == '[') {
-                Variants.push_back(ParseVariant(s));
+                Variants.push_back(ParseVariant(reader, s));
+                Note(reader, TReadNote::VariantRead, TReadBlock::Variants, s);
+            } else if (!s.empty() && s.front() == '[') {
+                NotePassedOver(reader, TReadBlock::Variants, s);
             }
         } while (!s.empty() && s.front() == '[');
     }
+    if (!IsKeyword(s, SectionEndAnswer)) {
+        NotePassedOver(reader, TReadBlock::Answer, s);
+    }
     while (!IsKeyword(s, SectionEndAnswer) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (!IsKeyword(s, SectionEndAnswer)) {
+            NotePassedOver(reader, TReadBlock::Answer, s);
+        }
+    }
+    if (!IsKeyword(s, SectionEndAnswer)) {
+        Note(reader, TReadNote::DataEnds, TReadBlock::Answer, s);
     }
     return true;
 }
 
 bool TGroupInfo::LoadFromLine(std::string_view line) {
-    // name >> quota, rate; without ">>" the name is empty and only the first character goes.
-    std::string_view rest = TrimView(line);
-    const std::size_t arrows = rest.find(">>");
-    if (arrows == std::string_view::npos) {
-        Name.clear();
-        rest.remove_prefix(rest.empty() ? 0 : 1);
-    } else {
-        Name = TrimView(rest.substr(0, arrows));
-        rest.remove_prefix(arrows + 2);
-    }
-    rest = TrimView(rest);
-    const std::size_t comma = rest.find(',');
-    if (comma == std::string_view::npos) {
-        Quota = 0;
-        Rate = StrToFloatDef(TrimView(rest), 1.0f);
-    } else {
-        Quota = StrToIntDef(TrimView(rest.substr(0, comma)), 0);
-        Rate = StrToFloatDef(TrimView(rest.substr(comma + 1)), 1.0f);
-    }
+    ParseGroupLine(*this, line, nullptr);
     return true;
 }
 
-bool LoadTestFromText(TTezra& tezra, std::string_view text) {
+bool LoadTestFromText(TTezra& tezra, std::string_view text, TReadSink* sink) {
     try {
-        TTextReader reader(text);
+        TTextReader reader(text, sink);
         return tezra.LoadFromText(reader);
     } catch (const std::exception&) {
         return false;

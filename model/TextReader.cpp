@@ -54,7 +54,7 @@ const UpperTable& Upper() {
 
 }  // namespace
 
-TTextReader::TTextReader(std::string_view text) : Text(text) {
+TTextReader::TTextReader(std::string_view text, TReadSink* sink) : Text(text), Listener(sink) {
     // Dropping every lone CR up front leaves lines that can end only in CR LF or LF.
     if (HasLoneCr(text)) {
         Cleaned = WithoutLoneCr(text);
@@ -71,6 +71,7 @@ std::string_view TTextReader::ReadLine() {
     const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', rest));
     std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - begin) : rest;
     Pos += lf != nullptr ? length + 1 : length;
+    ++Line;
     if (length > 0 && begin[length - 1] == '\r') {
         --length;
     }

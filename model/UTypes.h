@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/MemoryStream.h"
+#include "model/ReadNotes.h"
 #include "model/TextReader.h"
 #include "platform/TestFileTypes.h"
 
@@ -45,7 +46,7 @@ public:
 
     // Reads one answer block, from just after its ANSWER line through its END ANSWER line.
     bool LoadFromText(TTextReader& reader);
-    bool LoadFromStream(TMemoryStream& stream);
+    bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
 
     // Index of the first variant whose text equals text ignoring case, or -1.
     int IndexOfVariant(std::string_view text) const;
@@ -71,12 +72,12 @@ public:
 
     // Reads one problem, from just after its PROBLEM line through its END PROBLEM line.
     bool LoadFromText(TTextReader& reader);
-    bool LoadFromStream(TMemoryStream& stream);
+    bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
 
-    // Reads PictureFile into Picture. A relative name is looked up in the current folder, the
-    // program's folder, then testFolder. False, with Picture unchanged, when there is no such
-    // file; false, with Picture empty, when it cannot be read.
-    bool LoadPictureFile(const std::filesystem::path& testFolder = {});
+    // Reads PictureFile into Picture, found as FindPictureFile finds it. False, with Picture
+    // unchanged, when there is no such file; false, with Picture empty, when it cannot be read.
+    bool LoadPictureFile(const std::filesystem::path& testFolder = {},
+                         const std::filesystem::path& programFolder = {});
     // Clears Given and marks the score as not computed.
     void ClearAnswer();
     // The score in percent, 0 to 100, computed once from Given and then cached.
@@ -130,9 +131,14 @@ public:
     // The folder of the file the test was loaded from; relative picture names are also
     // looked up there.
     std::filesystem::path TestFolder;
+    // The folder of the station program, where relative picture names are looked up before
+    // the test's folder; empty for the folder of the running program.
+    std::filesystem::path ProgramFolder;
 
     bool LoadFromText(TTextReader& reader);
-    bool LoadFromStream(TMemoryStream& stream);
+    // Reads a test record; the sink, when given, hears where each record stands and what
+    // could not be read.
+    bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
 
     // The three shuffle flags as a SHUFFLE number, and set from one (other bits are ignored).
     std::int32_t ShuffleFlags() const {
@@ -163,7 +169,7 @@ public:
 
 private:
     bool ReadText(TTextReader& reader);
-    bool ReadStream(TMemoryStream& stream);
+    bool ReadStream(TMemoryStream& stream, TReadSink* sink);
 };
 
 // Shuffle an object list or a variant list in place; every order is equally likely.
@@ -182,9 +188,10 @@ void ScrambleBytes(std::uint8_t* data, std::size_t size, std::size_t offset);
 const std::array<std::uint8_t, 65536>& ScrambleKeystream();
 
 // Readers of a whole test held in memory. The binary one unscrambles the content in place
-// when it does not begin with "TZRA".
-bool LoadTestFromText(TTezra& tezra, std::string_view text);
-bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream);
+// when it does not begin with "TZRA". The sink, when given, hears what the readers read and
+// pass over; what they read is the same with or without it.
+bool LoadTestFromText(TTezra& tezra, std::string_view text, TReadSink* sink = nullptr);
+bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream, TReadSink* sink = nullptr);
 
 // The current test of the station; a fresh empty test until a file is loaded.
 TTezra& CurrentTezra();
@@ -192,4 +199,11 @@ TTezra& CurrentTezra();
 // by the extension (TestFileTypes). False when there is no file at the path (the current test
 // stays), when the extension is none of these, when the file cannot be read, or when the
 // reader breaks off.
-bool LoadTestFile(const std::filesystem::path& path);
+bool LoadTestFile(const std::filesystem::path& path, TReadSink* sink = nullptr);
+
+// Where a picture named in a test lives: an absolute name as it is; a relative one in the
+// current folder, the program's folder (programFolder, or the running program's when empty),
+// then the test's folder. "\" counts as a separator. Empty when none of them has the file.
+std::filesystem::path FindPictureFile(std::string_view name,
+                                      const std::filesystem::path& testFolder,
+                                      const std::filesystem::path& programFolder = {});
