@@ -19,7 +19,7 @@ TTestFormat TestFormatOf(const std::filesystem::path& path) {
     return TTestFormat::Unknown;
 }
 
-std::string TestExtensionList(TTestFormat format) {
+std::string TestExtensionList(TTestFormat format, std::string_view lastJoin) {
     std::vector<std::string_view> extensions;
     for (const TTestFileType& type : TestFileTypes) {
         if (format == TTestFormat::Unknown || type.Format == format) {
@@ -29,7 +29,7 @@ std::string TestExtensionList(TTestFormat format) {
     std::string list;
     for (std::size_t i = 0; i < extensions.size(); ++i) {
         if (i > 0) {
-            list += i + 1 == extensions.size() ? " or " : ", ";
+            list += i + 1 == extensions.size() ? " " + std::string(lastJoin) + " " : ", ";
         }
         list += extensions[i];
     }

@@ -27,5 +27,6 @@ inline constexpr std::array<TTestFileType, 4> TestFileTypes = {{
 TTestFormat TestFormatOf(const std::filesystem::path& path);
 
 // The extensions of one format, or of all formats for Unknown, for messages:
-// ".ttxt, .txt, .tbin or .bin".
-std::string TestExtensionList(TTestFormat format = TTestFormat::Unknown);
+// ".ttxt, .txt, .tbin or .bin", with the last two joined by the given word.
+std::string TestExtensionList(TTestFormat format = TTestFormat::Unknown,
+                              std::string_view lastJoin = "or");

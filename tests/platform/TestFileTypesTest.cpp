@@ -28,7 +28,7 @@ TEST(TestFileTypes, ExtensionNamesTheFormatInAnyCase) {
 TEST(TestFileTypes, ExtensionListsForMessages) {
     EXPECT_EQ(TestExtensionList(), ".ttxt, .txt, .tbin or .bin");
     EXPECT_EQ(TestExtensionList(TTestFormat::Binary), ".tbin or .bin");
-    EXPECT_EQ(TestExtensionList(TTestFormat::Text), ".ttxt or .txt");
+    EXPECT_EQ(TestExtensionList(TTestFormat::Text, "или"), ".ttxt или .txt");
 }
 
 }  // namespace
