@@ -21,6 +21,10 @@ bool IsSection(std::string_view line) {
     return line.front() == SectionSign;
 }
 
+bool Listening(const TTextReader& reader) {
+    return reader.Sink() != nullptr;
+}
+
 // Tells the reader's sink, when it has one, about the line read last.
 void Note(const TTextReader& reader, TReadNote note, TReadBlock block, std::string_view line,
           std::string_view detail = {}, std::string_view value = {}) {
@@ -261,19 +265,21 @@ bool TTezra::ReadText(TTextReader& reader) {
                 Note(reader, TReadNote::GroupsNotClosed, TReadBlock::Groups, s);
             }
         } while (!IsSection(s) && !reader.Eof());
-        if (!IsKeyword(s, SectionEndGroups) && !IsSection(s)) {
+        if (Listening(reader) && !IsKeyword(s, SectionEndGroups) && !IsSection(s)) {
             Note(reader, TReadNote::DataEnds, TReadBlock::Groups, s);
         }
         open = false;
     }
     // The line on which the blocks above stopped may itself be the PROBLEMS line.
     // A test without problems ends at its END TEZRA line, which is no line passed over.
-    if (open && !IsKeyword(s, SectionProblems) && !IsKeyword(s, SectionEndTezra)) {
+    if (Listening(reader) && open && !IsKeyword(s, SectionProblems) &&
+        !IsKeyword(s, SectionEndTezra)) {
         NotePassedOver(reader, TReadBlock::Test, s);
     }
     while (!IsKeyword(s, SectionProblems) && !reader.Eof()) {
         s = ReadNextLine(reader);
-        if (!IsKeyword(s, SectionProblems) && !IsKeyword(s, SectionEndTezra)) {
+        if (Listening(reader) && !IsKeyword(s, SectionProblems) &&
+            !IsKeyword(s, SectionEndTezra)) {
             NotePassedOver(reader, TReadBlock::Test, s);
         }
     }
@@ -292,20 +298,22 @@ bool TTezra::ReadText(TTextReader& reader) {
                 NotePassedOver(reader, TReadBlock::Problems, s);
             }
         } while (!reader.Eof());
-        if (!IsKeyword(s, SectionEndProblems)) {
+        if (Listening(reader) && !IsKeyword(s, SectionEndProblems)) {
             Note(reader, TReadNote::DataEnds, TReadBlock::Problems, s);
         }
     }
     while (!IsKeyword(s, SectionEndTezra) && !reader.Eof()) {
         s = ReadNextLine(reader);
-        if (!IsKeyword(s, SectionEndTezra)) {
+        if (Listening(reader) && !IsKeyword(s, SectionEndTezra)) {
             NotePassedOver(reader, TReadBlock::Test, s);
         }
     }
-    if (!IsKeyword(s, SectionEndTezra)) {
-        Note(reader, TReadNote::DataEnds, TReadBlock::Test, s);
-    } else if (reader.Sink() != nullptr) {
-        NoteLinesAfterEnd(reader);
+    if (Listening(reader)) {
+        if (!IsKeyword(s, SectionEndTezra)) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::Test, s);
+        } else {
+            NoteLinesAfterEnd(reader);
+        }
     }
     return true;
 }
@@ -370,7 +378,7 @@ bool TProblem::LoadFromText(TTextReader& reader) {
                 return false;
             }
         } while (!IsSection(s));
-        if (!IsKeyword(s, SectionAnswer)) {
+        if (Listening(reader) && !IsKeyword(s, SectionAnswer)) {
             Note(reader, TReadNote::PictureNotClosed, TReadBlock::Picture, s);
             open = false;
         }
@@ -380,17 +388,19 @@ bool TProblem::LoadFromText(TTextReader& reader) {
         Answers.LoadFromText(reader);
         open = false;
     }
-    if (open && !IsKeyword(s, SectionEndProblem)) {
+    if (Listening(reader) && open && !IsKeyword(s, SectionEndProblem)) {
         NotePassedOver(reader, TReadBlock::Problem, s);
     }
     while (!IsKeyword(s, SectionEndProblem) && !reader.Eof()) {
         s = ReadNextLine(reader);
-        if (!IsKeyword(s, SectionEndProblem)) {
+        if (Listening(reader) && !IsKeyword(s, SectionEndProblem)) {
             NotePassedOver(reader, TReadBlock::Problem, s);
         }
     }
-    Note(reader, IsKeyword(s, SectionEndProblem) ? TReadNote::ProblemEnd : TReadNote::DataEnds,
-         TReadBlock::Problem, s);
+    if (Listening(reader)) {
+        Note(reader, IsKeyword(s, SectionEndProblem) ? TReadNote::ProblemEnd : TReadNote::DataEnds,
+             TReadBlock::Problem, s);
+    }
     return true;
 }
 
@@ -417,16 +427,16 @@ bool TAnswers::LoadFromText(TTextReader& reader) {
             }
         } while (!s.empty() && s.front() == '[');
     }
-    if (!IsKeyword(s, SectionEndAnswer)) {
+    if (Listening(reader) && !IsKeyword(s, SectionEndAnswer)) {
         NotePassedOver(reader, TReadBlock::Answer, s);
     }
     while (!IsKeyword(s, SectionEndAnswer) && !reader.Eof()) {
         s = ReadNextLine(reader);
-        if (!IsKeyword(s, SectionEndAnswer)) {
+        if (Listening(reader) && !IsKeyword(s, SectionEndAnswer)) {
             NotePassedOver(reader, TReadBlock::Answer, s);
         }
     }
-    if (!IsKeyword(s, SectionEndAnswer)) {
+    if (Listening(reader) && !IsKeyword(s, SectionEndAnswer)) {
         Note(reader, TReadNote::DataEnds, TReadBlock::Answer, s);
     }
     return true;
