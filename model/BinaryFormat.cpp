@@ -61,6 +61,13 @@ void Note(TReadSink* sink, TReadNote note, TReadBlock block, std::size_t where,
     }
 }
 
+// Tells that the data ends inside the record that begins at start; false, for the reader's
+// result.
+bool DataEnds(TReadSink* sink, TReadBlock block, std::size_t start) {
+    Note(sink, TReadNote::DataEnds, block, start);
+    return false;
+}
+
 // The tag that opens a problem or answer record; the sink hears about a wrong one, or about
 // the data ending before it.
 bool ReadRecordTag(TMemoryStream& stream, const char (&tag)[4], TReadSink* sink,
@@ -104,10 +111,7 @@ bool TGroupInfo::LoadFromStream(TMemoryStream& stream) {
 
 bool TAnswers::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
     const std::size_t start = stream.Position();
-    auto cut = [&] {
-        Note(sink, TReadNote::DataEnds, TReadBlock::Answer, start);
-        return false;
-    };
+    auto cut = [&] { return DataEnds(sink, TReadBlock::Answer, start); };
     if (!ReadRecordTag(stream, kAnswerTag, sink, TReadBlock::Answer)) {
         return false;
     }
@@ -141,10 +145,7 @@ bool TAnswers::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
 
 bool TProblem::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
     const std::size_t start = stream.Position();
-    auto cut = [&] {
-        Note(sink, TReadNote::DataEnds, TReadBlock::Problem, start);
-        return false;
-    };
+    auto cut = [&] { return DataEnds(sink, TReadBlock::Problem, start); };
     if (!ReadRecordTag(stream, kProblemTag, sink, TReadBlock::Problem)) {
         return false;
     }
@@ -186,10 +187,7 @@ bool TTezra::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
 }
 
 bool TTezra::ReadStream(TMemoryStream& stream, TReadSink* sink) {
-    auto cut = [&] {
-        Note(sink, TReadNote::DataEnds, TReadBlock::Test, 0);
-        return false;
-    };
+    auto cut = [&] { return DataEnds(sink, TReadBlock::Test, 0); };
     if (!ReadTag(stream, kTestTag)) {
         Note(sink, TReadNote::NotATest, TReadBlock::Test, 0);
         return false;

@@ -9,6 +9,10 @@ run this script only to rewrite the tests themselves, from anywhere:
 
 import os
 import struct
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "model"))
+from make_fixtures import scramble  # noqa: E402  the keystream written once for all fixtures
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 S = "\u00a7"  # the section sign, byte 0xA7 in cp1251
@@ -191,20 +195,6 @@ def test_record(groups, problems, marks=(0, 0, 0, 0, 0), problem_count=None):
     out += struct.pack("<i", len(groups)) + b"".join(groups)
     count = len(problems) if problem_count is None else problem_count
     return out + struct.pack("<i", count) + b"".join(problems)
-
-
-def keystream():
-    out = bytearray()
-    state = 21874
-    for _ in range(32768):
-        out += bytes([state & 0xFF, state >> 8])
-        state = (state * 19457 + 27451) % 0x8000
-    return bytes(out)
-
-
-def scramble(data):
-    key = keystream()
-    return bytes(b ^ key[i % 65536] for i, b in enumerate(data))
 
 
 def binaries():
