@@ -45,6 +45,42 @@ bool ReadTag(TMemoryStream& stream, const char (&tag)[4]) {
     return bytes != nullptr && std::memcmp(bytes, tag, 4) == 0;
 }
 
+// Whether the string field at the position is whole: its length and all of its text are there.
+bool StringFits(const TMemoryStream& stream) {
+    if (stream.Remaining() < 4) {
+        return false;
+    }
+    const std::int32_t length = DecodeInt32(stream.Data() + stream.Position());
+    return length <= 0 || static_cast<std::size_t>(length) <= stream.Remaining() - 4;
+}
+
+void Note(TReadSink* sink, TReadNote note, TReadBlock block, std::size_t where,
+          std::string_view detail = {}, std::int64_t number = 0) {
+    if (sink != nullptr) {
+        sink->Note({note, block, where, {}, detail, {}, number});
+    }
+}
+
+// Tells that the data ends inside the record that begins at start; false, for the reader's
+// result.
+bool DataEnds(TReadSink* sink, TReadBlock block, std::size_t start) {
+    Note(sink, TReadNote::DataEnds, block, start);
+    return false;
+}
+
+// The tag that opens a problem or answer record; the sink hears about a wrong one, or about
+// the data ending before it.
+bool ReadRecordTag(TMemoryStream& stream, const char (&tag)[4], TReadSink* sink,
+                   TReadBlock block) {
+    const std::size_t start = stream.Position();
+    if (ReadTag(stream, tag)) {
+        return true;
+    }
+    const bool cut = start + 4 > stream.Size();
+    Note(sink, cut ? TReadNote::DataEnds : TReadNote::BadTag, block, start);
+    return false;
+}
+
 }  // namespace
 
 std::string ReadStreamString(TMemoryStream& stream) {
@@ -73,124 +109,158 @@ bool TGroupInfo::LoadFromStream(TMemoryStream& stream) {
     return ReadInt32(stream, Quota) && ReadFloat32(stream, Rate);
 }
 
-bool TAnswers::LoadFromStream(TMemoryStream& stream) {
-    if (!ReadTag(stream, kAnswerTag)) {
+bool TAnswers::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
+    const std::size_t start = stream.Position();
+    auto cut = [&] { return DataEnds(sink, TReadBlock::Answer, start); };
+    if (!ReadRecordTag(stream, kAnswerTag, sink, TReadBlock::Answer)) {
         return false;
     }
+    Note(sink, TReadNote::AnswerStart, TReadBlock::Answer, start);
     const std::uint8_t* mode = stream.ReadSpan(1);
     if (mode == nullptr) {
-        return false;
+        return cut();
     }
     Mode = *mode;
+    Note(sink, TReadNote::ModeRead, TReadBlock::Answer, start + 4, {}, Mode);
     Variants.clear();
     std::int32_t count = 0;
     if (!ReadInt32(stream, count)) {
-        return false;
+        return cut();
     }
     for (std::int32_t i = 0; i < count; ++i) {
+        const std::size_t at = stream.Position();
         TVariant variant;
         if (!ReadInt32(stream, variant.Weight)) {
-            return false;
+            return cut();
+        }
+        if (sink != nullptr && !StringFits(stream)) {
+            cut();  // the text keeps the bytes that are there
         }
         variant.Text = ReadStreamString(stream);
         Variants.push_back(std::move(variant));
+        Note(sink, TReadNote::VariantRead, TReadBlock::Variants, at);
     }
     return true;
 }
 
-bool TProblem::LoadFromStream(TMemoryStream& stream) {
-    if (!ReadTag(stream, kProblemTag)) {
+bool TProblem::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
+    const std::size_t start = stream.Position();
+    auto cut = [&] { return DataEnds(sink, TReadBlock::Problem, start); };
+    if (!ReadRecordTag(stream, kProblemTag, sink, TReadBlock::Problem)) {
         return false;
     }
     Id = ReadStreamString(stream);
     Title = ReadStreamString(stream);
     Category = ReadStreamString(stream);
     if (!ReadInt32(stream, Difficulty)) {
-        return false;
+        return cut();
     }
     Group = ReadStreamString(stream);
     if (!ReadFloat32(stream, Rate)) {
-        return false;
+        return cut();
     }
     Condition = SplitTextLines(ReadStreamString(stream));
     PictureFile = ReadStreamString(stream);
     std::int32_t length = 0;
     if (!ReadInt32(stream, length)) {
-        return false;
+        return cut();
     }
     if (length > 0) {
         const std::uint8_t* bytes = stream.ReadSpan(static_cast<std::size_t>(length));
         if (bytes == nullptr) {
             Picture.clear();
-            return false;
+            return cut();
         }
         Picture.assign(bytes, bytes + length);
     } else {
         Picture.clear();
     }
-    return Answers.LoadFromStream(stream);
+    return Answers.LoadFromStream(stream, sink);
 }
 
-bool TTezra::LoadFromStream(TMemoryStream& stream) {
+bool TTezra::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
     try {
-        return ReadStream(stream);
+        return ReadStream(stream, sink);
     } catch (const std::exception&) {
         return false;
     }
 }
 
-bool TTezra::ReadStream(TMemoryStream& stream) {
+bool TTezra::ReadStream(TMemoryStream& stream, TReadSink* sink) {
+    auto cut = [&] { return DataEnds(sink, TReadBlock::Test, 0); };
     if (!ReadTag(stream, kTestTag)) {
+        Note(sink, TReadNote::NotATest, TReadBlock::Test, 0);
         return false;
     }
+    Note(sink, TReadNote::TestStart, TReadBlock::Test, 0);
     Id = ReadStreamString(stream);
     Title = ReadStreamString(stream);
     std::int32_t flags = 0;
     if (!ReadInt32(stream, flags)) {
-        return false;
+        return cut();
     }
-    ShuffleGroups = (flags & 4) != 0;
-    ShuffleProblems = (flags & 2) != 0;
-    ShuffleVariants = (flags & 1) != 0;
+    SetShuffleFlags(flags);
     if (!ReadInt32(stream, DeferLimit)) {
-        return false;
+        return cut();
     }
+    const std::size_t marksAt = stream.Position();
     const std::uint8_t* marks = stream.ReadSpan(20);
     if (marks == nullptr) {
-        return false;
+        return cut();
     }
+    static constexpr std::string_view kMarks[] = {"MARK1", "MARK2", "MARK3", "MARK4", "MARK5"};
     for (int mark = 1; mark <= 5; ++mark) {
         MarkThresholds[mark] = std::bit_cast<float>(DecodeInt32(marks + 4 * (mark - 1)));
+        Note(sink, TReadNote::TestParam, TReadBlock::Test, marksAt + 4 * (mark - 1),
+             kMarks[mark - 1]);
     }
     std::int32_t groupCount = 0;
     if (!ReadInt32(stream, groupCount)) {
-        return false;
+        return cut();
     }
     Groups.clear();
     // A record is read only while data remains; a failed one is kept with what it read.
     for (std::int32_t i = 0; i < groupCount && stream.Remaining() > 0; ++i) {
+        const std::size_t at = stream.Position();
         auto group = std::make_unique<TGroupInfo>();
-        group->LoadFromStream(stream);
+        const bool read = group->LoadFromStream(stream);
+        Note(sink, TReadNote::GroupRead, TReadBlock::Groups, at);
+        if (!read) {
+            Note(sink, TReadNote::DataEnds, TReadBlock::Groups, at);
+        }
         Groups.push_back({group->Name, std::move(group)});
+    }
+    if (sink != nullptr && static_cast<std::int64_t>(Groups.size()) < groupCount) {
+        Note(sink, TReadNote::RecordsShort, TReadBlock::Groups, stream.Position(), {}, groupCount);
     }
     std::int32_t problemCount = 0;
     if (!ReadInt32(stream, problemCount)) {
-        return false;
+        return cut();
     }
     Problems.clear();
     for (std::int32_t i = 0; i < problemCount && stream.Remaining() > 0; ++i) {
+        Note(sink, TReadNote::ProblemStart, TReadBlock::Problems, stream.Position());
         auto problem = std::make_unique<TProblem>();
-        problem->LoadFromStream(stream);
+        problem->LoadFromStream(stream, sink);
         Problems.push_back(std::move(problem));
+    }
+    if (sink != nullptr && static_cast<std::int64_t>(Problems.size()) < problemCount) {
+        Note(sink, TReadNote::RecordsShort, TReadBlock::Problems, stream.Position(), {},
+             problemCount);
+    }
+    if (stream.Remaining() > 0) {
+        Note(sink, TReadNote::DataAfterEnd, TReadBlock::Test, stream.Position(), {},
+             static_cast<std::int64_t>(stream.Remaining()));
     }
     return true;
 }
 
-bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream) {
+bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream, TReadSink* sink) {
     try {
         stream.Seek(0);
         std::uint8_t head[4];
         if (!stream.ReadExact(head, 4)) {
+            Note(sink, TReadNote::NotATest, TReadBlock::Test, 0);
             return false;
         }
         stream.Seek(0);
@@ -198,7 +268,7 @@ bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream) {
             ScrambleStream(stream);
         }
         stream.Seek(0);
-        return tezra.LoadFromStream(stream);
+        return tezra.LoadFromStream(stream, sink);
     } catch (const std::exception&) {
         return false;
     }

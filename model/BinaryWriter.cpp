@@ -85,8 +85,7 @@ TMemoryStream SaveTestToBinary(const TTezra& tezra, bool scramble,
     w.Tag("TZRA");
     w.String(tezra.Id);
     w.String(tezra.Title);
-    w.Int32((tezra.ShuffleGroups ? 4 : 0) | (tezra.ShuffleProblems ? 2 : 0) |
-            (tezra.ShuffleVariants ? 1 : 0));
+    w.Int32(tezra.ShuffleFlags());
     w.Int32(tezra.DeferLimit);
     for (int mark = 1; mark <= 5; ++mark) {
         w.Float32(tezra.MarkThresholds[mark]);

@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "model/UTypes.h"
-#include "platform/Cp1251.h"
 
 namespace {
 
@@ -20,14 +19,14 @@ bool FileExists(const std::filesystem::path& path) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-bool LoadTextFile(TTezra& tezra, const std::filesystem::path& path) {
+bool LoadTextFile(TTezra& tezra, const std::filesystem::path& path, TReadSink* sink) {
     TMemoryStream stream;
-    return stream.LoadFromFile(path) && LoadTestFromText(tezra, stream.Text());
+    return stream.LoadFromFile(path) && LoadTestFromText(tezra, stream.Text(), sink);
 }
 
 // A binary file: its first four bytes tell whether it is scrambled; a scrambled one is
 // unscrambled piece by piece as it is read, while each piece is still in the cache.
-bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path) {
+bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path, TReadSink* sink) {
     enum class TKind { Unknown, Plain, Scrambled };
     TKind kind = TKind::Unknown;
     auto unscramble = [&kind](std::uint8_t* content, std::size_t from, std::size_t to) {
@@ -43,18 +42,24 @@ bool LoadBinaryFile(TTezra& tezra, const std::filesystem::path& path) {
         }
     };
     TMemoryStream stream;
-    if (!stream.LoadFromFile(path, unscramble) || kind == TKind::Unknown) {
+    if (!stream.LoadFromFile(path, unscramble)) {
         return false;
     }
-    return tezra.LoadFromStream(stream);
+    if (kind == TKind::Unknown) {
+        if (sink != nullptr) {
+            sink->Note({TReadNote::NotATest, TReadBlock::Test, 0});
+        }
+        return false;
+    }
+    return tezra.LoadFromStream(stream, sink);
 }
 
-bool LoadFile(TTezra& tezra, const std::filesystem::path& path) {
+bool LoadFile(TTezra& tezra, const std::filesystem::path& path, TReadSink* sink) {
     switch (TestFormatOf(path)) {
         case TTestFormat::Text:
-            return LoadTextFile(tezra, path);
+            return LoadTextFile(tezra, path, sink);
         case TTestFormat::Binary:
-            return LoadBinaryFile(tezra, path);
+            return LoadBinaryFile(tezra, path, sink);
         case TTestFormat::Unknown:
             break;
     }
@@ -63,26 +68,11 @@ bool LoadFile(TTezra& tezra, const std::filesystem::path& path) {
 
 }  // namespace
 
-TTestFormat TestFormatOf(const std::filesystem::path& path) {
-    // The part of the file name from its last dot on, upper-cased.
-    const std::string name = Utf8ToCp1251(path.filename().string());
-    const std::size_t dot = name.rfind('.');
-    const std::string extension =
-        dot == std::string::npos ? std::string() : AnsiUpperCase(name.substr(dot));
-    if (extension == ".TTXT" || extension == ".TXT") {
-        return TTestFormat::Text;
-    }
-    if (extension == ".TBIN" || extension == ".BIN") {
-        return TTestFormat::Binary;
-    }
-    return TTestFormat::Unknown;
-}
-
 TTezra& CurrentTezra() {
     return *CurrentHolder();
 }
 
-bool LoadTestFile(const std::filesystem::path& path) {
+bool LoadTestFile(const std::filesystem::path& path, TReadSink* sink) {
     if (!FileExists(path)) {
         return false;
     }
@@ -93,7 +83,7 @@ bool LoadTestFile(const std::filesystem::path& path) {
         std::error_code error;
         const std::filesystem::path full = std::filesystem::absolute(path, error);
         tezra.TestFolder = (error ? path : full).parent_path();
-        return LoadFile(tezra, path);
+        return LoadFile(tezra, path, sink);
     } catch (const std::exception&) {
         return false;
     }

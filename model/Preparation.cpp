@@ -19,27 +19,6 @@ bool IsFile(const std::filesystem::path& path) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-// Where a picture named in a test lives: an absolute name as it is; a relative one in the
-// current folder, the program's folder, then the test's folder. Empty when none has it.
-std::filesystem::path FindPictureFile(std::string_view name,
-                                      const std::filesystem::path& testFolder) {
-    const std::filesystem::path path = PathFromText(name);
-    if (IsFile(path)) {
-        return path;
-    }
-    if (path.is_absolute()) {
-        return {};
-    }
-    const std::filesystem::path program = ExecutablePath();
-    if (!program.empty() && IsFile(program.parent_path() / path)) {
-        return program.parent_path() / path;
-    }
-    if (!testFolder.empty() && IsFile(testFolder / path)) {
-        return testFolder / path;
-    }
-    return {};
-}
-
 template <typename T>
 void Shuffle(std::vector<T>& list) {
     const std::size_t n = list.size();
@@ -54,11 +33,33 @@ void Shuffle(std::vector<T>& list) {
 
 }  // namespace
 
-bool TProblem::LoadPictureFile(const std::filesystem::path& testFolder) {
+std::filesystem::path FindPictureFile(std::string_view name,
+                                      const std::filesystem::path& testFolder,
+                                      const std::filesystem::path& programFolder) {
+    const std::filesystem::path path = PathFromText(name);
+    if (IsFile(path)) {
+        return path;
+    }
+    if (path.is_absolute()) {
+        return {};
+    }
+    const std::filesystem::path program =
+        programFolder.empty() ? ExecutablePath().parent_path() : programFolder;
+    if (!program.empty() && IsFile(program / path)) {
+        return program / path;
+    }
+    if (!testFolder.empty() && IsFile(testFolder / path)) {
+        return testFolder / path;
+    }
+    return {};
+}
+
+bool TProblem::LoadPictureFile(const std::filesystem::path& testFolder,
+                               const std::filesystem::path& programFolder) {
     if (PictureFile.empty()) {
         return false;
     }
-    const std::filesystem::path path = FindPictureFile(PictureFile, testFolder);
+    const std::filesystem::path path = FindPictureFile(PictureFile, testFolder, programFolder);
     if (path.empty()) {
         return false;
     }
@@ -74,7 +75,7 @@ bool TProblem::LoadPictureFile(const std::filesystem::path& testFolder) {
 bool TTezra::Prepare() {
     try {
         for (auto& problem : Problems) {
-            problem->LoadPictureFile(TestFolder);
+            problem->LoadPictureFile(TestFolder, ProgramFolder);
         }
         // Lookups by the exact name; the first case-insensitive match never changes once found.
         std::unordered_map<std::string, TGroupInfo*> byName;

@@ -3,36 +3,66 @@
 // Each reader keeps its current line S and walks the blocks in their fixed order. A loop that
 // stops at the next section line breaks the reader off (false) when S is empty there, which
 // happens at the end of the text.
+//
+// When the text reader has a sink, the readers tell it where each part of the test stands and
+// which lines they pass over; "open" marks a current line that no reader has taken or told
+// about yet. Nothing they read depends on the sink.
 
 #include <exception>
 
+#include "model/TextKeywords.h"
 #include "model/UTypes.h"
 #include "platform/Numbers.h"
 #include "platform/TextUtils.h"
 
 namespace {
 
-#define SECTION "\xA7"
-constexpr std::string_view kTezra = SECTION "TEZRA";
-constexpr std::string_view kParams = SECTION "PARAMS";
-constexpr std::string_view kEndParams = SECTION "END PARAMS";
-constexpr std::string_view kGroups = SECTION "GROUPS";
-constexpr std::string_view kEndGroups = SECTION "END GROUPS";
-constexpr std::string_view kProblems = SECTION "PROBLEMS";
-constexpr std::string_view kProblem = SECTION "PROBLEM";
-constexpr std::string_view kEndProblems = SECTION "END PROBLEMS";
-constexpr std::string_view kEndTezra = SECTION "END TEZRA";
-constexpr std::string_view kCondition = SECTION "CONDITION";
-constexpr std::string_view kEndCondition = SECTION "END CONDITION";
-constexpr std::string_view kPicture = SECTION "PICTURE";
-constexpr std::string_view kAnswer = SECTION "ANSWER";
-constexpr std::string_view kEndProblem = SECTION "END PROBLEM";
-constexpr std::string_view kVariants = SECTION "VARIANTS";
-constexpr std::string_view kEndAnswer = SECTION "END ANSWER";
-#undef SECTION
-
 bool IsSection(std::string_view line) {
     return line.front() == SectionSign;
+}
+
+bool Listening(const TTextReader& reader) {
+    return reader.Sink() != nullptr;
+}
+
+// Tells the reader's sink, when it has one, about the line read last.
+void Note(const TTextReader& reader, TReadNote note, TReadBlock block, std::string_view line,
+          std::string_view detail = {}, std::string_view value = {}) {
+    if (TReadSink* sink = reader.Sink()) {
+        sink->Note({note, block, reader.LineNumber(), line, detail, value});
+    }
+}
+
+// Tells about a meaningful line that the reader of block passes over.
+void NotePassedOver(const TTextReader& reader, TReadBlock block, std::string_view line) {
+    if (!line.empty()) {
+        Note(reader, TReadNote::LinePassedOver, block, line);
+    }
+}
+
+// Where a number of the line read last stands, for the notes about its default.
+struct TNumberSource {
+    const TTextReader& Reader;
+    TReadBlock Block;
+    std::string_view Line;
+    std::string_view What;
+};
+
+std::int32_t IntOrDefault(const TNumberSource& source, std::string_view text,
+                          std::int32_t fallback) {
+    const std::optional<std::int32_t> value = ParseInt(text);
+    if (!value) {
+        Note(source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.What, text);
+    }
+    return value.value_or(fallback);
+}
+
+float FloatOrDefault(const TNumberSource& source, std::string_view text, float fallback) {
+    const std::optional<double> value = ParseFloat(text);
+    if (!value) {
+        Note(source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.What, text);
+    }
+    return value ? static_cast<float>(*value) : fallback;
 }
 
 // The value of a numeric parameter line. The line's value becomes the reader's current line,
@@ -45,55 +75,129 @@ std::string_view TakeNumberValue(std::string_view& line) {
     return value;
 }
 
-// One line of the test's PARAMS block; the first keyword that matches applies.
-void ApplyTestParam(TTezra& tezra, std::string_view& line) {
-    static constexpr std::string_view kMarks[] = {"MARK5", "MARK4", "MARK3", "MARK2"};
-    if (IsKeyword(line, "ID")) {
-        tezra.Id = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "TITLE")) {
-        tezra.Title = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "SHUFFLE")) {
-        const std::int32_t flags = StrToIntDef(TakeNumberValue(line), 0);
-        tezra.ShuffleGroups = (flags & 4) != 0;
-        tezra.ShuffleProblems = (flags & 2) != 0;
-        tezra.ShuffleVariants = (flags & 1) != 0;
-    } else if (IsKeyword(line, "DEFER")) {
-        tezra.DeferLimit = StrToIntDef(TakeNumberValue(line), 0);
-    } else {
-        for (int i = 0; i < 4; ++i) {
-            if (IsKeyword(line, kMarks[i])) {
-                tezra.MarkThresholds[5 - i] = StrToFloatDef(TakeNumberValue(line), 0.0f);
-                break;
-            }
-        }
+// A line of a PARAMS block that matched no keyword: told about unless it ends the block.
+void NoteUnknownParam(const TTextReader& reader, TReadBlock block, std::string_view line) {
+    if (!line.empty() && !IsSection(line)) {
+        Note(reader, TReadNote::UnknownParam, block, line);
     }
+}
+
+// One line of the test's PARAMS block; the first keyword that matches applies.
+void ApplyTestParam(TTezra& tezra, const TTextReader& reader, std::string_view& line) {
+    static constexpr std::string_view kMarks[] = {"MARK5", "MARK4", "MARK3", "MARK2"};
+    const std::string_view original = line;
+    std::string_view keyword;
+    auto is = [&](std::string_view candidate) {
+        keyword = candidate;
+        return IsKeyword(original, candidate);
+    };
+    auto number = [&] { return TNumberSource{reader, TReadBlock::TestParams, original, keyword}; };
+    if (is("ID")) {
+        tezra.Id = ValueAfterEquals(line);
+    } else if (is("TITLE")) {
+        tezra.Title = ValueAfterEquals(line);
+    } else if (is("SHUFFLE")) {
+        tezra.SetShuffleFlags(IntOrDefault(number(), TakeNumberValue(line), 0));
+    } else if (is("DEFER")) {
+        tezra.DeferLimit = IntOrDefault(number(), TakeNumberValue(line), 0);
+    } else {
+        int mark = 5;
+        while (mark >= 2 && !is(kMarks[5 - mark])) {
+            --mark;
+        }
+        if (mark < 2) {
+            NoteUnknownParam(reader, TReadBlock::TestParams, original);
+            return;
+        }
+        tezra.MarkThresholds[mark] = FloatOrDefault(number(), TakeNumberValue(line), 0.0f);
+    }
+    Note(reader, TReadNote::TestParam, TReadBlock::TestParams, original, keyword);
 }
 
 // One line of a problem's PARAMS block; the first keyword that matches applies.
-void ApplyProblemParam(TProblem& problem, std::string_view& line) {
-    if (IsKeyword(line, "ID")) {
+void ApplyProblemParam(TProblem& problem, const TTextReader& reader, std::string_view& line) {
+    const std::string_view original = line;
+    std::string_view keyword;
+    auto is = [&](std::string_view candidate) {
+        keyword = candidate;
+        return IsKeyword(original, candidate);
+    };
+    auto number = [&] {
+        return TNumberSource{reader, TReadBlock::ProblemParams, original, keyword};
+    };
+    if (is("ID")) {
         problem.Id = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "TITLE")) {
+    } else if (is("TITLE")) {
         problem.Title = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "CATEGORY")) {
+    } else if (is("CATEGORY")) {
         problem.Category = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "DIFFICULTY")) {
-        problem.Difficulty = StrToIntDef(TakeNumberValue(line), 0);
-    } else if (IsKeyword(line, "GROUP")) {
+    } else if (is("DIFFICULTY")) {
+        problem.Difficulty = IntOrDefault(number(), TakeNumberValue(line), 0);
+    } else if (is("GROUP")) {
         problem.Group = ValueAfterEquals(line);
-    } else if (IsKeyword(line, "RATE")) {
-        problem.Rate = StrToFloatDef(TakeNumberValue(line), 1.0f);
+    } else if (is("RATE")) {
+        problem.Rate = FloatOrDefault(number(), TakeNumberValue(line), 1.0f);
+    } else {
+        NoteUnknownParam(reader, TReadBlock::ProblemParams, original);
+        return;
     }
+    Note(reader, TReadNote::ProblemParam, TReadBlock::ProblemParams, original, keyword);
 }
 
 // One variant line "[weight] text" of an answer block.
-TVariant ParseVariant(std::string_view line) {
+TVariant ParseVariant(const TTextReader& reader, std::string_view line) {
+    const TNumberSource number{reader, TReadBlock::Variants, line, "weight"};
     const std::size_t close = line.find(']');
     if (close == std::string_view::npos) {
+        Note(reader, TReadNote::DefaultTaken, TReadBlock::Variants, line, "weight", line);
         return {std::string(TrimView(line)), 0};
     }
     return {std::string(TrimView(line.substr(close + 1))),
-            StrToIntDef(line.substr(1, close - 1), 0)};
+            IntOrDefault(number, line.substr(1, close - 1), 0)};
+}
+
+// name >> quota, rate; without ">>" the name is empty and only the first character goes.
+void ParseGroupLine(TGroupInfo& group, std::string_view line, const TTextReader* reader) {
+    auto note = [&](std::string_view what, std::string_view text) {
+        if (reader != nullptr) {
+            Note(*reader, TReadNote::DefaultTaken, TReadBlock::Groups, line, what, text);
+        }
+    };
+    std::string_view rest = TrimView(line);
+    const std::size_t arrows = rest.find(">>");
+    if (arrows == std::string_view::npos) {
+        group.Name.clear();
+        rest.remove_prefix(rest.empty() ? 0 : 1);
+    } else {
+        group.Name = TrimView(rest.substr(0, arrows));
+        rest.remove_prefix(arrows + 2);
+    }
+    rest = TrimView(rest);
+    const std::size_t comma = rest.find(',');
+    const std::string_view quota = comma == std::string_view::npos ? "" : rest.substr(0, comma);
+    const std::string_view rate =
+        TrimView(comma == std::string_view::npos ? rest : rest.substr(comma + 1));
+    const std::optional<std::int32_t> quotaValue = ParseInt(TrimView(quota));
+    const std::optional<double> rateValue = ParseFloat(rate);
+    if (comma != std::string_view::npos && !quotaValue) {
+        note("quota", TrimView(quota));
+    }
+    if (!rateValue) {
+        note("rate", rate);
+    }
+    group.Quota = quotaValue.value_or(0);
+    group.Rate = rateValue ? static_cast<float>(*rateValue) : 1.0f;
+}
+
+// Tells about the meaningful lines after the end of the test, which nothing reads.
+void NoteLinesAfterEnd(TTextReader& reader) {
+    while (!reader.Eof()) {
+        const std::string_view line = ReadNextLine(reader);
+        if (!line.empty() && line.front() != ';') {
+            Note(reader, TReadNote::DataAfterEnd, TReadBlock::Test, line);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -108,119 +212,194 @@ bool TTezra::LoadFromText(TTextReader& reader) {
 
 bool TTezra::ReadText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
-    if (!IsKeyword(s, kTezra)) {
+    if (!IsKeyword(s, SectionTezra)) {
+        Note(reader, TReadNote::NotATest, TReadBlock::Test, s);
         return false;
     }
+    Note(reader, TReadNote::TestStart, TReadBlock::Test, s);
     s = ReadNextLine(reader);
-    if (IsKeyword(s, kParams)) {
+    bool open = true;
+    if (IsKeyword(s, SectionParams)) {
         do {
             s = ReadNextLine(reader);
-            ApplyTestParam(*this, s);
+            ApplyTestParam(*this, reader, s);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::TestParams, s);
                 return false;
             }
         } while (!IsSection(s) && !reader.Eof());
+        open = IsSection(s);
+        if (!open) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::TestParams, s);
+        }
     }
-    if (IsKeyword(s, kEndParams)) {
+    if (IsKeyword(s, SectionEndParams)) {
         do {
             s = ReadNextLine(reader);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Test, s);
                 return false;
             }
+            if (!IsSection(s)) {
+                NotePassedOver(reader, TReadBlock::Test, s);
+            }
         } while (!IsSection(s) && !reader.Eof());
+        open = IsSection(s);
     }
-    if (IsKeyword(s, kGroups)) {
+    if (IsKeyword(s, SectionGroups)) {
         Groups.clear();
         do {
             s = ReadNextLine(reader);
-            if (IsKeyword(s, kEndGroups)) {
+            if (IsKeyword(s, SectionEndGroups)) {
                 break;
             }
             auto group = std::make_unique<TGroupInfo>();
-            group->LoadFromLine(s);
+            ParseGroupLine(*group, s, &reader);
+            Note(reader, TReadNote::GroupRead, TReadBlock::Groups, s);
             Groups.push_back({group->Name, std::move(group)});
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Groups, s);
                 return false;
             }
+            if (IsSection(s)) {
+                Note(reader, TReadNote::GroupsNotClosed, TReadBlock::Groups, s);
+            }
         } while (!IsSection(s) && !reader.Eof());
+        if (Listening(reader) && !IsKeyword(s, SectionEndGroups) && !IsSection(s)) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::Groups, s);
+        }
+        open = false;
     }
     // The line on which the blocks above stopped may itself be the PROBLEMS line.
-    while (!IsKeyword(s, kProblems) && !reader.Eof()) {
-        s = ReadNextLine(reader);
+    // A test without problems ends at its END TEZRA line, which is no line passed over.
+    if (Listening(reader) && open && !IsKeyword(s, SectionProblems) &&
+        !IsKeyword(s, SectionEndTezra)) {
+        NotePassedOver(reader, TReadBlock::Test, s);
     }
-    if (IsKeyword(s, kProblems)) {
+    while (!IsKeyword(s, SectionProblems) && !reader.Eof()) {
+        s = ReadNextLine(reader);
+        if (Listening(reader) && !IsKeyword(s, SectionProblems) &&
+            !IsKeyword(s, SectionEndTezra)) {
+            NotePassedOver(reader, TReadBlock::Test, s);
+        }
+    }
+    if (IsKeyword(s, SectionProblems)) {
         Problems.clear();
         do {
             s = ReadNextLine(reader);
-            if (IsKeyword(s, kProblem)) {
+            if (IsKeyword(s, SectionProblem)) {
+                Note(reader, TReadNote::ProblemStart, TReadBlock::Problems, s);
                 auto problem = std::make_unique<TProblem>();
                 problem->LoadFromText(reader);
                 Problems.push_back(std::move(problem));
-            }
-            if (IsKeyword(s, kEndProblems)) {
+            } else if (IsKeyword(s, SectionEndProblems)) {
                 break;
+            } else {
+                NotePassedOver(reader, TReadBlock::Problems, s);
             }
         } while (!reader.Eof());
+        if (Listening(reader) && !IsKeyword(s, SectionEndProblems)) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::Problems, s);
+        }
     }
-    while (!IsKeyword(s, kEndTezra) && !reader.Eof()) {
+    while (!IsKeyword(s, SectionEndTezra) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (Listening(reader) && !IsKeyword(s, SectionEndTezra)) {
+            NotePassedOver(reader, TReadBlock::Test, s);
+        }
+    }
+    if (Listening(reader)) {
+        if (!IsKeyword(s, SectionEndTezra)) {
+            Note(reader, TReadNote::DataEnds, TReadBlock::Test, s);
+        } else {
+            NoteLinesAfterEnd(reader);
+        }
     }
     return true;
 }
 
 bool TProblem::LoadFromText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
-    if (IsKeyword(s, kParams)) {
+    bool open = true;
+    if (IsKeyword(s, SectionParams)) {
         do {
             s = ReadNextLine(reader);
-            ApplyProblemParam(*this, s);
+            ApplyProblemParam(*this, reader, s);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::ProblemParams, s);
                 return false;
             }
         } while (!IsSection(s));
     }
-    if (IsKeyword(s, kEndParams)) {
+    if (IsKeyword(s, SectionEndParams)) {
         do {
             s = ReadNextLine(reader);
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Problem, s);
                 return false;
+            }
+            if (!IsSection(s)) {
+                NotePassedOver(reader, TReadBlock::Problem, s);
             }
         } while (!IsSection(s));
     }
-    if (IsKeyword(s, kCondition)) {
+    if (IsKeyword(s, SectionCondition)) {
         // Condition lines are taken as written: untrimmed, blank and ";" lines included.
         Condition.clear();
         for (;;) {
             const std::string_view line = reader.ReadLine();
-            if (IsKeyword(TrimView(line), kEndCondition)) {
+            if (IsKeyword(TrimView(line), SectionEndCondition)) {
                 s = ReadNextLine(reader);
                 break;
             }
             Condition.emplace_back(line);
             if (reader.Eof()) {
                 s = line;
+                Note(reader, TReadNote::DataEnds, TReadBlock::Condition, TrimView(line));
+                open = false;
                 break;
             }
         }
     }
-    if (IsKeyword(s, kPicture)) {
+    if (IsKeyword(s, SectionPicture)) {
         do {
             s = ReadNextLine(reader);
             if (IsKeyword(s, "FILE")) {
                 PictureFile = ValueAfterEquals(s);
+                Note(reader, TReadNote::PictureParam, TReadBlock::Picture, s, "FILE");
             } else if (IsKeyword(s, "DATA")) {
                 Picture = DecodePictureLetters(ValueAfterEquals(s));
+                Note(reader, TReadNote::PictureParam, TReadBlock::Picture, s, "DATA");
+            } else {
+                NoteUnknownParam(reader, TReadBlock::Picture, s);
             }
             if (s.empty()) {
+                Note(reader, TReadNote::DataEnds, TReadBlock::Picture, s);
                 return false;
             }
         } while (!IsSection(s));
+        if (Listening(reader) && !IsKeyword(s, SectionAnswer)) {
+            Note(reader, TReadNote::PictureNotClosed, TReadBlock::Picture, s);
+            open = false;
+        }
     }
-    if (IsKeyword(s, kAnswer)) {
+    if (IsKeyword(s, SectionAnswer)) {
+        Note(reader, TReadNote::AnswerStart, TReadBlock::Answer, s);
         Answers.LoadFromText(reader);
+        open = false;
     }
-    while (!IsKeyword(s, kEndProblem) && !reader.Eof()) {
+    if (Listening(reader) && open && !IsKeyword(s, SectionEndProblem)) {
+        NotePassedOver(reader, TReadBlock::Problem, s);
+    }
+    while (!IsKeyword(s, SectionEndProblem) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (Listening(reader) && !IsKeyword(s, SectionEndProblem)) {
+            NotePassedOver(reader, TReadBlock::Problem, s);
+        }
+    }
+    if (Listening(reader)) {
+        Note(reader, IsKeyword(s, SectionEndProblem) ? TReadNote::ProblemEnd : TReadNote::DataEnds,
+             TReadBlock::Problem, s);
     }
     return true;
 }
@@ -228,50 +407,49 @@ bool TProblem::LoadFromText(TTextReader& reader) {
 bool TAnswers::LoadFromText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
     if (IsKeyword(s, "MODE")) {
-        Mode = ParseAnswerMode(ValueAfterEquals(s), ModeRadio);
+        const std::string_view value = ValueAfterEquals(s);
+        Mode = ParseAnswerMode(value, ModeRadio);
+        Note(reader, TReadNote::ModeRead, TReadBlock::Answer, s, "MODE", value);
+    } else if (!s.empty()) {
+        Note(reader, TReadNote::NoModeLine, TReadBlock::Answer, s);
     }
     s = ReadNextLine(reader);
-    if (IsKeyword(s, kVariants)) {
+    if (IsKeyword(s, SectionVariants)) {
+        Note(reader, TReadNote::VariantsStart, TReadBlock::Answer, s);
         Variants.clear();
         do {
             s = ReadNextLine(reader);
             if (s.size() > 2 && s.front() == '[') {
-                Variants.push_back(ParseVariant(s));
+                Variants.push_back(ParseVariant(reader, s));
+                Note(reader, TReadNote::VariantRead, TReadBlock::Variants, s);
+            } else if (!s.empty() && s.front() == '[') {
+                NotePassedOver(reader, TReadBlock::Variants, s);
             }
         } while (!s.empty() && s.front() == '[');
     }
-    while (!IsKeyword(s, kEndAnswer) && !reader.Eof()) {
+    if (Listening(reader) && !IsKeyword(s, SectionEndAnswer)) {
+        NotePassedOver(reader, TReadBlock::Answer, s);
+    }
+    while (!IsKeyword(s, SectionEndAnswer) && !reader.Eof()) {
         s = ReadNextLine(reader);
+        if (Listening(reader) && !IsKeyword(s, SectionEndAnswer)) {
+            NotePassedOver(reader, TReadBlock::Answer, s);
+        }
+    }
+    if (Listening(reader) && !IsKeyword(s, SectionEndAnswer)) {
+        Note(reader, TReadNote::DataEnds, TReadBlock::Answer, s);
     }
     return true;
 }
 
 bool TGroupInfo::LoadFromLine(std::string_view line) {
-    // name >> quota, rate; without ">>" the name is empty and only the first character goes.
-    std::string_view rest = TrimView(line);
-    const std::size_t arrows = rest.find(">>");
-    if (arrows == std::string_view::npos) {
-        Name.clear();
-        rest.remove_prefix(rest.empty() ? 0 : 1);
-    } else {
-        Name = TrimView(rest.substr(0, arrows));
-        rest.remove_prefix(arrows + 2);
-    }
-    rest = TrimView(rest);
-    const std::size_t comma = rest.find(',');
-    if (comma == std::string_view::npos) {
-        Quota = 0;
-        Rate = StrToFloatDef(TrimView(rest), 1.0f);
-    } else {
-        Quota = StrToIntDef(TrimView(rest.substr(0, comma)), 0);
-        Rate = StrToFloatDef(TrimView(rest.substr(comma + 1)), 1.0f);
-    }
+    ParseGroupLine(*this, line, nullptr);
     return true;
 }
 
-bool LoadTestFromText(TTezra& tezra, std::string_view text) {
+bool LoadTestFromText(TTezra& tezra, std::string_view text, TReadSink* sink) {
     try {
-        TTextReader reader(text);
+        TTextReader reader(text, sink);
         return tezra.LoadFromText(reader);
     } catch (const std::exception&) {
         return false;

@@ -1,5 +1,7 @@
 #include "model/TextReader.h"
 
+#include "model/TextKeywords.h"
+
 #include <array>
 #include <cstring>
 
@@ -52,7 +54,7 @@ const UpperTable& Upper() {
 
 }  // namespace
 
-TTextReader::TTextReader(std::string_view text) : Text(text) {
+TTextReader::TTextReader(std::string_view text, TReadSink* sink) : Text(text), Listener(sink) {
     // Dropping every lone CR up front leaves lines that can end only in CR LF or LF.
     if (HasLoneCr(text)) {
         Cleaned = WithoutLoneCr(text);
@@ -69,6 +71,7 @@ std::string_view TTextReader::ReadLine() {
     const auto* lf = static_cast<const char*>(std::memchr(begin, '\n', rest));
     std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - begin) : rest;
     Pos += lf != nullptr ? length + 1 : length;
+    ++Line;
     if (length > 0 && begin[length - 1] == '\r') {
         --length;
     }
@@ -103,9 +106,8 @@ std::string_view ValueAfterEquals(std::string_view line) {
 }
 
 std::uint8_t ParseAnswerMode(std::string_view value, std::uint8_t fallback) {
-    static constexpr std::array<std::string_view, 3> kModes = {"RADIO", "COMBO", "INPUT"};
-    for (std::size_t mode = 0; mode < kModes.size(); ++mode) {
-        if (IsKeyword(value, kModes[mode])) {
+    for (std::size_t mode = 0; mode < AnswerModeNames.size(); ++mode) {
+        if (IsKeyword(value, AnswerModeNames[mode])) {
             return static_cast<std::uint8_t>(mode);
         }
     }

@@ -5,12 +5,10 @@
 #include <cmath>
 
 #include "model/TestWriters.h"
+#include "model/TextKeywords.h"
 #include "platform/Cp1251.h"
 
 namespace {
-
-#define SECTION "\xA7"
-constexpr std::string_view kEndCondition = SECTION "END CONDITION";
 
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= 32;
@@ -98,11 +96,10 @@ std::string WritableGroupName(std::string_view name) {
 }
 
 void WriteTestParams(TTextWriter& w, const TTezra& tezra) {
-    w.Line(SECTION "PARAMS");
+    w.Line(SectionParams);
     w.TextParam("ID", tezra.Id);
     w.TextParam("TITLE", tezra.Title);
-    w.IntParam("SHUFFLE", (tezra.ShuffleGroups ? 4 : 0) | (tezra.ShuffleProblems ? 2 : 0) |
-                              (tezra.ShuffleVariants ? 1 : 0));
+    w.IntParam("SHUFFLE", tezra.ShuffleFlags());
     w.IntParam("DEFER", tezra.DeferLimit);
     for (int mark = 5; mark >= 2; --mark) {
         float threshold = tezra.MarkThresholds[mark];
@@ -117,11 +114,11 @@ void WriteTestParams(TTextWriter& w, const TTezra& tezra) {
     if (!IsPositiveZero(tezra.MarkThresholds[1])) {
         w.Warn("the threshold of mark 1 has no line in a text test; left out");
     }
-    w.Line(SECTION "END PARAMS");
+    w.Line(SectionEndParams);
 }
 
 void WriteGroups(TTextWriter& w, const TTezra& tezra) {
-    w.Line(SECTION "GROUPS");
+    w.Line(SectionGroups);
     int number = 0;
     for (const TGroupEntry& entry : tezra.Groups) {
         const TGroupInfo& group = *entry.Group;
@@ -140,11 +137,11 @@ void WriteGroups(TTextWriter& w, const TTezra& tezra) {
         w.Line(name + " >> " + std::to_string(group.Quota) + ", " + FloatText(rate));
     }
     w.Where = "test";
-    w.Line(SECTION "END GROUPS");
+    w.Line(SectionEndGroups);
 }
 
 void WriteCondition(TTextWriter& w, const TProblem& problem) {
-    w.Line(SECTION "CONDITION");
+    w.Line(SectionCondition);
     for (const std::string& line : problem.Condition) {
         std::string out = line;
         if (out.find_first_of("\r\n") != std::string::npos) {
@@ -153,23 +150,23 @@ void WriteCondition(TTextWriter& w, const TProblem& problem) {
             std::replace(out.begin(), out.end(), '\n', ' ');
         }
         const std::size_t first = FirstNonBlank(out);
-        if (IsKeyword(std::string_view(out).substr(first), kEndCondition)) {
+        if (IsKeyword(std::string_view(out).substr(first), SectionEndCondition)) {
             w.Warn("the condition line \"" + Cp1251ToUtf8(line) +
                    "\" would end the condition; written without its section sign");
-            while (IsKeyword(std::string_view(out).substr(first), kEndCondition)) {
+            while (IsKeyword(std::string_view(out).substr(first), SectionEndCondition)) {
                 out.erase(first, 1);
             }
         }
         w.Line(out);
     }
-    w.Line(SECTION "END CONDITION");
+    w.Line(SectionEndCondition);
 }
 
 void WritePicture(TTextWriter& w, const TProblem& problem) {
     if (problem.PictureFile.empty() && problem.Picture.empty()) {
         return;
     }
-    w.Line(SECTION "PICTURE");
+    w.Line(SectionPicture);
     w.TextParam("FILE", problem.PictureFile);
     if (!problem.Picture.empty()) {
         std::string data = "DATA=";
@@ -183,25 +180,25 @@ void WritePicture(TTextWriter& w, const TProblem& problem) {
 }
 
 void WriteAnswers(TTextWriter& w, const TAnswers& answers) {
-    static constexpr std::string_view kModes[] = {"RADIO", "COMBO", "INPUT"};
-    w.Line(SECTION "ANSWER");
+    w.Line(SectionAnswer);
     if (answers.Mode > ModeInput) {
         w.Warn("answer mode " + std::to_string(answers.Mode) +
                " has no name in a text test; written as RADIO");
     }
-    w.Line("MODE=" + std::string(kModes[answers.Mode > ModeInput ? ModeRadio : answers.Mode]));
-    w.Line(SECTION "VARIANTS");
+    w.Line("MODE=" +
+           std::string(AnswerModeNames[answers.Mode > ModeInput ? ModeRadio : answers.Mode]));
+    w.Line(SectionVariants);
     for (const TVariant& variant : answers.Variants) {
         std::string line(1, '[');
         line.append(std::to_string(variant.Weight)).append("] ");
         w.Line(line.append(w.Value("the variant text", variant.Text)));
     }
-    w.Line(SECTION "END ANSWER");
+    w.Line(SectionEndAnswer);
 }
 
 void WriteProblem(TTextWriter& w, const TProblem& problem) {
-    w.Line(SECTION "PROBLEM");
-    w.Line(SECTION "PARAMS");
+    w.Line(SectionProblem);
+    w.Line(SectionParams);
     w.TextParam("ID", problem.Id);
     w.TextParam("TITLE", problem.Title);
     w.TextParam("CATEGORY", problem.Category);
@@ -217,29 +214,28 @@ void WriteProblem(TTextWriter& w, const TProblem& problem) {
     } else if (!IsPositiveZero(problem.Rate)) {
         w.Line("RATE=" + FloatText(problem.Rate));
     }
-    w.Line(SECTION "END PARAMS");
+    w.Line(SectionEndParams);
     WriteCondition(w, problem);
     WritePicture(w, problem);
     WriteAnswers(w, problem.Answers);
-    w.Line(SECTION "END PROBLEM");
+    w.Line(SectionEndProblem);
 }
 
 }  // namespace
 
 std::string SaveTestToText(const TTezra& tezra, std::vector<std::string>& warnings) {
     TTextWriter w(warnings);
-    w.Line(SECTION "TEZRA");
+    w.Line(SectionTezra);
     WriteTestParams(w, tezra);
     WriteGroups(w, tezra);
-    w.Line(SECTION "PROBLEMS");
+    w.Line(SectionProblems);
     int number = 0;
     for (const auto& problem : tezra.Problems) {
         w.Where = "problem " + std::to_string(++number);
         WriteProblem(w, *problem);
     }
     w.Where = "test";
-    w.Line(SECTION "END PROBLEMS");
-    w.Line(SECTION "END TEZRA");
+    w.Line(SectionEndProblems);
+    w.Line(SectionEndTezra);
     return std::move(w.Out);
 }
-#undef SECTION

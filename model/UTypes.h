@@ -13,12 +13,19 @@
 #include <vector>
 
 #include "model/MemoryStream.h"
+#include "model/ReadNotes.h"
 #include "model/TextReader.h"
+#include "platform/TestFileTypes.h"
 
 // Answer modes of TAnswers::Mode.
 constexpr std::uint8_t ModeRadio = 0;  // exactly one variant is chosen
 constexpr std::uint8_t ModeCombo = 1;  // any number of variants are ticked
 constexpr std::uint8_t ModeInput = 2;  // the student types the answer
+
+// The bits of the SHUFFLE number, the same in both file formats.
+constexpr std::int32_t ShuffleGroupsBit = 4;    // draw the groups in random order
+constexpr std::int32_t ShuffleProblemsBit = 2;  // draw a random subset of each group
+constexpr std::int32_t ShuffleVariantsBit = 1;  // show the variants in random order
 
 // Quota of a group that the test does not list: all of its problems are drawn.
 constexpr std::int32_t UnlimitedQuota = 2147483647;
@@ -39,7 +46,7 @@ public:
 
     // Reads one answer block, from just after its ANSWER line through its END ANSWER line.
     bool LoadFromText(TTextReader& reader);
-    bool LoadFromStream(TMemoryStream& stream);
+    bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
 
     // Index of the first variant whose text equals text ignoring case, or -1.
     int IndexOfVariant(std::string_view text) const;
@@ -65,12 +72,12 @@ public:
 
     // Reads one problem, from just after its PROBLEM line through its END PROBLEM line.
     bool LoadFromText(TTextReader& reader);
-    bool LoadFromStream(TMemoryStream& stream);
+    bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
 
-    // Reads PictureFile into Picture. A relative name is looked up in the current folder, the
-    // program's folder, then testFolder. False, with Picture unchanged, when there is no such
-    // file; false, with Picture empty, when it cannot be read.
-    bool LoadPictureFile(const std::filesystem::path& testFolder = {});
+    // Reads PictureFile into Picture, found as FindPictureFile finds it. False, with Picture
+    // unchanged, when there is no such file; false, with Picture empty, when it cannot be read.
+    bool LoadPictureFile(const std::filesystem::path& testFolder = {},
+                         const std::filesystem::path& programFolder = {});
     // Clears Given and marks the score as not computed.
     void ClearAnswer();
     // The score in percent, 0 to 100, computed once from Given and then cached.
@@ -124,9 +131,26 @@ public:
     // The folder of the file the test was loaded from; relative picture names are also
     // looked up there.
     std::filesystem::path TestFolder;
+    // The folder of the station program, where relative picture names are looked up before
+    // the test's folder; empty for the folder of the running program.
+    std::filesystem::path ProgramFolder;
 
     bool LoadFromText(TTextReader& reader);
-    bool LoadFromStream(TMemoryStream& stream);
+    // Reads a test record; the sink, when given, hears where each record stands and what
+    // could not be read.
+    bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
+
+    // The three shuffle flags as a SHUFFLE number, and set from one (other bits are ignored).
+    std::int32_t ShuffleFlags() const {
+        return (ShuffleGroups ? ShuffleGroupsBit : 0) |
+               (ShuffleProblems ? ShuffleProblemsBit : 0) |
+               (ShuffleVariants ? ShuffleVariantsBit : 0);
+    }
+    void SetShuffleFlags(std::int32_t flags) {
+        ShuffleGroups = (flags & ShuffleGroupsBit) != 0;
+        ShuffleProblems = (flags & ShuffleProblemsBit) != 0;
+        ShuffleVariants = (flags & ShuffleVariantsBit) != 0;
+    }
 
     // Loads picture files, puts every problem into its group and fits the quotas.
     bool Prepare();
@@ -145,7 +169,7 @@ public:
 
 private:
     bool ReadText(TTextReader& reader);
-    bool ReadStream(TMemoryStream& stream);
+    bool ReadStream(TMemoryStream& stream, TReadSink* sink);
 };
 
 // Shuffle an object list or a variant list in place; every order is equally likely.
@@ -164,18 +188,22 @@ void ScrambleBytes(std::uint8_t* data, std::size_t size, std::size_t offset);
 const std::array<std::uint8_t, 65536>& ScrambleKeystream();
 
 // Readers of a whole test held in memory. The binary one unscrambles the content in place
-// when it does not begin with "TZRA".
-bool LoadTestFromText(TTezra& tezra, std::string_view text);
-bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream);
-
-enum class TTestFormat { Unknown, Text, Binary };
-// The format a file name's extension names: .ttxt/.txt text, .tbin/.bin binary, in any case.
-TTestFormat TestFormatOf(const std::filesystem::path& path);
+// when it does not begin with "TZRA". The sink, when given, hears what the readers read and
+// pass over; what they read is the same with or without it.
+bool LoadTestFromText(TTezra& tezra, std::string_view text, TReadSink* sink = nullptr);
+bool LoadTestFromBinary(TTezra& tezra, TMemoryStream& stream, TReadSink* sink = nullptr);
 
 // The current test of the station; a fresh empty test until a file is loaded.
 TTezra& CurrentTezra();
 // Replaces the current test with a fresh one and reads the file into it, choosing the reader
-// by the extension (.ttxt/.txt text, .tbin/.bin binary). False when there is no file at the
-// path (the current test stays), when the extension is none of these, when the file cannot be
-// read, or when the reader breaks off.
-bool LoadTestFile(const std::filesystem::path& path);
+// by the extension (TestFileTypes). False when there is no file at the path (the current test
+// stays), when the extension is none of these, when the file cannot be read, or when the
+// reader breaks off.
+bool LoadTestFile(const std::filesystem::path& path, TReadSink* sink = nullptr);
+
+// Where a picture named in a test lives: an absolute name as it is; a relative one in the
+// current folder, the program's folder (programFolder, or the running program's when empty),
+// then the test's folder. "\" counts as a separator. Empty when none of them has the file.
+std::filesystem::path FindPictureFile(std::string_view name,
+                                      const std::filesystem::path& testFolder,
+                                      const std::filesystem::path& programFolder = {});

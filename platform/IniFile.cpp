@@ -22,6 +22,7 @@ std::string Unquote(std::string_view value) {
 
 bool TIniFile::LoadFromFile(const std::filesystem::path& path) {
     Sections.clear();
+    Outside.clear();
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         return false;
@@ -37,9 +38,10 @@ bool TIniFile::LoadFromFile(const std::filesystem::path& path) {
 
 void TIniFile::LoadFromString(std::string_view text) {
     Sections.clear();
+    Outside.clear();
     Section* current = nullptr;
     std::size_t pos = 0;
-    while (pos < text.size()) {
+    for (std::size_t number = 1; pos < text.size(); ++number) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) {
             end = text.size();
@@ -53,19 +55,20 @@ void TIniFile::LoadFromString(std::string_view text) {
             const std::size_t close = line.find(']');
             std::string_view name = line.substr(
                 1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-            Sections.push_back({Trim(name), {}});
+            Sections.push_back({Trim(name), {}, number});
             current = &Sections.back();
             continue;
         }
         if (current == nullptr) {
-            continue;  // lines before the first section belong to no section
+            Outside.push_back(number);  // lines before the first section belong to no section
+            continue;
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) {
-            current->Entries.push_back({std::string(line), {}});
+            current->Entries.push_back({std::string(line), {}, number});
         } else {
-            current->Entries.push_back(
-                {Trim(line.substr(0, equals)), Unquote(TrimView(line.substr(equals + 1)))});
+            current->Entries.push_back({Trim(line.substr(0, equals)),
+                                        Unquote(TrimView(line.substr(equals + 1))), number});
         }
     }
 }

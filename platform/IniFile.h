@@ -11,6 +11,17 @@
 
 class TIniFile {
 public:
+    struct Entry {
+        std::string Key;
+        std::string Value;
+        std::size_t Line = 0;  // the physical line it stands on, from 1
+    };
+    struct Section {
+        std::string Name;
+        std::vector<Entry> Entries;
+        std::size_t Line = 0;
+    };
+
     // Reads the whole file; false (and an empty ini) when it cannot be read.
     bool LoadFromFile(const std::filesystem::path& path);
     void LoadFromString(std::string_view text);
@@ -26,16 +37,14 @@ public:
     // a line without "=" counts as a key name). Empty when the section is missing.
     std::vector<std::string> ReadSection(std::string_view section) const;
 
+    // Every section as it stands in the file, repeated ones included; lookups use the first.
+    const std::vector<Section>& AllSections() const { return Sections; }
+    // The meaningful lines before the first section, which nothing reads.
+    const std::vector<std::size_t>& LinesOutsideSections() const { return Outside; }
+
 private:
-    struct Entry {
-        std::string Key;
-        std::string Value;
-    };
-    struct Section {
-        std::string Name;
-        std::vector<Entry> Entries;
-    };
     const Section* FindSection(std::string_view name) const;
 
     std::vector<Section> Sections;
+    std::vector<std::size_t> Outside;
 };

@@ -5,12 +5,12 @@
 #include "platform/FileEnum.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
+#include "platform/TestFileTypes.h"
 
 std::unique_ptr<TSettings> Settings;
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kTestPatterns = {"*.ttxt", "*.txt", "*.tbin", "*.bin"};
 constexpr std::array<std::string_view, 2> kSplashPatterns = {"*.jpg", "*.jpeg"};
 
 }  // namespace
@@ -61,8 +61,8 @@ void TSettings::ScanSplashFiles() {
 
 void TSettings::ScanTestFiles() {
     TestFiles.clear();
-    for (std::string_view pattern : kTestPatterns) {
-        FindFiles(&TestFiles, TestDir, pattern);
+    for (const TTestFileType& type : TestFileTypes) {
+        FindFiles(&TestFiles, TestDir, "*" + std::string(type.Extension));
     }
 }
 

@@ -9,3 +9,4 @@ class App;
 void AddStationCommand(CLI::App& app, int& exitCode);  // station
 void AddModelCommands(CLI::App& app, int& exitCode);   // dump, score, pack
 void AddNetCommands(CLI::App& app, int& exitCode);     // get, submit
+void AddCheckCommand(CLI::App& app, int& exitCode);    // check

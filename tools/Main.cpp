@@ -6,13 +6,15 @@
 #include "tools/Commands.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"Tezra Net companion: inspect stations and tests, score answers, send results"};
+    CLI::App app{
+        "Tezra Net companion: inspect and check stations and tests, score answers, send results"};
     app.require_subcommand(1);
     app.failure_message(CLI::FailureMessage::help);
     int exitCode = 0;
     AddStationCommand(app, exitCode);
     AddModelCommands(app, exitCode);
     AddNetCommands(app, exitCode);
+    AddCheckCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

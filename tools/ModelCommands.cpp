@@ -218,13 +218,14 @@ struct TPackArgs {
 int RunPack(const CLI::App& command, const TPackArgs& args) {
     const TTestFormat outFormat = TestFormatOf(args.Out);
     if (TestFormatOf(args.In) == TTestFormat::Unknown) {
-        return UsageError(command, "IN must end in .ttxt, .txt, .tbin or .bin");
+        return UsageError(command, "IN must end in " + TestExtensionList());
     }
     if (outFormat == TTestFormat::Unknown) {
-        return UsageError(command, "OUT must end in .ttxt, .txt, .tbin or .bin");
+        return UsageError(command, "OUT must end in " + TestExtensionList());
     }
     if (args.Scramble && outFormat != TTestFormat::Binary) {
-        return UsageError(command, "--scramble needs a binary OUT (.tbin or .bin)");
+        return UsageError(command, "--scramble needs a binary OUT (" +
+                                       TestExtensionList(TTestFormat::Binary) + ")");
     }
     if (!LoadTestFile(args.In)) {
         std::cerr << "Error: " << args.In << " could not be read as a whole test; "
@@ -249,7 +250,7 @@ void AddModelCommands(CLI::App& app, int& exitCode) {
     auto dump = std::make_shared<TDumpArgs>();
     CLI::App* dumpCommand =
         app.add_subcommand("dump", "Load a test file as the station does and print it as JSON");
-    dumpCommand->add_option("FILE", dump->File, "Test file (.ttxt, .txt, .tbin, .bin)")
+    dumpCommand->add_option("FILE", dump->File, "Test file (" + TestExtensionList() + ")")
         ->required();
     CLI::Option* prepared = dumpCommand->add_flag("--prepared", dump->Prepared,
                                                   "Prepare the test and draw the problems first");
@@ -267,7 +268,7 @@ void AddModelCommands(CLI::App& app, int& exitCode) {
 
     auto pack = std::make_shared<TPackArgs>();
     CLI::App* packCommand = app.add_subcommand(
-        "pack", "Write a test in the format OUT's extension names (.ttxt/.txt, .tbin/.bin)");
+        "pack", "Write a test in the format OUT's extension names (" + TestExtensionList() + ")");
     packCommand->add_option("IN", pack->In, "Test file to read")->required();
     packCommand->add_option("OUT", pack->Out, "Test file to write")->required();
     packCommand->add_flag("--scramble", pack->Scramble, "Scramble the binary output");

@@ -62,4 +62,18 @@ TEST(IniFile, MissingFileLoadsNothing) {
     EXPECT_FALSE(ini.SectionExists("general"));
 }
 
+TEST(IniFile, KeepsTheLineOfEverySectionAndEntry) {
+    const TIniFile ini = Ini("a=1\n; c\n\n[one]\r\nx=1\r\ny\r\n[One]\nz=2\n");
+    EXPECT_EQ(ini.LinesOutsideSections(), std::vector<std::size_t>{1});
+    const auto& sections = ini.AllSections();
+    ASSERT_EQ(sections.size(), 2u);  // the repeated section is kept, lookups use the first
+    EXPECT_EQ(sections[0].Line, 4u);
+    ASSERT_EQ(sections[0].Entries.size(), 2u);
+    EXPECT_EQ(sections[0].Entries[1].Key, "y");
+    EXPECT_EQ(sections[0].Entries[1].Line, 6u);
+    EXPECT_EQ(sections[1].Line, 7u);
+    EXPECT_EQ(sections[1].Entries[0].Line, 8u);
+    EXPECT_EQ(ini.ReadInteger("one", "z", 0), 0);
+}
+
 }  // namespace

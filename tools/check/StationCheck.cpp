@@ -1,0 +1,200 @@
+#include "tools/check/StationCheck.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "model/MemoryStream.h"
+#include "platform/FileEnum.h"
+#include "platform/TestFileTypes.h"
+#include "settings/TestDescription.h"
+#include "settings/UCommon.h"
+#include "tools/check/CheckText.h"
+#include "tools/check/IniCheck.h"
+#include "tools/check/PictureCheck.h"
+#include "tools/check/ServerCheck.h"
+#include "tools/check/TestCheck.h"
+
+namespace {
+
+// Whether a record could be appended to the log: an existing one is opened for appending and
+// closed again, unchanged; for a missing one the folder must let the station create it.
+bool LogAppendable(const std::filesystem::path& log) {
+    std::error_code error;
+    if (std::filesystem::exists(log, error)) {
+        const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        ::close(fd);
+        return true;
+    }
+    return ::access(log.parent_path().c_str(), W_OK | X_OK) == 0;
+}
+
+class TStationChecker {
+public:
+    TStationChecker(const TStationCheckOptions& options, const std::filesystem::path& folder,
+                    TCheckRun& run)
+        : Options(options), Folder(folder), Settings(folder / "tezra-net"), Run(run) {
+        Station.File = options.Folder;
+    }
+
+    void Check() {
+        CheckIniAndServers();
+        for (const auto& test : Settings.TestFiles) {
+            Run.Files.push_back(CheckTestFile(test, Shown(test), {Folder}));
+            CheckDescription(test);
+        }
+        if (Settings.TestFiles.empty()) {
+            Station.Add(TSeverity::Error, std::nullopt, "no-tests",
+                        "в папке tezra нет ни одного теста (" +
+                            TestExtensionList(TTestFormat::Unknown, "или") +
+                            "): ученикам нечего выбрать");
+        }
+        CheckStrayDescriptions();
+        for (const auto& picture : Settings.SplashFiles) {
+            CheckSplash(picture);
+        }
+        if (Settings.SplashFiles.empty()) {
+            Station.Add(TSeverity::Warning, std::nullopt, "no-splash",
+                        "в папке splash нет рисунков (.jpg, .jpeg): заставка будет пустой");
+        }
+        if (Settings.SaveResults && !LogAppendable(Settings.ReportLog)) {
+            Station.Add(TSeverity::Error, std::nullopt, "report-log-not-writable",
+                        "в " + Shown(Settings.ReportLog) +
+                            " нельзя дописать запись: результаты на станции не сохранятся");
+        }
+        if (!Station.Diagnostics.empty()) {
+            Run.Files.push_back(Station);
+        }
+        Summary.Folder = Options.Folder;
+        Summary.Tests = static_cast<int>(Settings.TestFiles.size());
+        Summary.SplashPictures = static_cast<int>(Settings.SplashFiles.size());
+        Run.Station = Summary;
+    }
+
+private:
+    // A path below the station folder, named from the folder as the user gave it.
+    std::string Shown(const std::filesystem::path& path) const {
+        return (std::filesystem::path(Options.Folder) / path.lexically_relative(Folder)).string();
+    }
+
+    void CheckIniAndServers() {
+        std::optional<TIniCheck> ini;
+        std::error_code error;
+        if (std::filesystem::exists(Settings.IniPath, error)) {
+            ini = CheckIniFile(Settings.IniPath, Shown(Settings.IniPath));
+        }
+        const std::vector<TServerProbe> probes =
+            ProbeServers(Options.StartServer, Settings.Servers, Options.ConnectTimeoutMs);
+        for (const TServerProbe& probe : probes) {
+            Summary.ServersTried += 1;
+            Summary.ServersReachable += probe.Reachable ? 1 : 0;
+            if (probe.Reachable) {
+                continue;
+            }
+            const auto index = static_cast<std::size_t>(probe.ListIndex);
+            if (probe.ListIndex >= 0 && ini && index < ini->ServerLines.size()) {
+                ini->Report.Add(TSeverity::Warning, ini->ServerLines[index], "server-down",
+                                "сервер результатов " + Quoted(probe.Address) +
+                                    " не принимает соединение: " + probe.Why);
+            } else {
+                Station.Add(TSeverity::Warning, std::nullopt, "server-down",
+                            std::string(probe.ListIndex < 0 ? "сервер, с которым станция "
+                                                              "запускается, "
+                                                            : "сервер результатов ") +
+                                Quoted(probe.Address) + " не принимает соединение: " + probe.Why);
+            }
+        }
+        if (Summary.ServersReachable == 0) {
+            Station.Add(TSeverity::Error, std::nullopt, "no-server",
+                        "ни один сервер результатов не принимает соединение: результаты не "
+                        "уйдут, и ученикам придётся звать учителя");
+        }
+        if (ini) {
+            SortByPlace(ini->Report);
+            Run.Files.push_back(std::move(ini->Report));
+        }
+    }
+
+    void CheckDescription(const std::filesystem::path& test) {
+        const std::filesystem::path path = DescriptionPath(test);
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) {
+            return;
+        }
+        TFileReport report;
+        report.File = Shown(path);
+        std::ifstream file(path, std::ios::binary);
+        std::string first;
+        if (!file || !std::getline(file, first)) {
+            report.Add(TSeverity::Warning, std::nullopt, "desc-unreadable",
+                       "описание теста не читается: в списке тестов будет имя файла");
+        } else {
+            first = first.substr(0, first.find('\r'));
+            if (first.empty()) {
+                report.Add(TSeverity::Warning, 1, "desc-empty",
+                           "первая строка описания пуста: в списке тестов будет имя файла");
+            } else if (LooksLikeUtf8(first)) {
+                report.Add(TSeverity::Warning, 1, "utf8-text",
+                           "описание, похоже, в кодировке UTF-8: станция читает Windows-1251, "
+                           "и в списке тестов русские буквы будут испорчены");
+            }
+        }
+        if (!report.Diagnostics.empty()) {
+            Run.Files.push_back(std::move(report));
+        }
+    }
+
+    void CheckStrayDescriptions() {
+        for (const auto& desc : EnumerateFiles(Settings.TestDir, "*.desc")) {
+            const bool used = std::any_of(Settings.TestFiles.begin(), Settings.TestFiles.end(),
+                                          [&desc](const std::filesystem::path& test) {
+                                              return DescriptionPath(test) == desc;
+                                          });
+            if (!used) {
+                TFileReport report;
+                report.File = Shown(desc);
+                report.Add(TSeverity::Warning, std::nullopt, "desc-without-test",
+                           "рядом нет теста с тем же именем: станция это описание не показывает");
+                Run.Files.push_back(std::move(report));
+            }
+        }
+    }
+
+    void CheckSplash(const std::filesystem::path& picture) {
+        TMemoryStream bytes;
+        bytes.LoadFromFile(picture);
+        if (auto error = PictureError(bytes.Data(), bytes.Size(), std::nullopt, "splash",
+                                      "рисунок заставки")) {
+            TFileReport report;
+            report.File = Shown(picture);
+            report.Diagnostics.push_back(std::move(*error));
+            Run.Files.push_back(std::move(report));
+        }
+    }
+
+    const TStationCheckOptions& Options;
+    std::filesystem::path Folder;
+    TSettings Settings;
+    TCheckRun& Run;
+    TFileReport Station;
+    TStationSummary Summary;
+};
+
+}  // namespace
+
+bool CheckStation(const TStationCheckOptions& options, TCheckRun& run) {
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(options.Folder, error);
+    if (error || !std::filesystem::is_directory(folder, error)) {
+        return false;
+    }
+    TStationChecker(options, folder, run).Check();
+    return true;
+}

@@ -1,0 +1,356 @@
+#include "tools/check/TestRules.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "platform/Cp1251.h"
+#include "tools/check/CheckText.h"
+#include "tools/check/PictureCheck.h"
+
+namespace {
+
+using TPlace = std::optional<std::size_t>;
+
+std::string GroupName(const std::string& name) {
+    return name.empty() ? "без имени" : Quoted(name);
+}
+
+bool AllBroken(const TGroupInfo& group, const TTezra& tezra, const TSourceMap& sources) {
+    for (const TProblem* problem : group.Problems) {
+        for (std::size_t i = 0; i < tezra.Problems.size() && i < sources.Problems.size(); ++i) {
+            if (tezra.Problems[i].get() == problem && !sources.Problems[i].Broken) {
+                return false;
+            }
+        }
+    }
+    return !group.Problems.empty();
+}
+
+class TRules {
+public:
+    TRules(const TRulesInput& input, TFileReport& report)
+        : T(input.Tezra), Sources(input.Sources), Input(input), Report(report) {}
+
+    void Run() {
+        if (!Sources.TestStart) {
+            return;  // not a test at all: that is the one finding
+        }
+        CheckProblemCount();
+        CheckGroups();
+        CheckMarks();
+        for (std::size_t i = 0; i < T.Problems.size(); ++i) {
+            const TProblemSource* source =
+                i < Sources.Problems.size() ? &Sources.Problems[i] : nullptr;
+            CheckAnswers(*T.Problems[i], source);
+            CheckPicture(*T.Problems[i], source);
+        }
+    }
+
+private:
+    void Warn(TPlace place, std::string code, std::string text) {
+        Report.Add(TSeverity::Warning, place, std::move(code), std::move(text));
+    }
+    void Fail(TPlace place, std::string code, std::string text) {
+        Report.Add(TSeverity::Error, place, std::move(code), std::move(text));
+    }
+    std::string Where(std::size_t place) const { return PlaceText(place, Input.Binary); }
+
+    std::size_t ListedCount() const { return std::min(Sources.Groups.size(), T.Groups.size()); }
+
+    TPlace ProblemPlace(const TProblem& problem) const {
+        for (std::size_t i = 0; i < T.Problems.size() && i < Sources.Problems.size(); ++i) {
+            if (T.Problems[i].get() == &problem) {
+                const TProblemSource& source = Sources.Problems[i];
+                return source.GroupPlace ? source.GroupPlace : TPlace(source.Start);
+            }
+        }
+        return std::nullopt;
+    }
+
+    void CheckProblemCount() {
+        if (T.Problems.empty()) {
+            Fail(Sources.TestStart, "no-problems", "в тесте нет ни одной задачи");
+        } else if (T.Selected.empty()) {
+            Fail(Sources.TestStart, "nothing-drawn",
+                 "ученик не получит ни одной задачи: квоты всех групп — 0 или меньше");
+        }
+    }
+
+    void CheckGroups() {
+        const std::size_t listed = ListedCount();
+        for (std::size_t g = 0; g < listed; ++g) {
+            if (g < Sources.GroupIsSectionLine.size() && Sources.GroupIsSectionLine[g]) {
+                continue;  // reported as the unclosed GROUPS block
+            }
+            CheckListedGroup(g);
+        }
+        if (listed == 0) {
+            return;  // a test without groups gives every problem
+        }
+        for (std::size_t g = listed; g < T.Groups.size(); ++g) {
+            const TGroupInfo& group = *T.Groups[g].Group;
+            if (AllBroken(group, T, Sources)) {
+                continue;  // its problems are broken, which is told already
+            }
+            const std::string count = std::to_string(group.Problems.size());
+            const TPlace place =
+                group.Problems.empty() ? Sources.TestStart : ProblemPlace(*group.Problems.front());
+            Warn(place, "group-not-listed",
+                 group.Name.empty()
+                     ? "задачи без GROUP не входят ни в одну группу блока §GROUPS: все они (" +
+                           count + ") даются каждому ученику"
+                     : "группа " + Quoted(group.Name) +
+                           " не указана в блоке §GROUPS: все её задачи (" + count +
+                           ") даются каждому ученику");
+        }
+    }
+
+    void CheckListedGroup(std::size_t g) {
+        const TGroupInfo& group = *T.Groups[g].Group;
+        const std::size_t place = Sources.Groups[g];
+        for (std::size_t earlier = 0; earlier < g; ++earlier) {
+            if (AnsiSameText(T.Groups[earlier].Name, T.Groups[g].Name)) {
+                Warn(place, "group-repeated",
+                     "группа " + GroupName(group.Name) + " уже указана в " +
+                         Where(Sources.Groups[earlier]) + ": эта строка не действует");
+                return;
+            }
+        }
+        const std::size_t size = group.Problems.size();
+        if (size == 0) {
+            Warn(place, "group-unused",
+                 "ни одна задача не указывает группу " + GroupName(group.Name) +
+                     ": строка группы не действует");
+            return;
+        }
+        const std::int32_t quota = g < Input.ListedQuotas.size() ? Input.ListedQuotas[g] : 0;
+        if (quota <= 0) {
+            Warn(place, "quota-zero",
+                 "квота группы " + GroupName(group.Name) + " — " + std::to_string(quota) +
+                     ": её задачи (" + std::to_string(size) + ") никогда не даются");
+        } else if (static_cast<std::size_t>(quota) > size) {
+            Warn(place, "quota-above-size",
+                 "квота группы " + GroupName(group.Name) + " (" + std::to_string(quota) +
+                     ") больше числа её задач (" + std::to_string(size) + "): даются все " +
+                     std::to_string(size));
+        }
+    }
+
+    TPlace MarkPlace(int mark) const {
+        const auto found = Sources.TestParams.find("MARK" + std::to_string(mark));
+        return found != Sources.TestParams.end() ? TPlace(found->second) : Sources.TestStart;
+    }
+
+    void CheckMarks() {
+        const TMarkThresholds& m = T.MarkThresholds;
+        if (m[2] == 0.0f && m[3] == 0.0f && m[4] == 0.0f && m[5] == 0.0f) {
+            return;  // no thresholds at all: the test gives no marks below 5
+        }
+        for (int mark = 3; mark <= 5; ++mark) {
+            if (!(m[mark] > m[mark - 1])) {
+                const std::string lower = std::to_string(mark - 1);
+                Warn(MarkPlace(mark), "marks-not-rising",
+                     "пороги оценок не растут от MARK2 к MARK5: MARK" + std::to_string(mark) +
+                         "=" + PointsText(m[mark]) + " не выше MARK" + lower + "=" +
+                         PointsText(m[mark - 1]) + ", и оценку " + lower + " не получит никто");
+            }
+        }
+        if (T.Selected.empty()) {
+            return;
+        }
+        const float highest = SummarizeTest(Input).HighestPoints;
+        if (!(highest >= m[5])) {
+            Warn(MarkPlace(5), "mark5-unreachable",
+                 "MARK5=" + PointsText(m[5]) +
+                     " выше наибольшего балла, который может набрать ученик (" +
+                     PointsText(highest) + "): пятёрку не получит никто");
+        }
+    }
+
+    std::string VariantWhere(const TProblemSource& source, std::size_t i) const {
+        return i < source.Variants.size() ? Where(source.Variants[i])
+                                          : "варианте " + std::to_string(i + 1);
+    }
+
+    void CheckAnswers(TProblem& problem, const TProblemSource* source) {
+        if (source == nullptr || source->Broken) {
+            return;  // what was lost is reported already
+        }
+        if (!source->AnswerPlace) {
+            Warn(source->Start, "no-answer-block",
+                 "у задачи нет блока §ANSWER: правильно ответить на неё нельзя");
+            return;
+        }
+        const TAnswers& answers = problem.Answers;
+        const TPlace place = source->ModePlace ? source->ModePlace : source->AnswerPlace;
+        if (answers.Mode == ModeCombo) {
+            std::int64_t positive = 0;
+            for (const TVariant& variant : answers.Variants) {
+                positive += std::max<std::int32_t>(variant.Weight, 0);
+            }
+            if (positive != 100) {
+                Warn(place, "combo-not-100",
+                     "у задачи COMBO положительные веса дают в сумме " + std::to_string(positive) +
+                         ", а не 100");
+            }
+        } else {
+            std::int32_t best = 0;
+            bool any = false;
+            for (const TVariant& variant : answers.Variants) {
+                const std::int32_t weight = answers.GetWeight(variant.Text);
+                best = any ? std::max(best, weight) : weight;
+                any = true;
+            }
+            if (!any || best < 100) {
+                const bool input = answers.Mode == ModeInput;
+                Warn(place, input ? "input-no-100" : "radio-no-100",
+                     input ? "у задачи INPUT нет ответа с весом 100, который может совпасть: "
+                             "полный балл недостижим"
+                           : "у задачи RADIO нет варианта с весом 100: полный балл недостижим");
+            }
+        }
+        CheckVariants(answers, *source);
+    }
+
+    void CheckVariants(const TAnswers& answers, const TProblemSource& source) {
+        for (std::size_t i = 0; i < answers.Variants.size(); ++i) {
+            const TVariant& variant = answers.Variants[i];
+            const TPlace place =
+                i < source.Variants.size() ? TPlace(source.Variants[i]) : TPlace(source.Start);
+            if (answers.Mode == ModeInput) {
+                CheckInputVariant(variant, place);
+            }
+            const int first = answers.IndexOfVariant(variant.Text);
+            if (first >= 0 && static_cast<std::size_t>(first) < i) {
+                const TVariant& earlier = answers.Variants[static_cast<std::size_t>(first)];
+                Warn(place, "duplicate-variant",
+                     "вариант " + Quoted(variant.Text) + " совпадает с вариантом в " +
+                         VariantWhere(source, static_cast<std::size_t>(first)) +
+                         (earlier.Text == variant.Text ? "" : " без учёта регистра") +
+                         ": засчитывается первый (вес " + std::to_string(earlier.Weight) + ")");
+            }
+        }
+    }
+
+    void CheckInputVariant(const TVariant& variant, TPlace place) {
+        std::string squeezed;
+        for (char c : variant.Text) {
+            if (static_cast<unsigned char>(c) > 32) {
+                squeezed += c;
+            }
+        }
+        if (squeezed.size() != variant.Text.size()) {
+            Warn(place, "input-variant-blank",
+                 "ответ " + Quoted(variant.Text) +
+                     " содержит пробел: введённый ответ сравнивается без пробелов, и этот "
+                     "вариант никогда не совпадёт; пишите " +
+                     Quoted(squeezed));
+        }
+    }
+
+    void CheckPicture(const TProblem& problem, const TProblemSource* source) {
+        const TPlace start = source != nullptr ? TPlace(source->Start) : std::nullopt;
+        bool dataShown = true;
+        if (!problem.PictureFile.empty()) {
+            const TPlace place =
+                source != nullptr && source->FilePlace ? source->FilePlace : start;
+            const std::filesystem::path path =
+                FindPictureFile(problem.PictureFile, T.TestFolder, T.ProgramFolder);
+            if (path.empty()) {
+                Fail(place, "picture-missing",
+                     "файл рисунка " + Quoted(problem.PictureFile) +
+                         " не найден (ищется в текущей папке, в папке программы и в папке "
+                         "теста)");
+            } else {
+                dataShown = false;  // the file's bytes replaced any DATA picture
+                CheckPictureBytes(problem.Picture, place,
+                                  "файл рисунка " + Quoted(problem.PictureFile), "picture");
+            }
+        }
+        if (dataShown && !problem.Picture.empty()) {
+            const TPlace place =
+                source != nullptr && source->DataPlace ? source->DataPlace : start;
+            CheckPictureBytes(problem.Picture, place,
+                              Input.Binary ? "рисунок задачи" : "рисунок из строки DATA",
+                              "picture-data");
+        }
+    }
+
+    void CheckPictureBytes(const std::vector<std::uint8_t>& bytes, TPlace place,
+                           const std::string& what, const std::string& code) {
+        if (auto error = PictureError(bytes.data(), bytes.size(), place, code, what)) {
+            Report.Diagnostics.push_back(std::move(*error));
+        }
+    }
+
+    TTezra& T;
+    const TSourceMap& Sources;
+    const TRulesInput& Input;
+    TFileReport& Report;
+};
+
+// The answers that score most: every positive variant of a COMBO problem, otherwise the one
+// variant whose text weighs most as the station weighs it.
+std::vector<std::string> BestAnswers(const TAnswers& answers) {
+    std::vector<std::string> best;
+    std::int32_t bestWeight = 0;
+    for (const TVariant& variant : answers.Variants) {
+        const std::int32_t weight = answers.GetWeight(variant.Text);
+        if (answers.Mode == ModeCombo) {
+            if (weight > 0) {
+                best.push_back(variant.Text);
+            }
+        } else if (weight > bestWeight) {
+            bestWeight = weight;
+            best = {variant.Text};
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+void CheckTestRules(const TRulesInput& input, TFileReport& report) {
+    TRules(input, report).Run();
+}
+
+TTestSummary SummarizeTest(const TRulesInput& input) {
+    TTezra& t = input.Tezra;
+    TTestSummary summary;
+    summary.ProblemsRead = static_cast<int>(t.Problems.size());
+    summary.Given = static_cast<int>(t.Selected.size());
+    const std::size_t listed = std::min(input.Sources.Groups.size(), t.Groups.size());
+    for (std::size_t g = 0; g < t.Groups.size(); ++g) {
+        const TGroupInfo& group = *t.Groups[g].Group;
+        summary.Groups.push_back({Cp1251ToUtf8(group.Name), group.Quota,
+                                  static_cast<int>(group.Problems.size()), g < listed});
+    }
+    // The best answers to every problem, then the draw that holds the best-scoring problems:
+    // within each group the first ones, or with random problems the highest-scoring ones.
+    for (auto& problem : t.Problems) {
+        problem->ClearAnswer();
+        problem->Given = BestAnswers(problem->Answers);
+        problem->GetScore();
+    }
+    std::unordered_set<const TProblem*> drawn;
+    for (const TGroupEntry& entry : t.Groups) {
+        std::vector<TProblem*> problems = entry.Group->Problems;
+        if (t.ShuffleProblems) {
+            std::stable_sort(problems.begin(), problems.end(),
+                             [](TProblem* a, TProblem* b) { return a->Score > b->Score; });
+        }
+        const std::size_t quota =
+            entry.Group->Quota < 1 ? 0 : static_cast<std::size_t>(entry.Group->Quota);
+        for (std::size_t i = 0; i < problems.size() && i < quota; ++i) {
+            drawn.insert(problems[i]);
+        }
+    }
+    for (auto& problem : t.Problems) {
+        if (drawn.count(problem.get()) == 0) {
+            problem->ClearAnswer();
+        }
+    }
+    summary.HighestPoints = t.GetPoints();
+    t.ResetAnswers();
+    return summary;
+}
