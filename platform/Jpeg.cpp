@@ -9,6 +9,8 @@
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 
+#include "platform/JpegLimits.h"
+
 namespace {
 
 // libjpeg reports fatal errors through error_exit; we jump back to the caller instead of
@@ -32,8 +34,6 @@ jpeg_error_mgr* QuietErrors(ErrorManager& errors) {
     errors.Base.output_message = OnMessage;
     return manager;
 }
-
-constexpr long kMaxPixels = 64L * 1024 * 1024;
 
 // One side of a picture decoded at eighths/8 of its size, as libjpeg rounds it (upwards).
 long long ScaledSide(int side, int eighths) {
@@ -81,7 +81,7 @@ bool DecodeInto(jpeg_decompress_struct& info, ErrorManager& errors, const std::u
     jpeg_start_decompress(&info);
     const long pixels = static_cast<long>(info.output_width) * info.output_height;
     const int bytes = BytesPerPixel(request.Layout);
-    if (info.output_components != bytes || pixels <= 0 || pixels > kMaxPixels) {
+    if (info.output_components != bytes || pixels <= 0 || pixels > JpegMaxPixels) {
         return false;
     }
     image.Width = static_cast<int>(info.output_width);
