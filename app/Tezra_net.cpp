@@ -18,8 +18,8 @@ int main(int argc, char** argv) {
     ApplyCommandLine(std::vector<std::string>(argv + 1, argv + argc), ServerAddress);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Tezra Net"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // No application display name is set: X11 would append it to every window caption.
     TSignalBridge bridge;
     CreateForms();
     RunCycle();

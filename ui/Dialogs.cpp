@@ -50,7 +50,7 @@ void ShowMessage(const QString& text) {
     if (TerminationRequested()) {
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), Lines(text),
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tezra Net"), Lines(text),
                     QMessageBox::Ok, DialogParent());
     PutInFront(box);
     box.exec();
