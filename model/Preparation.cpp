@@ -30,7 +30,7 @@ std::filesystem::path FindPictureFile(std::string_view name,
     if (path.is_absolute()) {
         return {};
     }
-    const std::filesystem::path program = ExecutablePath();
+    const std::filesystem::path program = StationProgramPath();
     if (!program.empty() && IsFile(program.parent_path() / path)) {
         return program.parent_path() / path;
     }
