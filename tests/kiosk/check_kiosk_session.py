@@ -22,17 +22,13 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (CheckFailed, Processes, active_window, answer, check, focus,  # noqa: E402
-                     key, keyboard_free, make_workdir, open_test, require_tools, run,
-                     save_failure, start_xvfb, type_text, wait_box, wait_for, wait_gone,
-                     wait_window, windows_of, write_station, xdotool, xprop)
+from kiosk_x import (  # noqa: E402
+    Processes, active_window, answer, check, evidence_on_failure, focus, key, keyboard_free,
+    make_workdir, open_test, require_tools, run, run_check, start_xvfb, step, type_text, wait_box,
+    wait_for, wait_gone, wait_window, write_station, xdotool, xprop)
 
 # The kiosk session's bound on how soon the next student finds the splash screen again.
 SPLASH_BACK_LIMIT_S = 3.0
-
-
-def step(text):
-    print(f"-- {text}", flush=True)
 
 
 class Session:
@@ -41,6 +37,7 @@ class Session:
         self.log = os.path.join(work, "session.log")
         self.process = processes.start([script], env=dict(os.environ, DISPLAY=display),
                                        log=self.log)
+        self.helpers = []
 
     def station_pids(self):
         with open(self.log, encoding="utf-8", errors="replace") as log:
@@ -52,6 +49,14 @@ class Session:
         pids = wait_for(lambda: len(self.station_pids()) >= count and self.station_pids(),
                         timeout, f"start number {count} of the station")
         return pids[count - 1]
+
+    def end_helpers(self):
+        """Ends the processes the session started beside the supervisor (openbox)."""
+        for pid in set(self.helpers + self.children()):
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
 
     def children(self):
         """The session's other processes (openbox), by pid."""
@@ -137,6 +142,29 @@ def crash_mid_test(session, display, journal, sig, count):
     return splash_after
 
 
+def whole_session(processes, session, display, journal):
+    splash = wait_window(display, session.station(), "fmSplash")
+    session.helpers = session.children()
+    session_settings(display)
+    no_window_manager_keys(processes, display, splash)
+
+    step("a finished test is in report.log")
+    finish_test(display, session.station())
+    with open(journal, "rb") as log:
+        check(log.read().count(b"User=") == 1, "no record in report.log")
+
+    worst = 0
+    for count, sig in enumerate((signal.SIGSEGV, signal.SIGABRT, signal.SIGKILL), 1):
+        worst = max(worst, crash_mid_test(session, display, journal, sig, count))
+    print(f"   slowest return of the splash screen: {worst:.2f} s")
+
+    step("the station ends with the session")
+    last = session.station(4)
+    session.process.send_signal(signal.SIGTERM)
+    check(session.process.wait(15) == 0, "tezra-kiosk did not end cleanly")
+    check(not os.path.exists(f"/proc/{last}"), "the station outlived its session")
+
+
 def main():
     script, number = os.path.abspath(sys.argv[1]), sys.argv[2]
     require_tools("xdotool", "xmessage", "xwininfo", "xprop", "setxkbmap", "xset", "openbox")
@@ -152,41 +180,12 @@ def main():
         start_xvfb(processes, display, work)
         session = Session(processes, script, display, work)
         try:
-            splash = wait_window(display, session.station(), "fmSplash")
-            session_settings(display)
-            no_window_manager_keys(processes, display, splash)
-
-            step("a finished test is in report.log")
-            finish_test(display, session.station())
-            check(open(journal, "rb").read().count(b"User=") == 1, "no record in report.log")
-
-            worst = 0
-            for count, sig in enumerate((signal.SIGSEGV, signal.SIGABRT, signal.SIGKILL), 1):
-                worst = max(worst, crash_mid_test(session, display, journal, sig, count))
-            print(f"   slowest return of the splash screen: {worst:.2f} s")
-
-            step("the station ends with the session")
-            last = session.station(4)
-            helpers = session.children()
-            session.process.send_signal(signal.SIGTERM)
-            check(session.process.wait(15) == 0, "tezra-kiosk did not end cleanly")
-            wait_for(lambda: last not in windows_of(display, last) and
-                     not os.path.exists(f"/proc/{last}"), 10, "the station to end")
-        except Exception:
-            save_failure(display, work)
-            raise
+            with evidence_on_failure(display, work):
+                whole_session(processes, session, display, journal)
         finally:
-            for pid in session.children() + locals().get("helpers", []):
-                try:
-                    os.kill(pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
+            session.end_helpers()
     print(f"PASS (logs in {work})")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except CheckFailed as failure:
-        print(f"FAIL: {failure}")
-        sys.exit(1)
+    run_check(main)

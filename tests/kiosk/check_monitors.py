@@ -19,16 +19,12 @@ import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (CheckFailed, Processes, check, geometry, keyboard_free,  # noqa: E402
-                     make_workdir, open_test, openbox_config, require_tools, root_size, run,
-                     save_failure, screenshot, start_openbox, start_station, start_xorg, wait_for,
-                     write_station)
+from kiosk_x import (  # noqa: E402
+    Processes, check, evidence_on_failure, geometry, keyboard_free, make_workdir, open_test,
+    openbox_config, require_tools, root_size, run, run_check, screenshot, start_openbox,
+    start_station, start_xorg, step, wait_for, write_station)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def step(text):
-    print(f"-- {text}", flush=True)
 
 
 def secure_test_window(processes, display, program, work, name):
@@ -87,18 +83,10 @@ def main():
     work = make_workdir("monitors")
     for display, check_one in ((f":{number}", xinerama_desktop),
                                (f":{number + 1}", plugged_monitor)):
-        with Processes() as processes:
-            try:
-                check_one(processes, program, display, work)
-            except Exception:
-                save_failure(display, work)
-                raise
+        with Processes() as processes, evidence_on_failure(display, work):
+            check_one(processes, program, display, work)
     print(f"PASS (logs in {work})")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except CheckFailed as failure:
-        print(f"FAIL: {failure}")
-        sys.exit(1)
+    run_check(main)

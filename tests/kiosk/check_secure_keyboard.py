@@ -24,19 +24,15 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (CheckFailed, KeyboardHolder, Processes, active_window,  # noqa: E402
-                     answer, check, click_centre, click_start, focus, geometry, key,
-                     keyboard_free, make_workdir, move_pointer, open_test, openbox_config,
-                     require_tools, save_failure, start_openbox, start_station, start_xvfb,
-                     top_client, type_text, wait_box, wait_for, wait_gone, wait_window,
-                     write_station, xdotool)
+from kiosk_x import (  # noqa: E402
+    KeyboardHolder, Processes, active_window, answer, check, click_centre, click_start,
+    evidence_on_failure, focus, geometry, key, keyboard_free, make_workdir, move_pointer,
+    open_test, openbox_config, require_tools, run_check, start_openbox, start_station, start_xvfb,
+    step, top_client, type_text, wait_box, wait_for, wait_gone, wait_window, write_station,
+    xdotool)
 
 ESCAPES = ["alt+Tab", "alt+shift+Tab", "alt+F4", "super", "ctrl+Escape", "alt+F2",
            "ctrl+alt+t", "alt+Escape"]
-
-
-def step(text):
-    print(f"-- {text}", flush=True)
 
 
 def test_window_kept(display, window, station, marker):
@@ -159,19 +155,12 @@ def main():
     with Processes() as processes:
         start_xvfb(processes, display, work)
         start_openbox(processes, display, work, openbox_config(work, marker))
-        try:
+        with evidence_on_failure(display, work):
             normal_mode_is_not_held(processes, display, program, work, marker)
             secure_test(processes, display, program, work, marker)
             held_keyboard_is_taken_when_let_go(processes, display, program, work)
-        except Exception:
-            save_failure(display, work)
-            raise
     print(f"PASS (logs in {work})")
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except CheckFailed as failure:
-        print(f"FAIL: {failure}")
-        sys.exit(1)
+    run_check(main)

@@ -5,12 +5,14 @@ check ends; every wait has a time limit. Windows are found by their X11 window r
 every station window sets to its object name.
 """
 
+import contextlib
 import ctypes
 import os
 import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -384,6 +386,30 @@ def save_failure(display, work):
     with open(tree, "w", encoding="utf-8") as out:
         out.write(run(display, ["xwininfo", "-root", "-tree"]))
     print(f"windows at the failure: {tree}")
+
+
+@contextlib.contextmanager
+def evidence_on_failure(display, work):
+    """Saves the screen and the window tree when the block fails."""
+    try:
+        yield
+    except Exception:
+        save_failure(display, work)
+        raise
+
+
+def step(text):
+    print(f"-- {text}", flush=True)
+
+
+def run_check(main):
+    """Runs a check: exit status 0 when it passes, 1 with the reason when it fails, 77 when
+    it was skipped."""
+    try:
+        main()
+    except CheckFailed as failure:
+        print(f"FAIL: {failure}")
+        sys.exit(1)
 
 
 def make_workdir(name):
