@@ -53,8 +53,8 @@ def normal_mode_is_not_held(processes, display, program, work, marker):
     time.sleep(2.5)  # a tick of the secure timer would have come by now
     check(keyboard_free(display), "the keyboard is held without secure mode")
     # Another program's window (xmessage does not tell its pid: it is found by its title).
-    bystander = processes.start(["xmessage", "-title", "tezra-bystander", "-geometry", "+40+40",
-                                 "another program"], env=dict(os.environ, DISPLAY=display))
+    processes.start(["xmessage", "-title", "tezra-bystander", "-geometry", "+40+40",
+                     "another program"], env=dict(os.environ, DISPLAY=display))
     bystander_window = wait_for(
         lambda: next(iter(xdotool(display, "search", "--onlyvisible", "--name",
                                   "^tezra-bystander$").split()), None), 10,
@@ -64,10 +64,10 @@ def normal_mode_is_not_held(processes, display, program, work, marker):
     wait_for(lambda: active_window(display) == int(bystander_window), 5,
              "Alt+Tab to reach the bystander without secure mode")
     processes.end(station)
-    return bystander
+    return int(bystander_window)
 
 
-def secure_test(processes, display, program, work, marker):
+def secure_test(processes, display, program, work, marker, bystander):
     folder = os.path.join(work, "secure")
     write_station(folder, secure=True, problems=2)
     station = start_station(processes, program, display, folder,
@@ -81,6 +81,14 @@ def secure_test(processes, display, program, work, marker):
         key(display, keys)
         time.sleep(0.3)
         test_window_kept(display, window, station, marker)
+
+    step("a window that takes the focus gets no keys, and the focus comes back")
+    xdotool(display, "windowactivate", str(bystander))
+    wait_for(lambda: active_window(display) == bystander, 1, "the other program to get the focus")
+    key(display, "ctrl+alt+t")
+    check(not keyboard_free(display), "the keyboard went with the focus")
+    wait_for(lambda: active_window(display) == window, 3, "the focus back on the test window")
+    test_window_kept(display, window, station, marker)
 
     step("a popup menu gives the keyboard back as it closes")
     # Closing a menu ends every grab of the process; without taking the keyboard back at once
@@ -156,8 +164,8 @@ def main():
         start_xvfb(processes, display, work)
         start_openbox(processes, display, work, openbox_config(work, marker))
         with evidence_on_failure(display, work):
-            normal_mode_is_not_held(processes, display, program, work, marker)
-            secure_test(processes, display, program, work, marker)
+            bystander = normal_mode_is_not_held(processes, display, program, work, marker)
+            secure_test(processes, display, program, work, marker, bystander)
             held_keyboard_is_taken_when_let_go(processes, display, program, work)
     print(f"PASS (logs in {work})")
 
