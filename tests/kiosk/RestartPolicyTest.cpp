@@ -1,12 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <csignal>
-#include <string>
+#include <chrono>
 #include <vector>
 
 #include "kiosk/RestartPolicy.h"
-#include "kiosk/Supervisor.h"
 
 namespace {
 
@@ -62,23 +59,6 @@ TEST(RestartPolicy, BackingOffTellsWhetherTheLastDelayWasLong) {
     EXPECT_TRUE(policy.BackingOff());
     EXPECT_EQ(policy.StationEnded(start + seconds(30)), limits.RestartDelay);
     EXPECT_FALSE(policy.BackingOff());
-}
-
-TEST(Supervisor, DescribesHowTheStationEnded) {
-    struct Case {
-        int Status;
-        std::string Text;
-    };
-    const Case cases[] = {
-        {0, "exited with status 0"},
-        {3 << 8, "exited with status 3"},
-        {SIGKILL, "was killed by signal 9 (Killed)"},
-        {SIGSEGV | 0x80, "was killed by signal 11 (Segmentation fault), core dumped"},
-        {SIGABRT, "was killed by signal 6 (Aborted)"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(DescribeEnd(c.Status), c.Text);
-    }
 }
 
 }  // namespace

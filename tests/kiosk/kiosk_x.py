@@ -219,10 +219,6 @@ def role_of(display, window):
     return match.group(1) if match else ""
 
 
-def title_of(display, window):
-    return xdotool(display, "getwindowname", str(window)).strip()
-
-
 def window_with_role(display, pid, role):
     for window in windows_of(display, pid):
         if role_of(display, window) == role:
