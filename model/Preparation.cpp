@@ -44,7 +44,7 @@ std::filesystem::path FindPictureFile(std::string_view name,
         return {};
     }
     const std::filesystem::path program =
-        programFolder.empty() ? ExecutablePath().parent_path() : programFolder;
+        programFolder.empty() ? StationProgramPath().parent_path() : programFolder;
     if (!program.empty() && IsFile(program / path)) {
         return program / path;
     }

@@ -9,6 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales
     xvfb xauth xdotool imagemagick fonts-dejavu-core
+    openbox x11-utils x11-xserver-utils x11-xkb-utils xserver-xorg-core
+    xserver-xorg-video-dummy dpkg-dev lintian
     libsqlite3-dev chromium
 )
 

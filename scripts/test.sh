@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Tezra Net with warnings as errors and runs the whole
 # test suite, then again under AddressSanitizer and UndefinedBehaviorSanitizer, and once more
-# with a Russian locale. Run as root from anywhere.
+# with a Russian locale; builds the Debian package and installs it on this machine. Run as
+# root from anywhere.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,6 +15,39 @@ asan="$root/build/asan"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEZRA_WERROR=ON
 cmake --build "$build" -j "$jobs"
 (cd "$build" && ctest --output-on-failure -j "$jobs")
+
+echo "== The Debian package: lintian, installation, and the installed example station"
+cmake --build "$build" --target package
+deb=$(ls "$build"/tezra-net_*_amd64.deb)
+lintian --fail-on error "$deb"
+apt-get install -y -qq --reinstall "$deb" >/dev/null
+example=/usr/share/tezra-net/examples/station
+# The installed collector answers as the example's first result server (127.0.0.1:8301), so
+# that the station check finds a server to reach.
+scratch=$(mktemp -d)
+echo "check" >"$scratch/password"
+tezra-collector --listen 127.0.0.1:8301 --db "$scratch/results.sqlite" \
+    --teacher-password-file "$scratch/password" >"$scratch/collector.log" 2>&1 &
+collector=$!
+trap 'kill "$collector" 2>/dev/null || true; rm -rf "$scratch"' EXIT
+for _ in $(seq 50); do
+    (exec 3<>/dev/tcp/127.0.0.1/8301) 2>/dev/null && break
+    sleep 0.1
+done
+if grep -qE '^ +check ' <<<"$(tezra-tool --help)"; then
+    tezra-tool check --station "$example"
+else
+    grep -qF "\"$example/tezra/fractions-5.ttxt\"" <<<"$(tezra-tool station "$example")"
+fi
+kill "$collector"
+wait "$collector" 2>/dev/null || true
+trap - EXIT
+rm -rf "$scratch"
+# The station folder that the kiosk user writes report.log into.
+test "$(stat -c '%G %a' /var/lib/tezra-net)" = "tezra-net 2775"
+grep -qF '"Secure": true' <<<"$(tezra-tool station /var/lib/tezra-net)"
+tezra-kiosk --help >/dev/null
+echo "Installed $(basename "$deb") (remove it with: apt-get purge tezra-net)"
 
 echo "== The same suite with a Russian desktop locale"
 (cd "$build" && LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8 ctest --output-on-failure -j "$jobs")

@@ -15,7 +15,7 @@ constexpr std::array<std::string_view, 2> kSplashPatterns = {"*.jpg", "*.jpeg"};
 
 }  // namespace
 
-TSettings::TSettings() : TSettings(ExecutablePath()) {}
+TSettings::TSettings() : TSettings(StationProgramPath()) {}
 
 TSettings::TSettings(const std::filesystem::path& executablePath) {
     ProgramDir = executablePath.parent_path();

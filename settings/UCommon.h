@@ -15,7 +15,8 @@
 
 class TSettings {
 public:
-    // Reads the settings of the station whose executable is the running program.
+    // Reads the settings of the station whose executable is the running program, or of the
+    // station folder that TEZRA_STATION_DIR names.
     TSettings();
     // Reads the settings of a station whose executable would be at executablePath; the ini
     // file is that path with the extension ".ini".

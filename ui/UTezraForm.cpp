@@ -101,6 +101,7 @@ TfmTezra::TfmTezra(QWidget* parent) : TModalForm(parent) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(kSecureTimerMs);
     connect(Timer1, &QTimer::timeout, this, &TfmTezra::Timer1Timer);
+    keyboardGrab_ = new TKeyboardGrab(this);
     HTTP_Connector = std::make_unique<HttpClient>();
 
     auto* layout = new QVBoxLayout(this);
@@ -288,6 +289,7 @@ void TfmTezra::showEvent(QShowEvent* event) {
 
 void TfmTezra::hideEvent(QHideEvent* event) {
     Timer1->stop();
+    keyboardGrab_->Release();
     TModalForm::hideEvent(event);
 }
 
@@ -320,6 +322,7 @@ void TfmTezra::FormShow() {
     lbDeferCount->setText(QString::fromStdString(session_.DeferCountText()));
     if (runs && Settings->Secure) {
         Timer1->start();
+        keyboardGrab_->Take();
     } else {
         Timer1->stop();
     }
@@ -482,6 +485,7 @@ void TfmTezra::Timer1Timer() {
     }
     CoverDesktop();
     raise();
+    keyboardGrab_->Reassert();
     // Take the keyboard back too, unless one of our own boxes stands above the window.
     if (!isActiveWindow() && QApplication::activeModalWidget() == this) {
         activateWindow();

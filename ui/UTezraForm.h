@@ -19,6 +19,7 @@
 #include "platform/Jpeg.h"
 #include "ui/AnchoredPanel.h"
 #include "ui/ImageBox.h"
+#include "ui/KeyboardGrab.h"
 #include "ui/ModalForm.h"
 #include "ui/RadioGroup.h"
 #include "ui/rules/TestSession.h"
@@ -89,6 +90,8 @@ private:
     void EndUnloadableTest();
 
     TTestSession session_;
+    // In secure mode the window holds the keyboard while a test is being answered.
+    TKeyboardGrab* keyboardGrab_ = nullptr;
 };
 
 extern std::unique_ptr<TfmTezra> fmTezra;

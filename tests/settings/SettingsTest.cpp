@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "platform/ProgramDir.h"
 #include "settings/UCommon.h"
 #include "tests/common/TempDir.h"
 
@@ -103,6 +106,40 @@ TEST(Settings, FindFilesReportsAbsentListAndCounts) {
     EXPECT_EQ(FindFiles(&list, dir.Path / "t", "*.txt"), 2);
     EXPECT_EQ(list.size(), 3u);
     EXPECT_EQ(FindFiles(&list, dir.Path / "missing", "*.txt"), 0);
+}
+
+// An installed station runs its program from a read-only folder and reads everything else,
+// report.log included, from the station folder that the environment names.
+TEST(Settings, StationFolderFromTheEnvironment) {
+    TempDir dir;
+    const std::filesystem::path name = ExecutablePath().filename();
+    dir.Write(name.string() + ".ini", "[general]\r\nsecure=0\r\n");
+    dir.Write("tezra/a.ttxt", "x");
+    struct Case {
+        std::string Folder;
+        std::filesystem::path Program;
+    };
+    const Case cases[] = {
+        {"", ExecutablePath()},
+        {dir.Path.string(), dir.Path / name},
+        {dir.Path.string() + "/", dir.Path / name},
+        {dir.Path.string() + "/tezra/..", dir.Path / name},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Folder);
+        EXPECT_EQ(StationProgramPath(c.Folder), c.Program);
+    }
+    EXPECT_EQ(StationProgramPath("station").parent_path(),
+              std::filesystem::current_path() / "station");
+
+    ASSERT_EQ(setenv("TEZRA_STATION_DIR", dir.Path.c_str(), 1), 0);
+    const TSettings settings;
+    unsetenv("TEZRA_STATION_DIR");
+    EXPECT_EQ(settings.ProgramDir, dir.Path);
+    EXPECT_EQ(settings.ReportLog, dir.Path / "report.log");
+    EXPECT_FALSE(settings.Secure);
+    EXPECT_EQ(settings.TestFiles.size(), 1u);
+    EXPECT_EQ(TSettings().ProgramDir, ExecutablePath().parent_path());
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+#include "ui/KeyboardGrab.h"
+
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QTimer>
+#include <QWidget>
+#include <cstdlib>
+
+namespace {
+
+// How soon a grab that could not be taken is tried again (another client may hold the
+// keyboard for a moment, or the window is not on the display yet).
+constexpr int kRetryMs = 100;
+
+xcb_connection_t* Connection() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (app == nullptr) {
+        return nullptr;
+    }
+    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+}  // namespace
+
+TKeyboardGrab::TKeyboardGrab(QWidget* window) : QObject(window), window_(window) {
+    retry_ = new QTimer(this);
+    retry_->setInterval(kRetryMs);
+    retry_->setSingleShot(true);
+    connect(retry_, &QTimer::timeout, this, &TKeyboardGrab::Reassert);
+}
+
+TKeyboardGrab::~TKeyboardGrab() {
+    Release();
+}
+
+bool TKeyboardGrab::Available() {
+    return Connection() != nullptr;
+}
+
+void TKeyboardGrab::Take() {
+    if (!wanted_) {
+        wanted_ = true;
+        // Whatever closes a popup menu of this process also ends the process's grab, and a
+        // window that loses the focus may have lost the keyboard with it.
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    Reassert();
+}
+
+void TKeyboardGrab::Reassert() {
+    if (!wanted_) {
+        return;
+    }
+    held_ = Grab();
+    if (!held_) {
+        retry_->start();
+    }
+}
+
+void TKeyboardGrab::Release() {
+    if (!wanted_) {
+        return;
+    }
+    wanted_ = false;
+    retry_->stop();
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::instance()->removeEventFilter(this);
+    }
+    Ungrab();
+    held_ = false;
+}
+
+bool TKeyboardGrab::Grab() {
+    xcb_connection_t* connection = Connection();
+    if (connection == nullptr || window_ == nullptr || !window_->isVisible()) {
+        return false;
+    }
+    // An open popup menu holds the keyboard for this same client already; taking it for the
+    // window would send the menu's keys elsewhere. It is taken back when the menu closes.
+    if (QApplication::activePopupWidget() != nullptr) {
+        return true;
+    }
+    // Owner events: a key meant for any window of this process (a message box above the
+    // window among them) goes there as usual; every other key comes to the window.
+    const xcb_grab_keyboard_cookie_t cookie =
+        xcb_grab_keyboard(connection, 1, static_cast<xcb_window_t>(window_->winId()),
+                          XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(connection, cookie, nullptr);
+    const bool taken = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    std::free(reply);
+    return taken;
+}
+
+void TKeyboardGrab::Ungrab() {
+    if (xcb_connection_t* connection = Connection()) {
+        xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
+        xcb_flush(connection);
+    }
+}
+
+void TKeyboardGrab::ReassertSoon() {
+    // After the event has run its course: a closing menu gives up the keyboard only then.
+    QTimer::singleShot(0, this, &TKeyboardGrab::Reassert);
+}
+
+bool TKeyboardGrab::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == window_ && type == QEvent::WindowDeactivate) {
+        ReassertSoon();
+    } else if (type == QEvent::Hide) {
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        if (widget != nullptr && widget->windowType() == Qt::Popup) {
+            ReassertSoon();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
