@@ -9,6 +9,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales
     xvfb xauth xdotool imagemagick fonts-dejavu-core
+    xserver-xorg-core xserver-xorg-video-dummy openbox x11-utils x11-xserver-utils
+    dbus-daemon at-spi2-core python3-pyatspi
     libsqlite3-dev chromium
 )
 
