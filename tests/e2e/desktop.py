@@ -56,9 +56,15 @@ class Steps:
         self.current = "start-up"
         self.watchdog_s = watchdog_s
         self._progress = time.monotonic()
+        self._watching = True
         self._lock = threading.Lock()
         thread = threading.Thread(target=self._watch, name="watchdog", daemon=True)
         thread.start()
+
+    def stop_watchdog(self):
+        """For a run that goes on without steps (a station left running for its user)."""
+        with self._lock:
+            self._watching = False
 
     def touch(self):
         with self._lock:
@@ -68,7 +74,7 @@ class Steps:
         while True:
             time.sleep(1)
             with self._lock:
-                idle = time.monotonic() - self._progress
+                idle = time.monotonic() - self._progress if self._watching else 0
             if idle > self.watchdog_s:
                 log(f"FAIL watchdog: no progress for {self.watchdog_s} s "
                     f"in step '{self.current}'; ending every process")
@@ -306,6 +312,12 @@ class Display:
         if not value:
             return None
         return tuple(int(v) for v in value.split(","))
+
+    def outer_geometry(self, window):
+        """The window with the window manager's frame around it."""
+        x, y, w, h = self.geometry(window)
+        left, right, top, bottom = self.frame_extents(window) or (0, 0, 0, 0)
+        return x - left, y - top, w + left + right, h + top + bottom
 
     def window_name(self, window):
         value = self.property(window, "_NET_WM_NAME") or self.property(window, "WM_NAME")

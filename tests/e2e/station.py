@@ -142,9 +142,9 @@ class Student:
         self.display.click(x + w // 2, y + h // 2)
         self.station.wait_x_window_gone("fmSplash")
 
-    def login(self, surname, group, group_position):
-        """Types the surname, picks the class by the keyboard (group_position rows down from
-        the first) and confirms with OK."""
+    def fill_login(self, surname, group, group_position):
+        """Types the surname and picks the class by the keyboard, group_position rows down
+        from the first. Returns the login window's accessible node."""
         window = self.station.wait_x_window("fmLogin")
         dialog = self.a11y.wait_window("the login window", name="Авторизация пользователя")
         self.display.focus(window)
@@ -153,10 +153,15 @@ class Student:
         # Tab order: surname, OK, class list. The list is announced by its current item.
         self.display.key("Tab", "Tab", "Home", *["Down"] * group_position)
         self.a11y.wait_control(f"class {group} chosen", dialog, "combo box", group, limit=5)
+        return dialog
+
+    def login(self, surname, group, group_position):
+        dialog = self.fill_login(surname, group, group_position)
         self.press(self.a11y.find(dialog, "push button", "OK"))
         self.station.wait_x_window_gone("fmLogin")
 
-    def choose_test(self, row_text):
+    def select_test(self, row_text):
+        """Clicks the chooser's row; returns the chooser's accessible node."""
         self.station.wait_x_window("fmChooseTezra")
         dialog = self.a11y.wait_window("the test chooser", name="Выберите тест")
         rows = self.a11y.wait_control("the test list", dialog, "list", "Список тестов")
@@ -165,6 +170,10 @@ class Student:
         self.steps.wait(f"row '{row_text}' selected",
                         lambda: row.getState().contains(self.a11y.pyatspi.STATE_SELECTED),
                         limit=5)
+        return dialog
+
+    def choose_test(self, row_text):
+        dialog = self.select_test(row_text)
         self.press(self.a11y.find(dialog, "push button", "Приступить к сдаче теста"))
         self.station.wait_x_window_gone("fmChooseTezra")
 
