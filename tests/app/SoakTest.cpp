@@ -16,6 +16,7 @@
 #include "model/UTypes.h"
 #include "platform/Cp1251.h"
 #include "settings/UCommon.h"
+#include "tests/app/OpenStation.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/WindowScript.h"
 #include "tests/net/ScriptedServer.h"
@@ -120,16 +121,9 @@ protected:
         Dir.Write("tezra-net.ini",
                   Utf8ToCp1251("[general]\r\nneedlogin=1\r\nrefreshtezras=1\r\nsecure=1\r\n"
                                "[groups]\r\n5А=\r\n5Б=\r\n6А=\r\n"));
-        Settings = std::make_unique<TSettings>(Dir.Path / "tezra-net");
-        ServerAddress = "127.0.0.1:" + std::to_string(Server.Port());
-        ClearTerminationRequest();
-        CreateForms();
+        OpenStation(Dir.Path, Server.Port());
     }
-    void TearDown() override {
-        DestroyForms();
-        Settings.reset();
-        ClearTerminationRequest();
-    }
+    void TearDown() override { CloseStation(); }
 
     // One student from the splash to the results window; false when a window was out of
     // turn or the script did not finish.
