@@ -30,7 +30,7 @@ import desktop  # noqa: E402
 
 desktop.reexec_in_session()
 
-from desktop import (Accessibility, Processes, StepFailed, Steps, log,  # noqa: E402
+from desktop import (Accessibility, Processes, StepFailed, Steps, at_end, log,  # noqa: E402
                      require_tools, start_openbox, start_x_server)
 from station import Station, Student  # noqa: E402
 
@@ -203,6 +203,7 @@ def main():
     processes = Processes()
     steps = Steps(processes, watchdog_s=60)
     workdir = tempfile.mkdtemp(prefix="tezra-demo-")
+    at_end(lambda: shutil.rmtree(workdir, ignore_errors=True))
     try:
         with steps.step("the virtual display"):
             display = start_x_server(processes, steps, workdir, two_screens=False)
@@ -228,7 +229,6 @@ def main():
         return 0
     finally:
         processes.stop_all()
-        shutil.rmtree(workdir, ignore_errors=True)
 
 
 if __name__ == "__main__":

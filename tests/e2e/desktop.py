@@ -30,10 +30,28 @@ import threading
 import time
 
 SESSION_MARK = "TEZRA_E2E_SESSION"
+RUNTIME_PREFIX = "tezra-runtime-"
 
 # What each accessibility call may take before it is abandoned. A station busy for longer
 # (it blocks during a result request) is waited for by polling again.
 ATSPI_CALL_MS = 4000
+
+
+# What must be undone however the run ends: at exit, on a signal, or by the watchdog.
+_AT_END = []
+
+
+def at_end(function):
+    _AT_END.append(function)
+
+
+def _run_at_end():
+    while _AT_END:
+        with contextlib.suppress(Exception):
+            _AT_END.pop()()
+
+
+atexit.register(_run_at_end)
 
 
 class StepFailed(Exception):
@@ -79,6 +97,7 @@ class Steps:
                 log(f"FAIL watchdog: no progress for {self.watchdog_s} s "
                     f"in step '{self.current}'; ending every process")
                 self.processes.stop_all()
+                _run_at_end()
                 os._exit(3)
 
     @contextlib.contextmanager
@@ -137,6 +156,7 @@ class Processes:
     def _on_signal(self, number, _frame):
         log(f"signal {number}: ending every process")
         self.stop_all()
+        _run_at_end()
         os._exit(128 + number)
 
     def start(self, name, argv, log_path=None, env=None, cwd=None):
@@ -185,13 +205,13 @@ def reexec_in_session():
     it already runs there. The accessibility bus then belongs to this run alone."""
     if os.environ.get(SESSION_MARK):
         runtime = os.environ.get("XDG_RUNTIME_DIR", "")
-        if runtime.startswith(tempfile.gettempdir()):
-            atexit.register(shutil.rmtree, runtime, True)
+        if os.path.basename(runtime).startswith(RUNTIME_PREFIX):
+            at_end(lambda: shutil.rmtree(runtime, ignore_errors=True))
         return
     if shutil.which("dbus-run-session") is None:
         log("SKIP dbus-run-session is not installed")
         sys.exit(77)
-    runtime = tempfile.mkdtemp(prefix="tezra-runtime-")
+    runtime = tempfile.mkdtemp(prefix=RUNTIME_PREFIX)
     env = dict(os.environ, XDG_RUNTIME_DIR=runtime, **{SESSION_MARK: "1"})
     for name in ("DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "DISPLAY", "WAYLAND_DISPLAY"):
         env.pop(name, None)
