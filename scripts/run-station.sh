@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds Tezra Net and starts the station on the demo folder
 # (build/release/station). The result collector answers on 127.0.0.1:8301 so that finished
-# tests are accepted, and shows them on the teacher's page. Without a display the station runs
-# on a virtual X display; a screenshot of its first screen is saved a few seconds after the
-# start. Stop it with Ctrl+C.
+# tests are accepted, and shows them on the teacher's page.
+#
+# With a display the station starts there for you to use. Without one, a student walks through
+# it on a virtual X display (splash, login, chooser, a fractions test, the score, the results
+# window), a picture of every window is saved under build/screenshots/ and its path printed,
+# and the station then stays running on that display. Stop it with Ctrl+C.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,12 +41,23 @@ echo "Result collector: stations send to 127.0.0.1:8301 (log: $station/result-se
 echo "Teacher's page: http://127.0.0.1:8301/ (any user name, password: $(cat "$password_file"))"
 
 if [ -z "${DISPLAY:-}" ]; then
-    display=:97
-    Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    export DISPLAY=$display
-    sleep 1
-    echo "No display: the station runs on the virtual display $DISPLAY"
+    # The walkthrough runs in a session of its own, so that stopping this script ends its X
+    # server, window manager and station as one group.
+    echo "No display: a student walks through the station on a virtual display"
+    setsid /usr/bin/python3 "$root/scripts/demo-walkthrough.py" --station "$station" \
+        --tool "$build/tools/tezra-tool" --server 127.0.0.1:8301 \
+        --shots "$root/build/screenshots" &
+    demo=$!
+    cleanup_demo() {
+        kill -TERM -- "-$demo" 2>/dev/null || true
+        for _ in $(seq 50); do
+            kill -0 -- "-$demo" 2>/dev/null || break
+            sleep 0.2
+        done
+    }
+    trap 'cleanup_demo; cleanup' EXIT
+    wait "$demo"
+    exit
 fi
 
 cd "$station"
@@ -51,11 +65,5 @@ cd "$station"
 station_pid=$!
 pids+=("$station_pid")
 echo "Station started from $station (ini: $station/tezra-net.ini, log: $station/report.log)"
-
-sleep 4
-shot="$station/screenshot.png"
-if import -window root "$shot" 2>/dev/null; then
-    echo "Screenshot of the first screen: $shot"
-fi
 echo "Press Ctrl+C to stop the station."
 wait "$station_pid"

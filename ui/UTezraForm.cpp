@@ -18,6 +18,7 @@
 #include "ui/QtSubmissionView.h"
 #include "ui/QtText.h"
 #include "ui/UFInfoBox.h"
+#include "ui/X11Display.h"
 #include "ui/rules/TestWindowRules.h"
 
 #ifndef TEZRA_DEFAULT_SERVER
@@ -257,10 +258,12 @@ void TfmTezra::CoverDesktop() {
     if (geometry() != desktop) {
         setGeometry(desktop);
     }
-    const QRect primary = screen->geometry();
-    const TMargins margins =
-        PrimaryMonitorMargins({desktop.x(), desktop.y(), desktop.width(), desktop.height()},
-                              {primary.x(), primary.y(), primary.width(), primary.height()});
+    const QRect reported = screen->geometry();
+    const TRect primary =
+        PrimaryMonitor({reported.x(), reported.y(), reported.width(), reported.height()},
+                       static_cast<int>(QGuiApplication::screens().size()), XineramaHeads());
+    const TMargins margins = PrimaryMonitorMargins(
+        {desktop.x(), desktop.y(), desktop.width(), desktop.height()}, primary);
     SetContentMargins({margins.Left, margins.Top, margins.Right, margins.Bottom});
 }
 

@@ -1,18 +1,15 @@
 #include "ui/WindowOpacity.h"
 
-#include <QGuiApplication>
 #include <QWidget>
 #include <algorithm>
 
 #include <xcb/xcb.h>
 
+#include "ui/X11Display.h"
+
 void SetWindowOpacity255(QWidget& window, int opacity) {
     window.setWindowOpacity(std::clamp(opacity, 0, 255) / 255.0);
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return;
-    }
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr) {
+    if (xcb_connection_t* connection = X11Connection()) {
         xcb_flush(connection);
     }
 }

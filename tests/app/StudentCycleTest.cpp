@@ -4,6 +4,7 @@
 
 #include "app/StudentCycle.h"
 #include "settings/UCommon.h"
+#include "tests/app/OpenStation.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TinyTests.h"
 #include "tests/common/WindowScript.h"
@@ -52,17 +53,9 @@ protected:
             Dir.Write("tezra/" + name,
                       TinyTestBytes("", {ProblemText(name, "RADIO", "[100] a|[0] b")}));
         }
-        Settings = std::make_unique<TSettings>(Dir.Path / "tezra-net");
-        Settings->Secure = false;
-        ServerAddress = "127.0.0.1:" + std::to_string(Server.Port());
-        ClearTerminationRequest();
-        CreateForms();
+        OpenStation(Dir.Path, Server.Port(), [](TSettings& settings) { settings.Secure = false; });
     }
-    void TearDown() override {
-        DestroyForms();
-        Settings.reset();
-        ClearTerminationRequest();
-    }
+    void TearDown() override { CloseStation(); }
     std::string Log() const { return TempDir::Read(Dir.Path / "report.log"); }
 
     static void ClickSplash(TModalForm& form) { QTest::mouseClick(&form, Qt::LeftButton); }

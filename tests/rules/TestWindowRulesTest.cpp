@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <vector>
 
 #include "model/UTypes.h"
 #include "ui/rules/TestWindowRules.h"
@@ -83,6 +84,34 @@ TEST(TestWindowRules, ControlsKeepToThePrimaryMonitor) {
         const TMargins m = PrimaryMonitorMargins(c.desktop, c.primary);
         EXPECT_EQ(m, c.margins) << c.name << ": " << m.Left << " " << m.Top << " " << m.Right
                                 << " " << m.Bottom;
+    }
+}
+
+TEST(TestWindowRules, PrimaryMonitorIsTheFirstXineramaHeadWhenOnlyOneScreenIsReported) {
+    struct Case {
+        const char* name;
+        TRect reported;
+        int screens;
+        std::vector<TRect> heads;
+        TRect primary;
+    };
+    const TRect joined{0, 0, 1824, 768};
+    const TRect left{0, 0, 1024, 768};
+    const TRect right{1024, 0, 800, 600};
+    const Case cases[] = {
+        {"two heads joined into one reported screen", joined, 1, {left, right}, left},
+        {"the primary head on the right",
+         joined,
+         1,
+         {{800, 0, 1024, 768}, {0, 0, 800, 600}},
+         {800, 0, 1024, 768}},
+        {"no Xinerama", left, 1, {}, left},
+        {"Xinerama with one head", left, 1, {left}, left},
+        {"RandR reports the monitors itself", left, 2, {left, right}, left},
+        {"an empty first head", joined, 1, {{0, 0, 0, 0}, right}, joined},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PrimaryMonitor(c.reported, c.screens, c.heads), c.primary) << c.name;
     }
 }
 

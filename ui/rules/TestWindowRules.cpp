@@ -50,3 +50,11 @@ TMargins PrimaryMonitorMargins(TRect desktop, TRect primary) {
         std::max(0, desktop.Top + desktop.Height - primary.Top - primary.Height),
     };
 }
+
+TRect PrimaryMonitor(TRect reportedPrimary, int reportedScreens, const std::vector<TRect>& heads) {
+    if (reportedScreens != 1 || heads.size() < 2 || heads.front().Width <= 0 ||
+        heads.front().Height <= 0) {
+        return reportedPrimary;
+    }
+    return heads.front();
+}

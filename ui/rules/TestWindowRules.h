@@ -3,6 +3,7 @@
 // panel and the width of the picture box.
 
 #include <cstdint>
+#include <vector>
 
 #include "ui/rules/Anchors.h"
 
@@ -39,3 +40,8 @@ struct TMargins {
 // monitor shows when the monitors differ in size. Its controls keep to the primary monitor:
 // these are the margins between the covered desktop and the primary monitor's area.
 TMargins PrimaryMonitorMargins(TRect desktop, TRect primary);
+
+// The monitor that holds the controls. Without RandR (screens joined by Xinerama) the window
+// system reports one screen as large as the whole desktop; then the first Xinerama head,
+// which is the primary monitor, is taken instead.
+TRect PrimaryMonitor(TRect reportedPrimary, int reportedScreens, const std::vector<TRect>& heads);

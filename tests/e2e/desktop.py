@@ -1,0 +1,614 @@
+"""A real desktop for driving the station from outside, as a person would.
+
+It starts and ends the parts of a classroom machine: an X server (two monitors joined into one
+desktop, or one screen), the openbox window manager, nginx as a result server on 127.0.0.1 and
+the station itself. Input goes in only as real X events (xdotool, through XTEST) or as
+accessibility actions; what is on screen is read back through the accessibility bus (AT-SPI)
+and from the X server (xwininfo, xprop).
+
+Every wait has a time limit and fails with the name of the step it belongs to, and a watchdog
+ends the whole run when a step makes no progress for a minute (a blocked accessibility call
+included). Every process is started in a process group of its own and ended, with its group,
+when the run ends however it ends: normally, by an exception, or by SIGINT, SIGTERM or SIGHUP.
+
+Run the program that uses this module under /usr/bin/python3 (Debian's, with python3-pyatspi);
+call reexec_in_session() first so that it runs inside a private D-Bus session.
+"""
+
+import atexit
+import contextlib
+import importlib.util
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+SESSION_MARK = "TEZRA_E2E_SESSION"
+RUNTIME_PREFIX = "tezra-runtime-"
+
+# What each accessibility call may take before it is abandoned. A station busy for longer
+# (it blocks during a result request) is waited for by polling again.
+ATSPI_CALL_MS = 4000
+
+
+# What must be undone however the run ends: at exit, on a signal, or by the watchdog.
+_AT_END = []
+
+
+def at_end(function):
+    _AT_END.append(function)
+
+
+def _run_at_end():
+    while _AT_END:
+        with contextlib.suppress(Exception):
+            _AT_END.pop()()
+
+
+atexit.register(_run_at_end)
+
+
+class StepFailed(Exception):
+    """A step of the run did not reach its goal; the message names the step."""
+
+
+def log(text):
+    print(text, flush=True)
+
+
+# ---- steps, waits and the watchdog -----------------------------------------------------
+
+
+class Steps:
+    """The named steps of a run. Every wait has a limit; a watchdog thread ends the run when
+    no step makes progress for watchdog_s seconds, naming the step that is stuck."""
+
+    def __init__(self, processes, watchdog_s=60):
+        self.processes = processes
+        self.current = "start-up"
+        self.watchdog_s = watchdog_s
+        self._progress = time.monotonic()
+        self._watching = True
+        self._lock = threading.Lock()
+        thread = threading.Thread(target=self._watch, name="watchdog", daemon=True)
+        thread.start()
+
+    def stop_watchdog(self):
+        """For a run that goes on without steps (a station left running for its user)."""
+        with self._lock:
+            self._watching = False
+
+    def touch(self):
+        with self._lock:
+            self._progress = time.monotonic()
+
+    def _watch(self):
+        while True:
+            time.sleep(1)
+            with self._lock:
+                idle = time.monotonic() - self._progress if self._watching else 0
+            if idle > self.watchdog_s:
+                log(f"FAIL watchdog: no progress for {self.watchdog_s} s "
+                    f"in step '{self.current}'; ending every process")
+                self.processes.stop_all()
+                _run_at_end()
+                os._exit(3)
+
+    @contextlib.contextmanager
+    def step(self, name):
+        self.current = name
+        self.touch()
+        log(f"-- {name}")
+        try:
+            yield
+        except StepFailed:
+            raise
+        except Exception as error:  # any failure inside a step is reported with its name
+            raise StepFailed(f"{name}: {type(error).__name__}: {error}") from error
+        self.touch()
+
+    def wait(self, what, probe, limit=20.0, interval=0.05):
+        """Polls probe() until it returns a true value, which is returned. Fails after limit
+        seconds, naming the step and what was awaited."""
+        deadline = time.monotonic() + limit
+        last_error = None
+        while True:
+            try:
+                value = probe()
+            except Exception as error:  # a window may vanish between two calls
+                value, last_error = None, error
+            if value:
+                self.touch()
+                return value
+            if time.monotonic() > deadline:
+                detail = f" (last error: {last_error})" if last_error else ""
+                raise StepFailed(f"{self.current}: {what} did not happen within "
+                                 f"{limit:g} s{detail}")
+            time.sleep(interval)
+
+    def check(self, condition, what):
+        if not condition:
+            raise StepFailed(f"{self.current}: {what}")
+
+
+# ---- processes -------------------------------------------------------------------------
+
+
+class Processes:
+    """Every process of the run, each the leader of its own process group. stop_all() ends
+    them all, newest first, with their groups; it runs at exit and on SIGINT, SIGTERM and
+    SIGHUP too."""
+
+    def __init__(self):
+        self._started = []
+        self._lock = threading.RLock()
+        atexit.register(self.stop_all)
+        if threading.current_thread() is threading.main_thread():
+            for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+                signal.signal(number, self._on_signal)
+
+    def _on_signal(self, number, _frame):
+        log(f"signal {number}: ending every process")
+        self.stop_all()
+        _run_at_end()
+        os._exit(128 + number)
+
+    def start(self, name, argv, log_path=None, env=None, cwd=None):
+        output = open(log_path, "ab") if log_path else subprocess.DEVNULL
+        try:
+            process = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=output,
+                                       stderr=subprocess.STDOUT, env=env, cwd=cwd,
+                                       start_new_session=True)
+        finally:
+            if log_path:
+                output.close()
+        process.name = name
+        with self._lock:
+            self._started.append(process)
+        return process
+
+    def stop(self, process, first_signal=signal.SIGTERM, grace_s=5.0):
+        """Ends the process and its group: first_signal, then SIGKILL after grace_s."""
+        with contextlib.suppress(ProcessLookupError, PermissionError):
+            os.killpg(process.pid, first_signal)
+        try:
+            process.wait(timeout=grace_s)
+        except subprocess.TimeoutExpired:
+            pass
+        # Whatever is left of the group (children of a leader that has gone) goes too.
+        with contextlib.suppress(ProcessLookupError, PermissionError):
+            os.killpg(process.pid, signal.SIGKILL)
+        with contextlib.suppress(subprocess.TimeoutExpired):
+            process.wait(timeout=grace_s)
+        with self._lock:
+            if process in self._started:
+                self._started.remove(process)
+
+    def stop_all(self):
+        with self._lock:
+            started = list(reversed(self._started))
+        for process in started:
+            self.stop(process, grace_s=3.0)
+
+
+# ---- the private D-Bus session -----------------------------------------------------------
+
+
+def reexec_in_session():
+    """Runs this program again inside dbus-run-session, with a private runtime folder, unless
+    it already runs there. The accessibility bus then belongs to this run alone."""
+    if os.environ.get(SESSION_MARK):
+        runtime = os.environ.get("XDG_RUNTIME_DIR", "")
+        if os.path.basename(runtime).startswith(RUNTIME_PREFIX):
+            at_end(lambda: shutil.rmtree(runtime, ignore_errors=True))
+        return
+    if shutil.which("dbus-run-session") is None:
+        log("SKIP dbus-run-session is not installed")
+        sys.exit(77)
+    runtime = tempfile.mkdtemp(prefix=RUNTIME_PREFIX)
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime, **{SESSION_MARK: "1"})
+    for name in ("DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "DISPLAY", "WAYLAND_DISPLAY"):
+        env.pop(name, None)
+    argv = ["dbus-run-session", "--", sys.executable, *sys.argv]
+    os.execvpe(argv[0], argv, env)
+
+
+def require_tools(*names):
+    """Ends the run as skipped (exit code 77) when a program it needs is missing, or
+    python3-pyatspi."""
+    missing = [name for name in names if shutil.which(name) is None]
+    if importlib.util.find_spec("pyatspi") is None:
+        missing.append("python3-pyatspi (run under /usr/bin/python3)")
+    if missing:
+        log("SKIP missing: " + ", ".join(missing))
+        sys.exit(77)
+
+
+# ---- the X server --------------------------------------------------------------------
+
+
+def display_numbers(default="90-99"):
+    """The display numbers this run may use: TEZRA_E2E_DISPLAYS, such as "90-96" or "92"."""
+    spec = os.environ.get("TEZRA_E2E_DISPLAYS", default)
+    first, _, last = spec.partition("-")
+    return list(range(int(first), int(last or first) + 1))
+
+
+def display_in_use(number):
+    lock = f"/tmp/.X{number}-lock"
+    try:
+        with open(lock) as file:
+            pid = int(file.read().strip())
+    except (OSError, ValueError):
+        return os.path.exists(f"/tmp/.X11-unix/X{number}")
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        return True
+    return True
+
+
+class Display:
+    """One X display and the X tools that look at it and type into it."""
+
+    def __init__(self, number, kind):
+        self.name = f":{number}"
+        self.kind = kind
+        self.env = dict(os.environ, DISPLAY=self.name)
+        self._bound = {}  # character -> keycode bound for typing
+
+    def run(self, *argv, timeout=15):
+        result = subprocess.run(argv, env=self.env, capture_output=True, timeout=timeout)
+        if result.returncode != 0:
+            raise RuntimeError(f"{' '.join(argv)} failed: "
+                               f"{result.stderr.decode(errors='replace').strip()}")
+        return result.stdout.decode("utf-8", errors="replace")
+
+    def ready(self):
+        try:
+            self.run("xdpyinfo", timeout=5)
+            return True
+        except (RuntimeError, subprocess.TimeoutExpired):
+            return False
+
+    def root_size(self):
+        match = re.search(r"dimensions:\s+(\d+)x(\d+) pixels", self.run("xdpyinfo"))
+        return int(match.group(1)), int(match.group(2))
+
+    def heads(self):
+        """The monitors as (x, y, width, height), from Xinerama; the root when it has none."""
+        text = self.run("xdpyinfo", "-ext", "XINERAMA")
+        heads = [(int(x), int(y), int(w), int(h)) for w, h, x, y in
+                 re.findall(r"head #\d+: (\d+)x(\d+) @ (\d+),(\d+)", text)]
+        return heads or [(0, 0, *self.root_size())]
+
+    # windows ------------------------------------------------------------------------
+
+    def client_windows(self):
+        """The windows the window manager manages, from bottom to top of the stack."""
+        text = self.run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-fA-F]+", text)]
+
+    def property(self, window, name):
+        text = self.run("xprop", "-id", str(window), name)
+        match = re.search(r"=\s*(.*)$", text.strip())
+        return match.group(1) if match else None
+
+    def role(self, window):
+        value = self.property(window, "WM_WINDOW_ROLE")
+        return value.strip('"') if value else None
+
+    def viewable(self, window):
+        return "IsViewable" in self.run("xwininfo", "-id", str(window))
+
+    def windows_with_role(self, role):
+        """Viewable managed windows whose WM_WINDOW_ROLE is role, bottom to top."""
+        found = []
+        for window in self.client_windows():
+            with contextlib.suppress(RuntimeError):
+                if self.role(window) == role and self.viewable(window):
+                    found.append(window)
+        return found
+
+    def geometry(self, window):
+        """(x, y, width, height) of the window's inside, in root coordinates."""
+        text = self.run("xwininfo", "-id", str(window))
+        values = {key: int(value) for key, value in re.findall(
+            r"(Absolute upper-left X|Absolute upper-left Y|Width|Height):\s+(-?\d+)", text)}
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"],
+                values["Width"], values["Height"])
+
+    def frame_extents(self, window):
+        """The window manager's frame around the window (left, right, top, bottom)."""
+        value = self.property(window, "_NET_FRAME_EXTENTS")
+        if not value:
+            return None
+        return tuple(int(v) for v in value.split(","))
+
+    def outer_geometry(self, window):
+        """The window with the window manager's frame around it."""
+        x, y, w, h = self.geometry(window)
+        left, right, top, bottom = self.frame_extents(window) or (0, 0, 0, 0)
+        return x - left, y - top, w + left + right, h + top + bottom
+
+    def window_name(self, window):
+        value = self.property(window, "_NET_WM_NAME") or self.property(window, "WM_NAME")
+        return value.strip('"') if value else ""
+
+    # input ---------------------------------------------------------------------------
+
+    def pointer(self):
+        text = self.run("xdotool", "getmouselocation")
+        return tuple(int(v) for v in re.findall(r"[xy]:(-?\d+)", text)[:2])
+
+    def click(self, x, y, button=1):
+        # "mousemove --sync" waits for the pointer to move, forever when it is there already.
+        if self.pointer() != (int(x), int(y)):
+            self.run("xdotool", "mousemove", "--sync", str(int(x)), str(int(y)))
+        self.run("xdotool", "click", str(button))
+
+    def key(self, *keys):
+        self.run("xdotool", "key", "--delay", "40", *keys)
+
+    def focus(self, window):
+        self.run("xdotool", "windowfocus", "--sync", str(window), timeout=10)
+
+    def type(self, text):
+        """Types text as key presses. Characters outside ASCII are bound to spare keycodes
+        first, so that the keymap does not change while the keys are typed."""
+        self._bind_keys(text)
+        self.run("xdotool", "type", "--delay", "40", "--", text)
+
+    def _bind_keys(self, text):
+        wanted = sorted({c for c in text if ord(c) > 0x7E and c not in self._bound})
+        if not wanted:
+            return
+        spare = [int(code) for code in re.findall(r"^keycode\s+(\d+) =\s*$",
+                                                  self.run("xmodmap", "-pke"), re.M)]
+        spare = [code for code in spare if code not in self._bound.values()]
+        commands = []
+        for char, code in zip(wanted, spare):
+            self._bound[char] = code
+            commands += ["-e", f"keycode {code} = U{ord(char):04X}"]
+        if commands:
+            self.run("xmodmap", *commands)
+            time.sleep(0.3)  # every client takes in the new keymap before the keys arrive
+
+    # pictures ------------------------------------------------------------------------
+
+    def screenshot(self, path, area=None, width=None):
+        """Saves the screen (or the area (x, y, w, h) of it) as PNG, scaled down to width."""
+        argv = ["import", "-window", "root"]
+        if area:
+            x, y, w, h = area
+            argv += ["-crop", f"{w}x{h}+{x}+{y}", "+repage"]
+        if width:
+            argv += ["-resize", f"{width}x>"]
+        self.run(*argv, str(path), timeout=30)
+        return path
+
+
+def start_x_server(processes, steps, workdir, two_screens, xorg_config=None,
+                   size=(1280, 800)):
+    """Starts an X server on the first free display of display_numbers().
+
+    Two screens: Xorg with the dummy video driver and xorg_config, which joins a 1024x768 and
+    an 800x600 monitor side by side into one 1824x768 desktop through Xinerama. Xvfb would do
+    without root, but its Xinerama puts every head at 0,0 over a root as large as the first
+    screen, so a window covering "both screens" there proves nothing; it is the fallback when
+    Xorg cannot start (not root, or no dummy driver), and the run says so."""
+    attempts = []
+    xorg_allowed = os.environ.get("TEZRA_E2E_X", "xorg") != "xvfb"  # xvfb: the fallback only
+    if two_screens and xorg_config and xorg_allowed and os.geteuid() == 0 and \
+            shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"):
+        attempts.append(("Xorg, dummy driver, two monitors side by side (Xinerama)",
+                         lambda n: ["Xorg", f":{n}", "-config", str(xorg_config), "-logfile",
+                                    os.path.join(workdir, f"xorg-{n}.log"), "-noreset",
+                                    "-nolisten", "tcp", "-novtswitch", "-sharevts"]))
+    if two_screens:
+        attempts.append(("Xvfb, two screens joined by +xinerama (both heads at 0,0)",
+                         lambda n: ["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-screen",
+                                    "1", "800x600x24", "+xinerama", "-nolisten", "tcp",
+                                    "-noreset"]))
+    else:
+        attempts.append(("Xvfb, one screen",
+                         lambda n: ["Xvfb", f":{n}", "-screen", "0",
+                                    f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
+                                    "-noreset"]))
+    for kind, command in attempts:
+        for number in display_numbers():
+            if display_in_use(number):
+                continue
+            display = Display(number, kind)
+            server = processes.start("X server", command(number),
+                                     os.path.join(workdir, f"x-{number}.out"))
+            deadline = time.monotonic() + 20
+            while server.poll() is None and time.monotonic() < deadline:
+                if display.ready():
+                    steps.touch()
+                    display.server = server
+                    return display
+                time.sleep(0.2)
+            processes.stop(server)
+        log(f"note: {kind} did not start; trying the next kind of server")
+    raise StepFailed("no X server could be started on the displays "
+                     f"{display_numbers()[0]}-{display_numbers()[-1]}")
+
+
+def start_openbox(processes, steps, display, workdir):
+    """openbox with its stock settings (none of the user's), ready once it has taken the
+    screen."""
+    config_home = os.path.join(workdir, "config")
+    os.makedirs(config_home, exist_ok=True)
+    env = dict(display.env, XDG_CONFIG_HOME=config_home)
+    wm = processes.start("openbox", ["openbox", "--sm-disable"],
+                         os.path.join(workdir, "openbox.log"), env=env)
+    steps.wait("openbox taking the screen",
+               lambda: wm.poll() is None and
+               "window id" in display.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
+               limit=15)
+    return wm
+
+
+# ---- nginx --------------------------------------------------------------------------
+
+
+def free_loopback_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def port_accepts(port):
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.settimeout(0.5)
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
+class Nginx:
+    """nginx on 127.0.0.1 with a configuration of its own: /tezra/result answers 204 No
+    Content, anything else 404, and the access log holds each raw request line, bytes above
+    0x7F as they came (escape=none)."""
+
+    def __init__(self, processes, steps, workdir):
+        self.processes = processes
+        self.dir = os.path.join(workdir, "nginx")
+        os.makedirs(self.dir, exist_ok=True)
+        self.port = free_loopback_port()
+        self.access_log = os.path.join(self.dir, "access.log")
+        d = self.dir
+        config = f"""daemon off;
+master_process off;
+pid {d}/nginx.pid;
+error_log {d}/error.log;
+events {{ worker_connections 64; }}
+http {{
+    log_format raw escape=none '$request';
+    access_log {self.access_log} raw;
+    client_body_temp_path {d}/client_body;
+    proxy_temp_path {d}/proxy;
+    fastcgi_temp_path {d}/fastcgi;
+    uwsgi_temp_path {d}/uwsgi;
+    scgi_temp_path {d}/scgi;
+    server {{
+        listen 127.0.0.1:{self.port};
+        location = /tezra/result {{ return 204; }}
+        location / {{ return 404; }}
+    }}
+}}
+"""
+        self.config = os.path.join(d, "nginx.conf")
+        with open(self.config, "w") as file:
+            file.write(config)
+        self.process = processes.start(
+            "nginx", ["nginx", "-p", d + "/", "-c", self.config, "-e", f"{d}/error.log"],
+            os.path.join(d, "nginx.out"))
+        steps.wait("nginx accepting connections on 127.0.0.1",
+                   lambda: self.process.poll() is None and port_accepts(self.port), limit=15)
+
+    def request_lines(self):
+        """The request lines received so far, as raw bytes."""
+        try:
+            with open(self.access_log, "rb") as file:
+                return [line for line in file.read().split(b"\n") if line]
+        except FileNotFoundError:
+            return []
+
+    def stop(self):
+        self.processes.stop(self.process, first_signal=signal.SIGQUIT)
+
+
+# ---- the accessibility bus ------------------------------------------------------------
+
+
+class Accessibility:
+    """The station's windows and controls as the accessibility bus shows them. Controls are
+    found by role and accessible name; object names are not on the bus."""
+
+    def __init__(self, steps, app_name):
+        import pyatspi  # Debian's python3-pyatspi, under /usr/bin/python3
+        from gi.repository import Atspi
+        Atspi.set_timeout(ATSPI_CALL_MS, ATSPI_CALL_MS * 4)
+        self.pyatspi = pyatspi
+        self.steps = steps
+        self.app_name = app_name
+
+    def app(self):
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        for index in range(desktop.childCount):
+            child = desktop.getChildAtIndex(index)
+            if child is not None and child.name == self.app_name:
+                return child
+        return None
+
+    def showing(self, node):
+        return node.getState().contains(self.pyatspi.STATE_SHOWING)
+
+    def checked(self, node):
+        return node.getState().contains(self.pyatspi.STATE_CHECKED)
+
+    def find_all(self, root, role=None, name=None, showing=True):
+        """Every node below root (root included) with that role name and accessible name."""
+        found = []
+        stack = [root] if root is not None else []
+        while stack:
+            node = stack.pop()
+            if node is None:
+                continue
+            if showing and not self.showing(node):
+                continue
+            if (role is None or node.getRoleName() == role) and \
+                    (name is None or node.name == name):
+                found.append(node)
+            stack.extend(reversed([node.getChildAtIndex(i) for i in range(node.childCount)]))
+        return found
+
+    def find(self, root, role=None, name=None):
+        nodes = self.find_all(root, role, name)
+        return nodes[0] if nodes else None
+
+    def window(self, name=None, role=None):
+        """A showing top-level window of the station with that title."""
+        app = self.app()
+        if app is None:
+            return None
+        for index in range(app.childCount):
+            child = app.getChildAtIndex(index)
+            if child is None or not self.showing(child):
+                continue
+            if (name is None or child.name == name) and \
+                    (role is None or child.getRoleName() == role):
+                return child
+        return None
+
+    def wait_window(self, what, name=None, role=None, limit=20):
+        return self.steps.wait(what, lambda: self.window(name, role), limit)
+
+    def wait_control(self, what, window, role, name=None, limit=20):
+        return self.steps.wait(what, lambda: self.find(window, role, name), limit)
+
+    def extents(self, node):
+        box = node.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS)
+        return box.x, box.y, box.width, box.height
+
+    def center(self, node):
+        x, y, w, h = self.extents(node)
+        return x + w // 2, y + h // 2
+
+    def text(self, node):
+        return node.queryText().getText(0, -1)
+
+    def do_action(self, node, action):
+        actions = node.queryAction()
+        for index in range(actions.nActions):
+            if actions.getName(index) == action:
+                return actions.doAction(index)
+        raise StepFailed(f"{node.getRoleName()} '{node.name}' has no action {action}")
