@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libxcb1-dev libxcb-xinerama0-dev libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales
-    xvfb xauth xdotool imagemagick fonts-dejavu-core
+    xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     openbox x11-utils x11-xserver-utils x11-xkb-utils xserver-xorg-core
     xserver-xorg-video-dummy dpkg-dev lintian dbus-daemon at-spi2-core python3-pyatspi
     libsqlite3-dev chromium
