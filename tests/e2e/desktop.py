@@ -235,8 +235,8 @@ def require_tools(*names):
 
 def display_numbers(default="90-99"):
     """The display numbers this run may use: TEZRA_E2E_DISPLAYS, such as "90-96" or "92"."""
-    spec = os.environ.get("TEZRA_E2E_DISPLAYS", default)
-    first, _, last = spec.partition("-")
+    numbers = os.environ.get("TEZRA_E2E_DISPLAYS", default)
+    first, _, last = numbers.partition("-")
     return list(range(int(first), int(last or first) + 1))
 
 

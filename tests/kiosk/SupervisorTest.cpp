@@ -133,11 +133,11 @@ protected:
 
 TEST_F(Supervised, StartsTheStationInItsFolderAndAgainAfterEachKill) {
     WriteStation("exec sleep 60");
-    StartSupervisor({"--server", "10.0.0.5:8080"});
+    StartSupervisor({"--server", "127.0.0.5:8080"});
     ASSERT_TRUE(WaitForStarts(1));
     const std::string folder = station().string();
     EXPECT_EQ(Starts()[0].Line,
-              std::to_string(Starts()[0].Pid) + " " + folder + " " + folder + " IP 10.0.0.5:8080");
+              std::to_string(Starts()[0].Pid) + " " + folder + " " + folder + " IP 127.0.0.5:8080");
     for (const int signal : {SIGKILL, SIGSEGV, SIGABRT, SIGTERM}) {
         SCOPED_TRACE(signal);
         const std::size_t before = Starts().size();
