@@ -120,7 +120,7 @@ void BM_NextPicture(benchmark::State& state) {
         splash->NextPicture();
         benchmark::DoNotOptimize(splash->KeptImage().constBits());
     }
-    const TPaintRect rect = splash->PaintRect();
+    const TRect rect = splash->PaintRect();
     state.SetLabel(PhotoLabel(path) + ", for 1920x1080, kept at " + std::to_string(rect.Width) +
                    "x" + std::to_string(rect.Height));
 }

@@ -6,9 +6,10 @@
 
 namespace {
 
-std::string Format(const char* pattern, int a, int b, int c, int d, int e, int f) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, a, b, c, d, e, f);
+template <typename... Numbers>
+std::string Format(const char* pattern, Numbers... numbers) {
+    char text[128];
+    std::snprintf(text, sizeof text, pattern, static_cast<int>(numbers)...);
     return text;
 }
 
@@ -33,18 +34,15 @@ ReceivedTime StampOf(std::int64_t unixMs) {
     std::tm local{};
     gmtime_r(&time, &utc);
     localtime_r(&time, &local);
-    stamp.Utc = Format("%04d-%02d-%02dT%02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
-                       utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec) +
-                Format(".%03dZ", millis, 0, 0, 0, 0, 0);
+    stamp.Utc = Format("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                       utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
     stamp.LocalDate =
-        Format("%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, 0, 0, 0);
+        Format("%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     const long offsetMinutes = local.tm_gmtoff / 60;
     const long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
     stamp.Local = stamp.LocalDate +
-                  Format("T%02d:%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec, 0, 0, 0) +
-                  (offsetMinutes < 0 ? "-" : "+") +
-                  Format("%02d:%02d", static_cast<int>(absolute / 60),
-                         static_cast<int>(absolute % 60), 0, 0, 0, 0);
+                  Format("T%02d:%02d:%02d%c%02d:%02d", local.tm_hour, local.tm_min, local.tm_sec,
+                         offsetMinutes < 0 ? '-' : '+', absolute / 60, absolute % 60);
     return stamp;
 }
 

@@ -9,14 +9,13 @@
 #include "platform/Cp1251.h"
 #include "platform/Numbers.h"
 #include "platform/TextUtils.h"
+#include "settings/ResultLog.h"
 
 namespace {
 
-constexpr std::string_view kSeparator = "===================";
-constexpr std::int64_t kMsPerDay = 24LL * 60 * 60 * 1000;
-constexpr std::size_t kFields = 8;
-constexpr std::array<std::string_view, kFields> kKeys = {
-    "User=", "Group=", "Test=", "Questions=", "Points=", "Mark=", "Start at=", "Duration="};
+constexpr std::string_view kSeparator = kResultRecordSeparator;
+constexpr std::size_t kFields = kResultRecordKeys.size();
+constexpr const std::array<std::string_view, kFields>& kKeys = kResultRecordKeys;
 
 std::vector<std::string_view> SplitLines(std::string_view bytes) {
     std::vector<std::string_view> lines;
@@ -91,32 +90,37 @@ bool ReadDuration(std::string_view text, std::int64_t& ms) {
     return ms >= 0;
 }
 
-// The values of one record's eight lines; the reason when one is wrong.
-std::string ReadValues(const std::array<std::string_view, kFields>& values,
-                       JournalRecord& record) {
+// The values of one record's eight lines; the reason when one is wrong, and in badField the
+// index of its line.
+std::string ReadValues(const std::array<std::string_view, kFields>& values, JournalRecord& record,
+                       std::size_t& badField) {
+    const auto bad = [&badField](std::size_t field, std::string_view what) {
+        badField = field;
+        return std::string(kKeys[field]) + " " + std::string(what);
+    };
     record.User = Cp1251ToUtf8(values[0]);
     record.Group = Cp1251ToUtf8(values[1]);
     record.Test = Cp1251ToUtf8(values[2]);
     long long questions = 0;
     if (!ReadInt(values[3], questions) || questions < 0) {
-        return "Questions= is not a count";
+        return bad(3, "is not a count");
     }
     const std::optional<double> points = ParseFloat(values[4]);
     if (!points || !std::isfinite(*points) || std::fabs(*points) > 1e14) {
-        return "Points= is not a number";
+        return bad(4, "is not a number");
     }
     record.Res = std::llround(*points * 10000.0);
     long long mark = 0;
     if (!ReadInt(values[5], mark) || mark < 1 || mark > 5) {
-        return "Mark= is not a mark from 1 to 5";
+        return bad(5, "is not a mark from 1 to 5");
     }
     record.Mark = static_cast<int>(mark);
     if (!ReadStart(values[6], record.StartMs)) {
-        return "Start at= is not a date and time";
+        return bad(6, "is not a date and time");
     }
     std::int64_t duration = 0;
     if (!ReadDuration(values[7], duration)) {
-        return "Duration= is not minutes:seconds";
+        return bad(7, "is not minutes:seconds");
     }
     record.EndMs = record.StartMs + duration;
     return {};
@@ -141,14 +145,9 @@ std::string ReadRecord(const std::vector<std::string_view>& lines, std::size_t f
         values[i] = lines[at].substr(kKeys[i].size());
         record.Raw += std::string(lines[at]) + "\r\n";
     }
-    const std::string reason = ReadValues(values, record);
-    if (!reason.empty()) {
-        for (std::size_t i = 0; i < kFields; ++i) {
-            if (reason.starts_with(kKeys[i])) {
-                badLine = first + 2 + i;
-            }
-        }
-    }
+    std::size_t badField = 0;
+    const std::string reason = ReadValues(values, record, badField);
+    badLine = first + 2 + badField;
     return reason;
 }
 

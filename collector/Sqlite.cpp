@@ -126,10 +126,6 @@ std::string SqliteStatement::Text(int column) const {
                            : std::string();
 }
 
-bool SqliteStatement::IsNull(int column) const {
-    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
-}
-
 SqliteTransaction::SqliteTransaction(SqliteDatabase& db) : db_(db) {
     begun_ = db_.Execute("BEGIN IMMEDIATE");
 }

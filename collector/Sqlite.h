@@ -71,7 +71,6 @@ public:
 
     std::int64_t Int(int column) const;
     std::string Text(int column) const;
-    bool IsNull(int column) const;
 
 private:
     sqlite3_stmt* statement_ = nullptr;

@@ -33,6 +33,25 @@ std::string Seconds(std::chrono::milliseconds duration) {
     return text.str();
 }
 
+// How a child ended, from its wait status: "exited with status 1", "was killed by signal 9
+// (Killed)".
+std::string DescribeEnd(int waitStatus) {
+    std::ostringstream text;
+    if (WIFEXITED(waitStatus)) {
+        text << "exited with status " << WEXITSTATUS(waitStatus);
+    } else if (WIFSIGNALED(waitStatus)) {
+        const int signal = WTERMSIG(waitStatus);
+        const char* name = sigdescr_np(signal);
+        text << "was killed by signal " << signal << " (" << (name ? name : "unknown") << ")";
+        if (WCOREDUMP(waitStatus)) {
+            text << ", core dumped";
+        }
+    } else {
+        text << "ended with wait status " << waitStatus;
+    }
+    return text.str();
+}
+
 // In the child, between fork and exec: only async-signal-safe calls.
 [[noreturn]] void ExecStation(const TSupervisorOptions& options, char* const* argv,
                               pid_t supervisor) {
@@ -187,23 +206,6 @@ private:
 };
 
 }  // namespace
-
-std::string DescribeEnd(int waitStatus) {
-    std::ostringstream text;
-    if (WIFEXITED(waitStatus)) {
-        text << "exited with status " << WEXITSTATUS(waitStatus);
-    } else if (WIFSIGNALED(waitStatus)) {
-        const int signal = WTERMSIG(waitStatus);
-        const char* name = sigdescr_np(signal);
-        text << "was killed by signal " << signal << " (" << (name ? name : "unknown") << ")";
-        if (WCOREDUMP(waitStatus)) {
-            text << ", core dumped";
-        }
-    } else {
-        text << "ended with wait status " << waitStatus;
-    }
-    return text.str();
-}
 
 int RunSupervisor(const TSupervisorOptions& options, std::ostream& log) {
     return TSupervisor(options, log).Run();

@@ -27,7 +27,3 @@ struct TSupervisorOptions {
 // Runs until asked to stop; returns the supervisor's exit code (0). Each start and end of the
 // station and each decision is written to log, one line each.
 int RunSupervisor(const TSupervisorOptions& options, std::ostream& log);
-
-// How a child ended, from its wait status: "exited with status 1", "was killed by signal 9
-// (Killed)".
-std::string DescribeEnd(int waitStatus);

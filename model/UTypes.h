@@ -132,7 +132,7 @@ public:
     // looked up there.
     std::filesystem::path TestFolder;
     // The folder of the station program, where relative picture names are looked up before
-    // the test's folder; empty for the folder of the running program.
+    // the test's folder; empty for the station's own (StationProgramPath).
     std::filesystem::path ProgramFolder;
 
     bool LoadFromText(TTextReader& reader);
@@ -202,8 +202,9 @@ TTezra& CurrentTezra();
 bool LoadTestFile(const std::filesystem::path& path, TReadSink* sink = nullptr);
 
 // Where a picture named in a test lives: an absolute name as it is; a relative one in the
-// current folder, the program's folder (programFolder, or the running program's when empty),
-// then the test's folder. "\" counts as a separator. Empty when none of them has the file.
+// current folder, the program's folder (programFolder, or the station's own from
+// StationProgramPath when empty), then the test's folder. "\" counts as a separator. Empty
+// when none of them has the file.
 std::filesystem::path FindPictureFile(std::string_view name,
                                       const std::filesystem::path& testFolder,
                                       const std::filesystem::path& programFolder = {});

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr long long kMsPerDay = 24LL * 60 * 60 * 1000;
-
 std::tm LocalNow(long long& msOfSecond) {
     const auto now = std::chrono::system_clock::now();
     const auto ms =

@@ -16,6 +16,8 @@ TDate Today();
 // The calendar date that lies the given number of days after the date.
 TDate AddDays(TDate date, int days);
 
+inline constexpr long long kMsPerDay = 24LL * 60 * 60 * 1000;
+
 // Whole milliseconds of a day fraction, rounded to the nearest millisecond.
 long long DayFractionToMs(double dayFraction);
 

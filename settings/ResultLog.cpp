@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr long long kMsPerDay = 24LL * 60 * 60 * 1000;
-
 // Whole milliseconds between start and end; a test that crossed midnight counts the full
 // day it ran into.
 long long DurationMs(double start, double end) {
@@ -21,15 +19,20 @@ std::string FormatResultRecord(const TResultRecord& record) {
     const long long ms = DurationMs(record.StartTime, record.EndTime);
     const std::string eol = "\r\n";
     std::string text;
-    text += "===================" + eol;
-    text += "User=" + record.User + eol;
-    text += "Group=" + record.Group + eol;
-    text += "Test=" + record.TestName + eol;
-    text += "Questions=" + std::to_string(record.Outcome.Questions) + eol;
-    text += "Points=" + FormatFixed(record.Outcome.Points, 3) + eol;
-    text += "Mark=" + std::to_string(record.Outcome.Mark) + eol;
-    text += "Start at=" + DateTimeText(record.StartDate, record.StartTime) + eol;
-    text += "Duration=" + std::to_string(ms / 60000) + ":" + std::to_string(ms / 1000 % 60) + eol;
+    const std::array<std::string, kResultRecordKeys.size()> values = {
+        record.User,
+        record.Group,
+        record.TestName,
+        std::to_string(record.Outcome.Questions),
+        FormatFixed(record.Outcome.Points, 3),
+        std::to_string(record.Outcome.Mark),
+        DateTimeText(record.StartDate, record.StartTime),
+        std::to_string(ms / 60000) + ":" + std::to_string(ms / 1000 % 60),
+    };
+    text += std::string(kResultRecordSeparator) + eol;
+    for (std::size_t i = 0; i < kResultRecordKeys.size(); ++i) {
+        text += std::string(kResultRecordKeys[i]) + values[i] + eol;
+    }
     return text;
 }
 

@@ -1,11 +1,18 @@
 #pragma once
 // The station's local journal of results, report.log: one nine-line cp1251 record per test.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "platform/TimeOfDay.h"
+
+// A record's first line, and the keys that begin its other eight lines, in order.
+inline constexpr std::string_view kResultRecordSeparator = "===================";
+inline constexpr std::array<std::string_view, 8> kResultRecordKeys = {
+    "User=", "Group=", "Test=", "Questions=", "Points=", "Mark=", "Start at=", "Duration="};
 
 // What the finished test contributes to a record.
 struct TTestOutcome {

@@ -15,14 +15,19 @@ std::filesystem::path DescriptionPath(const std::filesystem::path& testFile) {
     return desc;
 }
 
-std::string TestDisplayText(const std::filesystem::path& testFile) {
+std::optional<std::string> DescriptionFirstLine(const std::filesystem::path& testFile) {
     std::ifstream desc(DescriptionPath(testFile), std::ios::binary);
     std::string line;
-    if (desc && std::getline(desc, line)) {
-        line = line.substr(0, line.find('\r'));
-        if (!line.empty()) {
-            return line;
-        }
+    if (!desc || !std::getline(desc, line)) {
+        return std::nullopt;
+    }
+    return line.substr(0, line.find('\r'));
+}
+
+std::string TestDisplayText(const std::filesystem::path& testFile) {
+    const std::optional<std::string> line = DescriptionFirstLine(testFile);
+    if (line && !line->empty()) {
+        return *line;
     }
     return Utf8ToCp1251(testFile.stem().string());
 }

@@ -2,15 +2,21 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygonF>
 
 namespace {
 
+QPixmap Transparent(int width, int height) {
+    QPixmap pixmap(width, height);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
 // A transparent square pixmap with an antialiased painter working on a grid x grid area.
 class GlyphCanvas {
 public:
-    GlyphCanvas(int size, double grid) : Pixmap(size, size) {
-        Pixmap.fill(Qt::transparent);
+    GlyphCanvas(int size, double grid) : Pixmap(Transparent(size, size)) {
         Painter.begin(&Pixmap);
         Painter.setRenderHint(QPainter::Antialiasing);
         Painter.scale(size / grid, size / grid);
@@ -26,6 +32,34 @@ public:
 
 QPen RoundPen(const QColor& colour, double width) {
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+QPainterPath TickPath() {
+    QPainterPath tick;
+    tick.moveTo(3, 9.5);
+    tick.lineTo(7.5, 14);
+    tick.lineTo(15, 4);
+    return tick;
+}
+
+// The answer tick drawn as a thick stroke, or only the outline of that stroke.
+QPixmap Tick(const QColor& color, bool outlineOnly) {
+    QPixmap pixmap = Transparent(18, 18);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (outlineOnly) {
+        QPainterPathStroker stroker;
+        stroker.setWidth(3.5);
+        stroker.setCapStyle(Qt::RoundCap);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        painter.setPen(QPen(color, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(stroker.createStroke(TickPath()).simplified());
+    } else {
+        painter.setPen(RoundPen(color, 3.5));
+        painter.drawPath(TickPath());
+    }
+    return pixmap;
 }
 
 }  // namespace
@@ -78,4 +112,37 @@ QPixmap DrawCheckMarkGlyph(int size) {
     p.setPen(RoundPen(QColor(0x4c, 0xaf, 0x50), 2.2));
     p.drawPath(tick);
     return canvas.Take();
+}
+
+QIcon AnswerGlyph() {
+    QIcon icon;
+    icon.addPixmap(Tick(QColor(0, 160, 0), false), QIcon::Normal);
+    icon.addPixmap(Tick(QColor(128, 128, 128), true), QIcon::Disabled);
+    return icon;
+}
+
+QIcon DeferGlyph() {
+    QPixmap pixmap = Transparent(28, 14);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor red(220, 0, 0);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(red);
+    painter.drawEllipse(QPointF(3.5, 10.5), 2.5, 2.5);
+    painter.setBrush(QColor(0, 0, 200));
+    painter.drawEllipse(QPointF(10.5, 10.5), 2.5, 2.5);
+    painter.drawEllipse(QPointF(17.5, 10.5), 2.5, 2.5);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(QPointF(24.5, 10.5), 2.5, 2.5);
+
+    // The leap: an arc over the blue dots that lands on the circle, with its arrow head.
+    painter.setPen(RoundPen(red, 1.5));
+    QPainterPath leap;
+    leap.moveTo(3.5, 7.5);
+    leap.cubicTo(7, 0.5, 19, 0.5, 23.5, 6.5);
+    painter.drawPath(leap);
+    painter.setBrush(red);
+    painter.drawPolygon(QPolygonF({QPointF(24.5, 8), QPointF(20.5, 5.5), QPointF(25, 3.5)}));
+    return QIcon(pixmap);
 }

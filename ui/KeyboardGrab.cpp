@@ -4,25 +4,17 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
+
+#include "ui/X11Display.h"
 
 namespace {
 
 // How soon a grab that could not be taken is tried again (another client may hold the
 // keyboard for a moment, or the window is not on the display yet).
 constexpr int kRetryMs = 100;
-
-xcb_connection_t* Connection() {
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (app == nullptr) {
-        return nullptr;
-    }
-    auto* x11 = app->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 != nullptr ? x11->connection() : nullptr;
-}
 
 }  // namespace
 
@@ -35,10 +27,6 @@ TKeyboardGrab::TKeyboardGrab(QWidget* window) : QObject(window), window_(window)
 
 TKeyboardGrab::~TKeyboardGrab() {
     Release();
-}
-
-bool TKeyboardGrab::Available() {
-    return Connection() != nullptr;
 }
 
 void TKeyboardGrab::Take() {
@@ -55,8 +43,7 @@ void TKeyboardGrab::Reassert() {
     if (!wanted_) {
         return;
     }
-    held_ = Grab();
-    if (!held_) {
+    if (!Grab()) {
         retry_->start();
     }
 }
@@ -71,11 +58,10 @@ void TKeyboardGrab::Release() {
         QCoreApplication::instance()->removeEventFilter(this);
     }
     Ungrab();
-    held_ = false;
 }
 
 bool TKeyboardGrab::Grab() {
-    xcb_connection_t* connection = Connection();
+    xcb_connection_t* connection = X11Connection();
     if (connection == nullptr || window_ == nullptr || !window_->isVisible()) {
         return false;
     }
@@ -96,7 +82,7 @@ bool TKeyboardGrab::Grab() {
 }
 
 void TKeyboardGrab::Ungrab() {
-    if (xcb_connection_t* connection = Connection()) {
+    if (xcb_connection_t* connection = X11Connection()) {
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
         xcb_flush(connection);
     }

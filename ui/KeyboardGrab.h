@@ -30,12 +30,6 @@ public:
     // Lets the keyboard go and stops taking it back.
     void Release();
 
-    bool Wanted() const { return wanted_; }
-    // Whether the last attempt to take the keyboard succeeded.
-    bool Held() const { return held_; }
-    // Whether grabs can be taken at all (the station runs on an X11 display).
-    static bool Available();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -47,5 +41,4 @@ private:
     QPointer<QWidget> window_;
     QTimer* retry_ = nullptr;
     bool wanted_ = false;
-    bool held_ = false;
 };

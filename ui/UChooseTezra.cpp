@@ -1,12 +1,12 @@
 #include "ui/UChooseTezra.h"
 
 #include <QPainter>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "settings/TestDescription.h"
 #include "settings/UCommon.h"
 #include "ui/ButtonGlyphs.h"
+#include "ui/FixedRowDelegate.h"
 #include "ui/QtText.h"
 
 std::unique_ptr<TfmChooseTezra> fmChooseTezra;
@@ -14,15 +14,6 @@ std::unique_ptr<TfmChooseTezra> fmChooseTezra;
 namespace {
 
 constexpr int kRowHeight = 16;
-
-// Rows of one fixed height, whatever the font's own line height.
-class FixedRowDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
-    }
-};
 
 QFont SansSerif(int pixels, bool bold = false) {
     QFont font("MS Sans Serif");
@@ -62,7 +53,7 @@ TfmChooseTezra::TfmChooseTezra(QWidget* parent)
     lbAvailableTezras->setFont(SansSerif(16));
 
     lbxTezraAvail->setFont(SansSerif(13));
-    lbxTezraAvail->setItemDelegate(new FixedRowDelegate(lbxTezraAvail));
+    lbxTezraAvail->setItemDelegate(new TFixedRowDelegate(kRowHeight, lbxTezraAvail));
     lbxTezraAvail->setUniformItemSizes(true);
     lbxTezraAvail->setSelectionMode(QAbstractItemView::SingleSelection);
     lbxTezraAvail->setAccessibleName(QStringLiteral("Список тестов"));

@@ -35,7 +35,7 @@ public:
     const std::filesystem::path& PicturePath() const { return Shown; }
     // The picture as it is drawn, scaled once into PaintRect and kept for every repaint.
     const QImage& KeptImage() const { return Scaled; }
-    TPaintRect PaintRect() const { return Rect; }
+    TRect PaintRect() const { return Rect; }
     const TSplashFade& Fade() const { return FadeState; }
 
 protected:
@@ -56,7 +56,7 @@ private:
     std::filesystem::path Shown;
     TRgbImage Decoded;  // the last picture as decoded; its memory serves the next one
     QImage Scaled;      // the picture as it is drawn
-    TPaintRect Rect;    // where it is drawn
+    TRect Rect;         // where it is drawn
     QSize LoadedFor;    // the window size it was scaled for
 };
 

@@ -6,15 +6,15 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "model/UTypes.h"
 #include "net/ResultSubmission.h"
 #include "settings/UCommon.h"
+#include "ui/ButtonGlyphs.h"
 #include "ui/Dialogs.h"
-#include "ui/Glyphs.h"
+#include "ui/FixedRowDelegate.h"
 #include "ui/QtSubmissionView.h"
 #include "ui/QtText.h"
 #include "ui/UFInfoBox.h"
@@ -36,15 +36,6 @@ constexpr int kAnswerPanelDesignHeight = 208;
 constexpr int kSplitterWidth = 7;
 constexpr int kCheckListItemHeight = 18;
 constexpr int kSecureTimerMs = 2000;
-
-// Every item of the check list is 18 pixels high.
-class TFixedItemHeight : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), kCheckListItemHeight};
-    }
-};
 
 QStringList NumberedItems(int count) {
     QStringList items;
@@ -171,7 +162,7 @@ void TfmTezra::CreateAnswerPanel() {
     cboxAnswers = new QListWidget;
     cboxAnswers->setObjectName("cboxAnswers");
     cboxAnswers->setAccessibleName(QStringLiteral("Варианты ответа"));
-    cboxAnswers->setItemDelegate(new TFixedItemHeight(cboxAnswers));
+    cboxAnswers->setItemDelegate(new TFixedRowDelegate(kCheckListItemHeight, cboxAnswers));
     QPalette face = cboxAnswers->palette();
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     cboxAnswers->setPalette(face);

@@ -14,8 +14,7 @@ const state = {
   rows: [],
   generation: 0,
   timer: 0,
-  initialised: false,
-  drawn: false,
+  initialised: false,  // the first answer since the last restart is shown
 };
 
 function element(tag, className, text) {
@@ -144,17 +143,15 @@ async function poll() {
       return;
     }
     updateGroups(update.groups);
+    const first = !state.initialised;
     const fresh = new Set();
     for (const row of update.rows) {
       state.rows.push(row);
       state.lastId = Math.max(state.lastId, row.id);
-      if (state.initialised) fresh.add(row.id);
+      if (!first) fresh.add(row.id);
     }
+    if (update.rows.length || first) render(fresh);
     state.initialised = true;
-    if (update.rows.length || !state.drawn) {
-      render(fresh);
-      state.drawn = true;
-    }
     setStatus('Обновлено в ' + new Date().toLocaleTimeString('ru-RU'));
     schedule(update.more ? 0 : POLL_MS);
   } catch (error) {
@@ -174,7 +171,6 @@ function restart() {
   state.lastId = 0;
   state.rows = [];
   state.initialised = false;
-  state.drawn = false;
   updateExportLinks();
   schedule(0);
 }

@@ -27,6 +27,14 @@ inline void TypeText(QWidget* widget, const QString& text) {
     }
 }
 
+// Runs form modally; during its showing, action runs once. A watchdog closes it with cancel
+// after five seconds, so a window that never closes fails the test instead of hanging it.
+inline int ShowWith(TModalForm& form, const std::function<void()>& action) {
+    QTimer::singleShot(0, &form, action);
+    QTimer::singleShot(5000, &form, [&form] { form.reject(); });
+    return form.ShowModal();
+}
+
 class WindowScript : public QObject {
 public:
     using Action = std::function<void(TModalForm&)>;

@@ -2,9 +2,9 @@
 
 It starts and ends the parts of a classroom machine: an X server (two monitors joined into one
 desktop, or one screen), the openbox window manager, nginx as a result server on 127.0.0.1 and
-the station itself. Input goes in only as real X events (xdotool, through XTEST) or as
-accessibility actions; what is on screen is read back through the accessibility bus (AT-SPI)
-and from the X server (xwininfo, xprop).
+the station itself. Input goes in only as real X events (xdotool, through XTEST); what is on
+screen is read back through the accessibility bus (AT-SPI) and from the X server (xwininfo,
+xprop).
 
 Every wait has a time limit and fails with the name of the step it belongs to, and a watchdog
 ends the whole run when a step makes no progress for a minute (a blocked accessibility call
@@ -233,6 +233,16 @@ def require_tools(*names):
 # ---- the X server --------------------------------------------------------------------
 
 
+XORG_DUMMY_DRIVER = "/usr/lib/xorg/modules/drivers/dummy_drv.so"
+
+
+def xorg_command(name, config, log_path):
+    """Xorg on display name with the dummy video driver and config (monitors without
+    hardware, no input devices; it needs root and XORG_DUMMY_DRIVER)."""
+    return ["Xorg", name, "-config", str(config), "-logfile", log_path, "-noreset",
+            "-nolisten", "tcp", "-novtswitch", "-sharevts"]
+
+
 def display_numbers(default="90-99"):
     """The display numbers this run may use: TEZRA_E2E_DISPLAYS, such as "90-96" or "92"."""
     numbers = os.environ.get("TEZRA_E2E_DISPLAYS", default)
@@ -339,10 +349,6 @@ class Display:
         left, right, top, bottom = self.frame_extents(window) or (0, 0, 0, 0)
         return x - left, y - top, w + left + right, h + top + bottom
 
-    def window_name(self, window):
-        value = self.property(window, "_NET_WM_NAME") or self.property(window, "WM_NAME")
-        return value.strip('"') if value else ""
-
     # input ---------------------------------------------------------------------------
 
     def pointer(self):
@@ -408,11 +414,10 @@ def start_x_server(processes, steps, workdir, two_screens, xorg_config=None,
     attempts = []
     xorg_allowed = os.environ.get("TEZRA_E2E_X", "xorg") != "xvfb"  # xvfb: the fallback only
     if two_screens and xorg_config and xorg_allowed and os.geteuid() == 0 and \
-            shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"):
+            shutil.which("Xorg") and os.path.exists(XORG_DUMMY_DRIVER):
         attempts.append(("Xorg, dummy driver, two monitors side by side (Xinerama)",
-                         lambda n: ["Xorg", f":{n}", "-config", str(xorg_config), "-logfile",
-                                    os.path.join(workdir, f"xorg-{n}.log"), "-noreset",
-                                    "-nolisten", "tcp", "-novtswitch", "-sharevts"]))
+                         lambda n: xorg_command(f":{n}", xorg_config,
+                                                os.path.join(workdir, f"xorg-{n}.log"))))
     if two_screens:
         attempts.append(("Xvfb, two screens joined by +xinerama (both heads at 0,0)",
                          lambda n: ["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-screen",
@@ -434,7 +439,6 @@ def start_x_server(processes, steps, workdir, two_screens, xorg_config=None,
             while server.poll() is None and time.monotonic() < deadline:
                 if display.ready():
                     steps.touch()
-                    display.server = server
                     return display
                 time.sleep(0.2)
             processes.stop(server)
@@ -605,10 +609,3 @@ class Accessibility:
 
     def text(self, node):
         return node.queryText().getText(0, -1)
-
-    def do_action(self, node, action):
-        actions = node.queryAction()
-        for index in range(actions.nActions):
-            if actions.getName(index) == action:
-                return actions.doAction(index)
-        raise StepFailed(f"{node.getRoleName()} '{node.name}' has no action {action}")

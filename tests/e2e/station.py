@@ -2,8 +2,7 @@
 
 A station folder is the executable beside tezra-net.ini, tezra/ and splash/, as a school lays
 it out. Station starts the real tezra-net there with the accessibility bridge on; Student walks
-through its windows with real clicks and keys (and accessibility actions where a person would
-simply press a button), reading back what the windows show.
+through its windows with real clicks and keys, reading back what the windows show.
 
 The windows are told apart by their X11 window role (the object name of each station window)
 and by their accessible names. Message and input boxes have no role of their own: they are the
@@ -12,11 +11,8 @@ station's other viewable windows.
 
 import os
 import shutil
-import time
 
 from desktop import StepFailed, log
-
-ROLES = ("fmSplash", "fmLogin", "fmChooseTezra", "fmTezra", "fmTezraReport", "fmInfoBox")
 
 
 def cp1251_crlf(text):
@@ -54,7 +50,6 @@ class Station:
         self.a11y = accessibility
         env = dict(display.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
         env.pop("QT_ACCESSIBILITY", None)
-        self.started_at = time.time()
         self.process = processes.start("tezra-net", ["./tezra-net", *arguments], log_path,
                                        env=env, cwd=folder)
 
@@ -101,7 +96,7 @@ class Station:
 
 
 class Student:
-    """What a student does: clicks, keys and the occasional accessibility action."""
+    """What a student does: clicks and keys."""
 
     def __init__(self, station):
         self.station = station
@@ -241,10 +236,6 @@ class Student:
         self.press(self.a11y.wait_control("the defer button", window, "push button",
                                           "Отложить"))
 
-    def defer_count(self):
-        window = self.test_window()
-        return self.a11y.text(self.a11y.find(window, "label", "Осталось отложить"))
-
     # message and input boxes ------------------------------------------------------------
 
     def box(self, text_start, limit=20):
@@ -296,17 +287,17 @@ class Student:
         self.station.wait_x_window_gone("fmTezraReport")
 
 
-def describe(node, a11y, depth=0):
+def describe(node, depth=0):
     """The accessible tree below node, one line per node (for a failure report)."""
     lines = [f"{'  ' * depth}{node.getRoleName()} '{node.name}'"]
     for index in range(node.childCount):
         child = node.getChildAtIndex(index)
         if child is not None:
-            lines.extend(describe(child, a11y, depth + 1))
+            lines.extend(describe(child, depth + 1))
     return lines
 
 
 def dump_tree(a11y):
     app = a11y.app()
     if app is not None:
-        log("\n".join(describe(app, a11y)))
+        log("\n".join(describe(app)))

@@ -24,8 +24,8 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kiosk_x import (  # noqa: E402
     Processes, active_window, answer, check, evidence_on_failure, focus, key, keyboard_free,
-    make_workdir, open_test, require_tools, run, run_check, start_xvfb, step, type_text, wait_box,
-    wait_for, wait_gone, wait_window, write_station, xdotool, xprop)
+    make_workdir, open_test, passed, require_tools, run, run_check, start_xvfb, step, type_text,
+    wait_box, wait_for, wait_gone, wait_window, write_station, xdotool, xprop)
 
 # The kiosk session's bound on how soon the next student finds the splash screen again.
 SPLASH_BACK_LIMIT_S = 3.0
@@ -184,7 +184,7 @@ def main():
                 whole_session(processes, session, display, journal)
         finally:
             session.end_helpers()
-    print(f"PASS (logs in {work})")
+    passed(work)
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kiosk_x import (  # noqa: E402
     Processes, check, evidence_on_failure, geometry, keyboard_free, make_workdir, open_test,
-    openbox_config, require_tools, root_size, run, run_check, screenshot, start_openbox,
+    openbox_config, passed, require_tools, root_size, run, run_check, screenshot, start_openbox,
     start_station, start_xorg, step, wait_for, write_station)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -52,7 +52,8 @@ def uniform(shot, crop):
 
 def xinerama_desktop(processes, program, display, work):
     step("two X screens joined by Xinerama are covered from the start")
-    start_xorg(processes, display, work, os.path.join(HERE, "xorg-two-screens.conf"))
+    start_xorg(processes, display, work,
+               os.path.join(HERE, "..", "e2e", "xorg-two-screens.conf"))
     check(root_size(display) == (1824, 768), "the Xinerama desktop is not 1824x768")
     window = secure_test_window(processes, display, program, work, "xinerama")
     wait_for(lambda: covers(display, window, 1824, 768), 5, "the window over 1824x768")
@@ -85,7 +86,7 @@ def main():
                                (f":{number + 1}", plugged_monitor)):
         with Processes() as processes, evidence_on_failure(display, work):
             check_one(processes, program, display, work)
-    print(f"PASS (logs in {work})")
+    passed(work)
 
 
 if __name__ == "__main__":

@@ -27,9 +27,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kiosk_x import (  # noqa: E402
     KeyboardHolder, Processes, active_window, answer, check, click_centre, click_start,
     evidence_on_failure, focus, geometry, key, keyboard_free, make_workdir, move_pointer,
-    open_test, openbox_config, require_tools, run_check, start_openbox, start_station, start_xvfb,
-    step, top_client, type_text, wait_box, wait_for, wait_gone, wait_window, write_station,
-    xdotool)
+    open_test, openbox_config, passed, require_tools, run_check, start_openbox, start_station,
+    start_xvfb, step, top_client, type_text, wait_box, wait_for, wait_gone, wait_window,
+    write_station, xdotool)
 
 ESCAPES = ["alt+Tab", "alt+shift+Tab", "alt+F4", "super", "ctrl+Escape", "alt+F2",
            "ctrl+alt+t", "alt+Escape"]
@@ -167,7 +167,7 @@ def main():
             bystander = normal_mode_is_not_held(processes, display, program, work, marker)
             secure_test(processes, display, program, work, marker, bystander)
             held_keyboard_is_taken_when_let_go(processes, display, program, work)
-    print(f"PASS (logs in {work})")
+    passed(work)
 
 
 if __name__ == "__main__":

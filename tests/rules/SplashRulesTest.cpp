@@ -92,7 +92,7 @@ TEST(SplashRules, PaintRectangleKeepsProportionsFillsOneDirectionAndCentres) {
         {"no window", 0, 1080, 640, 480, 0, 0, 0, 0},
     };
     for (const Row& row : rows) {
-        const TPaintRect rect = SplashPaintRect(row.W, row.H, row.PictureWidth, row.PictureHeight);
+        const TRect rect = SplashPaintRect(row.W, row.H, row.PictureWidth, row.PictureHeight);
         SCOPED_TRACE(row.Name);
         EXPECT_EQ(rect.Left, row.Left);
         EXPECT_EQ(rect.Top, row.Top);

@@ -5,24 +5,16 @@
 
 #include <QApplication>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 #include <vector>
 
 #include "settings/UCommon.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/WindowScript.h"
 #include "ui/UChooseTezra.h"
 #include "ui/ULoginForm.h"
 
 namespace {
-
-// Runs form modally; during its showing, action runs once. A watchdog closes it with cancel
-// after five seconds, so a window that never closes fails the test instead of hanging it.
-int ShowWith(TModalForm& form, const std::function<void()>& action) {
-    QTimer::singleShot(0, &form, action);
-    QTimer::singleShot(5000, &form, [&form] { form.reject(); });
-    return form.ShowModal();
-}
 
 TEST(LoginDesign, TabOrder) {
     TfmLogin login;

@@ -5,24 +5,18 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 #include <memory>
 #include <vector>
 
 #include "platform/Jpeg.h"
 #include "settings/UCommon.h"
 #include "tests/common/TempDir.h"
+#include "tests/common/WindowScript.h"
 #include "ui/USplashForm.h"
 
 namespace {
 
 using Paths = std::vector<std::filesystem::path>;
-
-int ShowWith(TModalForm& form, const std::function<void()>& action) {
-    QTimer::singleShot(0, &form, action);
-    QTimer::singleShot(5000, &form, [&form] { form.reject(); });  // never hang
-    return form.ShowModal();
-}
 
 int OpacityOf(const QWidget& window) {
     return qRound(window.windowOpacity() * 255);
@@ -82,7 +76,7 @@ TEST_F(SplashWindow, PicturesFillOneDirectionAndAreCentred) {
         SCOPED_TRACE(row.Name);
         Settings->SplashFiles = {Picture("p.jpg", row.Width, row.Height, colour)};
         TfmSplash splash;
-        const TPaintRect rect = splash.PaintRect();
+        const TRect rect = splash.PaintRect();
         EXPECT_EQ(QRect(rect.Left, rect.Top, rect.Width, rect.Height), row.Expected);
         EXPECT_EQ(splash.KeptImage().size(), row.Expected.size());
         const qint64 kept = splash.KeptImage().cacheKey();

@@ -8,7 +8,7 @@
 
 // A line of a file quoted for a message: «text», in UTF-8, cut to about 60 characters.
 std::string Quoted(std::string_view cp1251);
-// A UTF-8 text quoted the same way.
+// A UTF-8 text in the same quotes, whole.
 std::string QuotedUtf8(std::string_view utf8);
 // A float in the general format the station shows points in ("1.5", "7").
 std::string PointsText(float value);

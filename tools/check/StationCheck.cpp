@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
 #include <system_error>
 
@@ -130,21 +129,17 @@ private:
         }
         TFileReport report;
         report.File = Shown(path);
-        std::ifstream file(path, std::ios::binary);
-        std::string first;
-        if (!file || !std::getline(file, first)) {
+        const std::optional<std::string> first = DescriptionFirstLine(test);
+        if (!first) {
             report.Add(TSeverity::Warning, std::nullopt, "desc-unreadable",
                        "описание теста не читается: в списке тестов будет имя файла");
-        } else {
-            first = first.substr(0, first.find('\r'));
-            if (first.empty()) {
-                report.Add(TSeverity::Warning, 1, "desc-empty",
-                           "первая строка описания пуста: в списке тестов будет имя файла");
-            } else if (LooksLikeUtf8(first)) {
-                report.Add(TSeverity::Warning, 1, "utf8-text",
-                           "описание, похоже, в кодировке UTF-8: станция читает Windows-1251, "
-                           "и в списке тестов русские буквы будут испорчены");
-            }
+        } else if (first->empty()) {
+            report.Add(TSeverity::Warning, 1, "desc-empty",
+                       "первая строка описания пуста: в списке тестов будет имя файла");
+        } else if (LooksLikeUtf8(*first)) {
+            report.Add(TSeverity::Warning, 1, "utf8-text",
+                       "описание, похоже, в кодировке UTF-8: станция читает Windows-1251, "
+                       "и в списке тестов русские буквы будут испорчены");
         }
         if (!report.Diagnostics.empty()) {
             Run.Files.push_back(std::move(report));

@@ -71,8 +71,8 @@ TFileReport CheckTestFile(const std::filesystem::path& path, const std::string& 
     }
     tezra.Prepare();
     tezra.SelectProblems();
-    CheckTestRules(input, report);
     report.Summary = SummarizeTest(input);
+    CheckTestRules(input, report.Summary->HighestPoints, report);
     SortByPlace(report);
     return report;
 }

@@ -9,7 +9,7 @@
 
 struct TTestCheckOptions {
     // The station's program folder, where relative picture names are looked up; empty for
-    // the folder of the running program, as the station itself would do.
+    // the one StationProgramPath names, as the station itself would do.
     std::filesystem::path ProgramFolder;
 };
 

@@ -15,21 +15,14 @@ std::string GroupName(const std::string& name) {
     return name.empty() ? "без имени" : Quoted(name);
 }
 
-bool AllBroken(const TGroupInfo& group, const TTezra& tezra, const TSourceMap& sources) {
-    for (const TProblem* problem : group.Problems) {
-        for (std::size_t i = 0; i < tezra.Problems.size() && i < sources.Problems.size(); ++i) {
-            if (tezra.Problems[i].get() == problem && !sources.Problems[i].Broken) {
-                return false;
-            }
-        }
-    }
-    return !group.Problems.empty();
-}
-
 class TRules {
 public:
-    TRules(const TRulesInput& input, TFileReport& report)
-        : T(input.Tezra), Sources(input.Sources), Input(input), Report(report) {}
+    TRules(const TRulesInput& input, float highestPoints, TFileReport& report)
+        : T(input.Tezra),
+          Sources(input.Sources),
+          Input(input),
+          HighestPoints(highestPoints),
+          Report(report) {}
 
     void Run() {
         if (!Sources.TestStart) {
@@ -39,10 +32,8 @@ public:
         CheckGroups();
         CheckMarks();
         for (std::size_t i = 0; i < T.Problems.size(); ++i) {
-            const TProblemSource* source =
-                i < Sources.Problems.size() ? &Sources.Problems[i] : nullptr;
-            CheckAnswers(*T.Problems[i], source);
-            CheckPicture(*T.Problems[i], source);
+            CheckAnswers(*T.Problems[i], SourceAt(i));
+            CheckPicture(*T.Problems[i], SourceAt(i));
         }
     }
 
@@ -57,14 +48,37 @@ private:
 
     std::size_t ListedCount() const { return std::min(Sources.Groups.size(), T.Groups.size()); }
 
-    TPlace ProblemPlace(const TProblem& problem) const {
-        for (std::size_t i = 0; i < T.Problems.size() && i < Sources.Problems.size(); ++i) {
+    // Where the problem at index i of Problems was read from; none past what was read.
+    const TProblemSource* SourceAt(std::size_t i) const {
+        return i < Sources.Problems.size() ? &Sources.Problems[i] : nullptr;
+    }
+
+    const TProblemSource* SourceOf(const TProblem& problem) const {
+        for (std::size_t i = 0; i < T.Problems.size(); ++i) {
             if (T.Problems[i].get() == &problem) {
-                const TProblemSource& source = Sources.Problems[i];
-                return source.GroupPlace ? source.GroupPlace : TPlace(source.Start);
+                return SourceAt(i);
             }
         }
-        return std::nullopt;
+        return nullptr;
+    }
+
+    TPlace ProblemPlace(const TProblem& problem) const {
+        const TProblemSource* source = SourceOf(problem);
+        if (source == nullptr) {
+            return std::nullopt;
+        }
+        return source->GroupPlace ? source->GroupPlace : TPlace(source->Start);
+    }
+
+    // Whether the group has problems and every one of them is broken.
+    bool AllBroken(const TGroupInfo& group) const {
+        for (const TProblem* problem : group.Problems) {
+            const TProblemSource* source = SourceOf(*problem);
+            if (source != nullptr && !source->Broken) {
+                return false;
+            }
+        }
+        return !group.Problems.empty();
     }
 
     void CheckProblemCount() {
@@ -89,7 +103,7 @@ private:
         }
         for (std::size_t g = listed; g < T.Groups.size(); ++g) {
             const TGroupInfo& group = *T.Groups[g].Group;
-            if (AllBroken(group, T, Sources)) {
+            if (AllBroken(group)) {
                 continue;  // its problems are broken, which is told already
             }
             const std::string count = std::to_string(group.Problems.size());
@@ -155,15 +169,11 @@ private:
                          PointsText(m[mark - 1]) + ", и оценку " + lower + " не получит никто");
             }
         }
-        if (T.Selected.empty()) {
-            return;
-        }
-        const float highest = SummarizeTest(Input).HighestPoints;
-        if (!(highest >= m[5])) {
+        if (!T.Selected.empty() && !(HighestPoints >= m[5])) {
             Warn(MarkPlace(5), "mark5-unreachable",
                  "MARK5=" + PointsText(m[5]) +
                      " выше наибольшего балла, который может набрать ученик (" +
-                     PointsText(highest) + "): пятёрку не получит никто");
+                     PointsText(HighestPoints) + "): пятёрку не получит никто");
         }
     }
 
@@ -286,6 +296,7 @@ private:
     TTezra& T;
     const TSourceMap& Sources;
     const TRulesInput& Input;
+    float HighestPoints;
     TFileReport& Report;
 };
 
@@ -310,8 +321,8 @@ std::vector<std::string> BestAnswers(const TAnswers& answers) {
 
 }  // namespace
 
-void CheckTestRules(const TRulesInput& input, TFileReport& report) {
-    TRules(input, report).Run();
+void CheckTestRules(const TRulesInput& input, float highestPoints, TFileReport& report) {
+    TRules(input, highestPoints, report).Run();
 }
 
 TTestSummary SummarizeTest(const TRulesInput& input) {

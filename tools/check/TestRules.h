@@ -16,7 +16,8 @@ struct TRulesInput {
     bool Binary = false;
 };
 
-void CheckTestRules(const TRulesInput& input, TFileReport& report);
+// highestPoints: the most points a student can reach, as SummarizeTest finds them.
+void CheckTestRules(const TRulesInput& input, float highestPoints, TFileReport& report);
 
 // What a student gets: the groups with their quotas, the problems drawn and the highest
 // points, found by scoring the best answers of the best draw with the station's own scoring.

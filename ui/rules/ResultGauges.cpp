@@ -2,19 +2,13 @@
 
 #include <cmath>
 
+#include "ui/rules/Rounding.h"
+
 namespace {
 
 float HeldAtOne(double ratio) {
     const auto single = static_cast<float>(ratio);
     return single > 1.0f ? 1.0f : single;
-}
-
-double RoundHalfEven(double value) {
-    const double nearest = std::round(value);  // halves away from zero
-    if (std::fabs(value - std::trunc(value)) == 0.5) {
-        return 2.0 * std::round(value / 2.0);
-    }
-    return nearest;
 }
 
 }  // namespace
@@ -37,7 +31,8 @@ int GaugePosition(float ratio) {
     if (std::isnan(ratio)) {
         return kGaugeMaximum;
     }
-    const double position = RoundHalfEven((1.0 - static_cast<double>(ratio)) * kGaugeMaximum);
+    const auto position =
+        static_cast<double>(RoundHalfEven((1.0 - static_cast<double>(ratio)) * kGaugeMaximum));
     if (position < 0) {
         return 0;
     }

@@ -6,18 +6,14 @@
 #include <cstdlib>
 
 #include "model/UTypes.h"
+#include "ui/rules/Rounding.h"
 
 namespace {
 
 // The nearest integer, ties to the even one, held within the range of int.
-int RoundHalfEven(long double value) {
-    long double whole = std::floor(value);
-    const long double fraction = value - whole;
-    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(whole, 2.0L) != 0.0L)) {
-        whole += 1.0L;
-    }
-    return static_cast<int>(
-        std::clamp(whole, static_cast<long double>(INT_MIN), static_cast<long double>(INT_MAX)));
+int RoundToInt(long double value) {
+    return static_cast<int>(std::clamp(RoundHalfEven(value), static_cast<long double>(INT_MIN),
+                                       static_cast<long double>(INT_MAX)));
 }
 
 }  // namespace
@@ -30,11 +26,11 @@ int AnswerPanelHeight(std::uint8_t shownMode, long long variants, int fontHeight
     long double height = kInputAnswerPanelHeight;
     if (shownMode == ModeRadio) {
         const long double row = std::abs(static_cast<long double>(fontHeight)) * 1.25L;
-        height = RoundHalfEven(row * (static_cast<long double>(variants) + 1));
+        height = RoundToInt(row * (static_cast<long double>(variants) + 1));
     } else if (shownMode == ModeCombo) {
         height = std::abs(static_cast<long double>(itemHeight)) * variants + 20;
     }
-    return RoundHalfEven(std::max<long double>(height, kMinAnswerPanelHeight));
+    return RoundToInt(std::max<long double>(height, kMinAnswerPanelHeight));
 }
 
 int PictureBoxWidth(int pictureWidth, int problemPanelWidth) {
