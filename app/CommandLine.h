@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The station's one command-line setting: "IP <address>" names the result server tried first.
 

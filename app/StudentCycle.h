@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The endless cycle of the station, one pass per student: splash, optional login, test choice,
 // the test, the result log record, the results window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station: an endless cycle of students until the desktop asks it to quit.
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/UMain.h"
 
 std::unique_ptr<TfmMain> fmMain;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result collector under load on 127.0.0.1: 30 stations sending results on kept
 // connections as fast as they are answered, every result committed before its answer, while
 // the teacher's page keeps polling; and the memory that idle connections and huge request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The station's GET request against a small server on 127.0.0.1: on a kept connection and on
 // a new connection for every request.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How soon tezra-kiosk starts the station again after a kill -9 (the goal: within 2 s). The
 // station is a stand-in script that notes its pid and waits; the time runs from the kill to
 // the next pid noted. Four kills per run: a fifth within a minute would start the back-off.

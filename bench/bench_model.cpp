@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the test model on generated tests: reading a 5 MB text test of 10,000 problems (also
 // with a listener on the readers, as the test checker reads), loading a 100 MB scrambled binary
 // test with pictures, the scrambler alone, and preparing and drawing 10,000 problems.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the splash window on a 1920 x 1080 window: one repaint from the kept scaled picture,
 // and NextPicture on a 4000 x 3000 photograph beside a full decode of the same file, which
 // NextPicture avoids by decoding at the reduced scale the window needs. The grainy photograph

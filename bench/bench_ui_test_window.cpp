@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the test window (offscreen). BM_ShowProblem1080p puts a problem with a 1920 x 1080
 // JPEG on screen (decode, image, layout); BM_BareDecode1080p decodes the same bytes with
 // libjpeg-turbo alone into a buffer that is reused: the limit that ShowProblem can approach.

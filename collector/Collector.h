@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The result collector: takes the stations' results into the database and serves the
 // teacher's page and exports behind the teacher's password.

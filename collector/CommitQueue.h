@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The database writer: results from all stations wait here and are committed together,
 // many in one transaction (one sync of the log), on a thread of its own. Each result's

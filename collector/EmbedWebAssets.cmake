@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes OUTPUT, a C++ source that holds every file of WEB_DIR as a byte array with its
 # content type, so the collector serves its page without any files beside it.
 file(GLOB FILES "${WEB_DIR}/*")

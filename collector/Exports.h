@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The results as the teacher takes them away: JSON for programs, CSV for spreadsheets, and
 // the small JSON document that keeps the page up to date.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An HTTP answer and its bytes on the wire. Every answer carries a Content-Length, so a
 // kept connection always knows where the next answer begins.

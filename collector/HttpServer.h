@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small HTTP/1.1 server on non-blocking POSIX sockets and epoll, one thread for all
 // connections. It takes request lines as stations write them (raw spaces and cp1251 bytes in

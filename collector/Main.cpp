@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-collector: the class result server. Stations send their results to it; the teacher
 // follows them on its page and takes them away as CSV or JSON.
 

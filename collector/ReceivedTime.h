@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Time stamps of received results: Unix milliseconds with the texts the database and the
 // exports show, in UTC and in the collector's local time zone.

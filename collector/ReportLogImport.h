@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Importing a station's report.log: the results that reached only the station's own journal
 // (every server was down) still reach the teacher's database. A record already in the

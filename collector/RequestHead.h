@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading one HTTP request head from the bytes a connection has received so far. The
 // request line's target is everything between the method's space and the last " HTTP/1.x",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading the query of a station's result request. Stations write
 // "group=G&user=U&res=R&mark=M" in this order; group and surname are cp1251 bytes, raw or

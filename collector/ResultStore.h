@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The collector's database: one row per received result, in an SQLite file in WAL mode.
 // The writer appends batches in one transaction each; readers query beside it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Sqlite.h"
 
 SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create, bool readOnly) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A thin RAII layer over the SQLite C API: one owned connection, prepared statements that
 // finalize themselves, and a transaction guard that rolls back unless committed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The teacher's password: HTTP Basic with any user name, the password compared in constant
 // time so that the answer time tells nothing about how much of a guess was right.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The teacher's page (HTML, CSS, JavaScript), compiled into the program from collector/web.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The checks shared by the test-reader fuzz targets: whatever a reader produced must write out
 // and read back unchanged in both formats, and must prepare, draw and score without fault.

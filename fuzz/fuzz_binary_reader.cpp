@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the binary test reader (plain or scrambled).
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes from a client of the result collector: the request head reader and the
 // station's query decoding must cope with any of them, never read past them, and give text
 // that the database can hold.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes from a result server: the response reader, the body rules, the cookie jar
 // and the next request built from the jar must cope with any of them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the test readers with a listener: what they read must be the same with and without
 // it, and every note must point inside the input. The first byte picks the format (even:
 // text, odd: binary); the rest is the file.

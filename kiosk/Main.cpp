@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-kiosk: keeps the station running in a kiosk session, starting it again after a crash.
 
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // When the kiosk supervisor starts the station again after it ended unasked (a crash, a kill,
 // an exit nobody asked for). Normally at once, so that the next student finds the splash

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The kiosk supervisor: runs the station and starts it again whenever it ends unasked, until
 // the supervisor itself is asked to stop (SIGTERM, SIGINT or SIGHUP, as a desktop session

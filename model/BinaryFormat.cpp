@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary test format: little-endian records, each test, problem and answer block opened
 // by a four-letter tag. Counts and lengths are bounded by the data that remains, so a damaged
 // file can neither make the reader allocate for data that is not there nor read past it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary form of a test: the records the binary reader expects, plain or scrambled.
 
 #include <limits>

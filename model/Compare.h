@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Comparison of two tests as read from files: every field a reader fills, floats by their
 // bits. Used to check that a written test reads back unchanged.

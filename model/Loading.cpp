@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The current test of the station and the one entry through which test files are loaded.
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A byte buffer with a read and write position: the whole of a binary test file lives in one
 // while it is unscrambled and parsed. Reads never go past the end of the data.

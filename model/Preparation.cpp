@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making a loaded test ready for one student: pictures named by file, groups and quotas, and
 // the draw of the student's problems.
 

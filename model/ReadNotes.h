@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the test readers can tell a listener while they read: where each part of the test was
 // read from, and every line or record they pass over or fill with a default. The station reads

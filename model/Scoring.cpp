@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scoring: the weight of each given answer, a problem's score in percent, the test's points and
 // the mark on the five-point scale. Sums are formed in extended precision and then rounded to
 // single precision, as the points have always been computed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scrambler of binary test files: XOR with a fixed 64 KiB keystream that a linear
 // congruential generator produces; every 64 KiB block starts again at the keystream's start.
 

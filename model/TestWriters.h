@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writers of a test in the text and the binary format, the inverses of the readers: what they
 // write reads back to an equal test. Where a format cannot hold something, the closest form is

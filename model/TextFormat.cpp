@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text test format: the test, problem, answer and group readers.
 //
 // Each reader keeps its current line S and walks the blocks in their fixed order. A loop that

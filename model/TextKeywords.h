@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keywords of the text test format that both the readers and the writers use: the section
 // lines (the section sign followed by an upper-case keyword) and the answer mode names. Readers

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Line-by-line reading of a text test held in memory, and the small text-format helpers the
 // test, problem, answer and group readers share.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text form of a test: the layout the text reader expects, block by block.
 
 #include <algorithm>

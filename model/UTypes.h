@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The test model: one loaded test (TTezra) with its problems (TProblem), their answer blocks
 // (TAnswers) and the problem groups (TGroupInfo); the text and binary readers, the scrambler,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the response reader takes its bytes from: a connection to the server, or, in tests
 // and the fuzz target, bytes held in memory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cookies that result servers set, kept for the whole run and sent back with later
 // requests. Understands Set-Cookie and Set-Cookie2 in the Netscape form and in the forms of

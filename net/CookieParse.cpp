@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading of Set-Cookie and Set-Cookie2 header values and of cookie dates.
 
 #include <algorithm>

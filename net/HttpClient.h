@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The station's HTTP/1.1 GET client. One client lives for the whole run: it keeps the open
 // connection, the cookie jar, the port of the last URL and whether Basic authorization was

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/HttpError.h"
 
 std::string_view to_string(HttpError error) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a GET request failed. The result walk only needs success or failure; the reason is for
 // the teacher's console tool and for the tests.

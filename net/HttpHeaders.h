@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The header block of one response: names kept as sent, looked up without regard to case,
 // in the order the server sent them.

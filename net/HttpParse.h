@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pure pieces of the HTTP exchange: the request text, and the readings of the response's
 // status line and headers. None of them touches a socket.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads one response from a byte source: status lines (skipping interim 100 answers), header
 // blocks and the body, and decides whether the exchange succeeded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sending a finished test's result: the query, the walk over the result servers and the
 // call-the-teacher dialogue when none of them accepts it. The test window drives the walk

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One TCP connection to a result server over POSIX sockets. Every wait is bounded; writing
 // never raises SIGPIPE.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Splitting of a request URL into the parts that go on the wire. Nothing is decoded or
 // encoded: the target is sent byte for byte as the URL holds it.

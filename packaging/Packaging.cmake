@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cmake --build BUILD --target package` makes tezra-net_VERSION_amd64.deb
 # with the station, tezra-tool, the kiosk session and supervisor, the result collector with
 # its systemd unit, the demo station as an example, a desktop entry, an icon, man pages and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The station's clock: today's date and the local time of day. The student cycle reads the
 // start and end of a test through it, so that a test can fix both.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows-1251 text: the single-byte code page in which the station stores, reads and sends
 // all of its text. Conversion to and from UTF-8 happens only where text meets the desktop.

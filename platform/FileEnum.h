@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wildcard enumeration of ordinary files, as the test and splash folders are scanned.
 

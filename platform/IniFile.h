@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows-style ini file reading: sections and keys compared without regard to case (cp1251
 // aware), values trimmed, ";" comment lines skipped.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // JPEG decoding to a plain 24-bit RGB buffer, or a 32-bit one ready for the screen
 // (libjpeg-turbo).

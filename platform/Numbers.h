@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Number parsing and formatting that never depends on the C locale: "." is always the
 // decimal point, whatever the desktop's language.

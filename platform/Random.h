@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one process-wide pseudo-random generator. It is seeded from the clock once at start-up;
 // tests and tools may seed it for repeatable draws.

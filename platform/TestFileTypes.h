@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The kinds of test file the station reads, told apart by the file name's extension. One table
 // serves the loader, the scan of the test folder and the tools.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small text helpers: trimming, line splitting and line breaks of cp1251 text.
 

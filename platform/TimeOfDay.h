@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Local time of day as a fraction of 24 hours, and date-and-time text.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The demo station on a virtual display: one student walks through it, every window is
 saved as a picture, and the station stays running for the user.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (AddressSanitizer and UBSan) and runs each one for
 # FUZZ_SECONDS (default 60) on its seed corpus. Any finding fails the script.
 set -euo pipefail

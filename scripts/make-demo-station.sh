@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the demo station's text files and problem pictures from their readable sources.
 #
 #   examples/station/src/NAME.utf8  ->  examples/station/tezra/NAME   (tests, descriptions)

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the demo station's splash pictures into examples/station/splash/ with ImageMagick:
 # gradients, simple school motifs made of shapes, and the words "Tezra Net". Everything is
 # drawn here from scratch; nothing is downloaded. The pictures are committed, so the build

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh Debian 12 machine, builds Tezra Net and starts the station on the demo folder
 # (build/release/station). The result collector answers on 127.0.0.1:8301 so that finished
 # tests are accepted, and shows them on the teacher's page.

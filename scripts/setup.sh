@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages that Tezra Net needs to build, test and run, skipping those
 # already present, and makes the ru_RU.UTF-8 locale that the tests use. Run as root.
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
     qt6-base-dev libxcb1-dev libxcb-xinerama0-dev libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales

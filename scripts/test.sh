@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh Debian 12 machine, builds Tezra Net with warnings as errors and runs the whole
 # test suite, then again under AddressSanitizer and UndefinedBehaviorSanitizer, and once more
 # with a Russian locale; builds the Debian package and installs it on this machine. Run as

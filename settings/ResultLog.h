@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The station's local journal of results, report.log: one nine-line cp1251 record per test.
 

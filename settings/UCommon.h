@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The station's settings: the ini file beside the executable, the local folders and file
 // lists, and the record of the current student's pass.

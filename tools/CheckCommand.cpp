@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool check: reads test files exactly as the station does and says, line by line, what
 // the station will do differently from what the file seems to say; with --station, checks a
 // whole station folder.

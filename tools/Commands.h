@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The subcommands of tezra-tool. Each group registers its subcommands on the app; a
 // subcommand's callback stores its exit status in exitCode.

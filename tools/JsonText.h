@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // JSON helpers for tezra-tool: cp1251 text goes out as UTF-8, floats as their shortest
 // single-precision text.

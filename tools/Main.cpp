@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool: the command-line companion of the station.
 
 #include <CLI/CLI.hpp>

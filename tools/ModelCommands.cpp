@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool dump, score and pack: look into a test file as the station loads it, score a set
 // of answers, and convert a test between the text and the binary format.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool get and submit: fetch URLs with the station's HTTP client, and send a result
 // through the station's server walk, so that a teacher can check that a station reaches its
 // result servers.

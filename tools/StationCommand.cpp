@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool station DIR: what a station whose program folder is DIR reads at start-up.
 
 #include <CLI/CLI.hpp>

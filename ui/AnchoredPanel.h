@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A panel whose children keep the distances to the sides they are anchored to, as the panel
 // is resized (a lowered bevel around it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // List rows of one fixed height, whatever the font's own line height.
 

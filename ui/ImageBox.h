@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An image control: shows a decoded picture at its own size, painting only the part that is
 // exposed, so that a large picture costs nothing until it is scrolled into view.

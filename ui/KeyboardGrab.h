@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Holds the X keyboard for one window of the station while that window asks for it, so that
 // window-manager and desktop shortcuts (Alt+Tab, Alt+F4, Super, a terminal's key binding)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The base of the station's windows: a dialog shown modally that answers with a modal result.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The result submission as the student sees it: the activity box for each attempt, the pause
 // after it, and the message and input boxes of the dialogs layer.

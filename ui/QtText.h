@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The edge between the station's cp1251 text and Qt's Unicode strings.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A radio group: a column of radio buttons, one per item, spread evenly over the group's
 // height, of which at most one is selected.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/UFInfoBox.h"
 
 std::unique_ptr<TfmInfoBox> fmInfoBox;

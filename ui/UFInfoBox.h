@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The small stay-on-top box that shows each attempt to reach a result server. The result
 // submission drives it; it has no behaviour of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The results window that closes every student's pass: a table about the student and the test,
 // and two gauges, speed and correctness, each with the one picture that tells how it went.

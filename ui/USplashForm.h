@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The splash window between students: it covers the screen, shows the splash pictures one
 // after another, each fading out, and lets the next student in with a click.

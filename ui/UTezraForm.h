@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The test window: one problem at a time, then points, mark and the result submission. In
 // secure mode it covers the whole desktop, above every other window, with its controls on the

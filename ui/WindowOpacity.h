@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Window opacity in the station's 0 to 255 steps, sent to the display at once.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the station as the X server sees it: from the moment the process is started to
 // the moment its splash window is mapped on the display, and the station's resident memory a
 // second later, when the first picture is on screen. Measured from outside the process, on the

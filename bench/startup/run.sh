@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The station's start-up measured from outside: process start to splash window mapped, and the
 # resident memory after start-up, on a fresh Xvfb without a window manager.
 #

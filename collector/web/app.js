@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 'use strict';
 // The teacher's page: asks the collector every second for results newer than those shown,
 // and draws the table and the per-class summary. Values from stations are only ever put in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The station's settings and windows over a station folder, for tests that run whole student
 // passes: results go to a loopback server on serverPort.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many students in one run: the station's whole cycle, offscreen, with the demo tests and
 // splash pictures and a loopback result server, each student answering at random. Resident
 // memory must stay flat and every pass must leave its record; under LeakSanitizer a few passes

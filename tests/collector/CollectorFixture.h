@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A collector running in the test process on 127.0.0.1 with a port chosen by the kernel and
 // a fresh database, and a raw loopback client that sends exact bytes and reads one answer.

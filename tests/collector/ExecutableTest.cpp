@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tezra-collector executable as a school runs it: killed with SIGKILL right after it
 // acknowledged results and started again on the same file; the import of a journal.
 

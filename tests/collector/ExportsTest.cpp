@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the teacher takes away (JSON and CSV) and the password check in front of it.
 
 #include <gtest/gtest.h>

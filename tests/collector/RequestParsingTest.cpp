@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request heads and result queries as stations write them: the station's own request bytes,
 // older stations' raw spaces, "&" and "=", and what a hostile client might send.
 

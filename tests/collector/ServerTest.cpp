@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The collector on loopback: the station's real client, raw request lines, rejected
 // requests, keep-alive, the teacher's password, and clients that misbehave on purpose.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database (schema, filters, reopening) and the import of a station's report.log.
 
 #include <gtest/gtest.h>

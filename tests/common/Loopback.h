@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Listening sockets for tests and benchmarks. They bind loopback addresses only, so nothing a
 // test starts can be reached from, or talk to, another machine.

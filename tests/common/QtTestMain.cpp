@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main of the GUI suites: one offscreen QApplication for all cases.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small text tests written in the tests themselves: the parameters, then problems whose
 // condition is their id. The text is UTF-8 with "§" for the section sign; TinyTestBytes gives

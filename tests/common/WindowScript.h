@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Drives the station's modal windows in GUI tests: each time a window is shown, the next
 // scripted step for it runs inside that window's modal loop. A window shown out of turn is

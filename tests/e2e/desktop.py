@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A real desktop for driving the station from outside, as a person would.
 
 It starts and ends the parts of a classroom machine: an X server (two monitors joined into one

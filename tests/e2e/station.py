@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The station on a real desktop, and what a student does with it.
 
 A station folder is the executable beside tezra-net.ini, tezra/ and splash/, as a school lays

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The whole station as students meet it, on a real desktop.
 
 Two monitors joined into one desktop, openbox, nginx on 127.0.0.1 as the class result server,

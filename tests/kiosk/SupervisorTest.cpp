@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tezra-kiosk executable with stand-in stations: shell scripts that note each start in the
 // station folder and then wait, or fail at once.
 

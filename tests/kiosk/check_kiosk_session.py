@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The kiosk session as a display manager would start it, on Xvfb.
 
 - The session turns off the X server's zap and console-switch keys and screen blanking, and

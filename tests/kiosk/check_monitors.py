@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The secure test window covers every monitor, on Xorg with the dummy video driver.
 
 - Two X screens joined by Xinerama (1024x768 beside 800x600): the window covers the whole

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The secure test window holds the keyboard, on Xvfb with openbox in its stock configuration
 plus a key binding that stands for a terminal.
 

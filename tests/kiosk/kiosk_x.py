@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Real X servers, openbox and the station for the kiosk checks.
 
 Every process started here is recorded in a Processes object and ended by its pid when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary test format: records, strings, bounds and damaged files.
 
 #include <gtest/gtest.h>

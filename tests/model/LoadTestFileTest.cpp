@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LoadTestFile: the reader chosen by extension, the current test replaced, and files that
 // cannot be read.
 

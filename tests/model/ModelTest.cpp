@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model's defaults and its case-insensitive lookups.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers shared by the model tests: fixture paths, cp1251 text from UTF-8 literals, a builder
 // of little-endian binary records and a temporary folder.

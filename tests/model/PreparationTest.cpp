@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preparation of a test for one student: pictures, groups and quotas, the draw, deferrals.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readers' notes to a listener: where each part stands, what is passed over, and that
 // listening changes nothing in what is read.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scoring: weights of given answers, problem scores, points and marks.
 
 #include <gtest/gtest.h>

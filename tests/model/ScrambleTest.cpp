@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scrambler: the keystream, its restart every 64 KiB, and that it undoes itself.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text test format: the test, problem, answer and group readers.
 
 #include <gtest/gtest.h>

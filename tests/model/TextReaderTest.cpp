@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line reading and the small helpers of the text format.
 
 #include <gtest/gtest.h>

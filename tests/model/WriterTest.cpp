@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writers: what they write reads back to an equal test, and what a format cannot hold is
 // reported and written in its closest form.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client against scripted loopback servers: the bytes on the wire, connection reuse, the
 // outcomes and the time limits.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client and the result walk against a real nginx on 127.0.0.1, started by the test with
 // a configuration of its own in a temporary folder.
 

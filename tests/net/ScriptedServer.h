@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A loopback HTTP server for tests that plays one script per accepted connection: read a
 // request (recording its exact bytes), send bytes, pause, close. It binds a 127.x.x.x address

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window's values: the elapsed time and its text, the gauges and their pictures.
 
 #include <gtest/gtest.h>

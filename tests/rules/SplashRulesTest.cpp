@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The splash window's rules: which picture comes next, and where it is drawn.
 
 #include <gtest/gtest.h>

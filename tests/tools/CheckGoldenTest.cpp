@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Golden files of the test checker: each faulty test of tests/data/check lies beside
 // NAME.expected with what the checker prints for it, and each test of the model fixtures has
 // its NAME.expected in tests/data/check/model.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small parts of the test checker that read untrusted bytes or walk the result servers.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool check run as a separate program: exit statuses, the JSON document, --quiet, and
 // the check of a whole station folder with result servers listening on 127.0.0.1.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool dump, score and pack, run as a separate program.
 
 #include <gtest/gtest.h>

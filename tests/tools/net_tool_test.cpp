@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tezra-tool get and submit against scripted loopback servers.
 
 #include <gtest/gtest.h>

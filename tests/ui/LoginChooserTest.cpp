@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The login window and the test chooser as a student meets them: keys, layout, the pulse, and
 // which controls confirm.
 

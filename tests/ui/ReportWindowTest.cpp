@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results window shows what its rules decide for this pass, and nothing of an earlier one.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The splash window: which picture it shows, where, how it fades, and how it ends.
 
 #include <gtest/gtest.h>

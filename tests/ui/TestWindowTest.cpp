@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole tests taken through the real test window: answers by mouse and keyboard, deferrals,
 // shuffled variants, pictures, a damaged test file, secure mode, and the submission of the
 // result to loopback servers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How the checker's findings are printed: one line per diagnostic in the form editors and
 // terminals understand ("FILE:LINE: error: text"), a summary line per test file and one for a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the test checker found in one file: its diagnostics and, for a test, a summary of what
 // a student gets. Texts are UTF-8 for the console.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small text helpers of the checker's messages: cp1251 lines quoted for the console and
 // numbers as the station prints them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks the station's ini file as the settings read it: sections and keys the station does not
 // know, repeated ones that it never reads, values that are not integers.

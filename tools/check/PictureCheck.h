@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the station can show a picture: JPEG bytes that its decoder takes, within its pixel
 // limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Listens to the test readers while a test file loads: turns every line or record they pass
 // over or fill with a default into a diagnostic, and keeps where each part of the test was

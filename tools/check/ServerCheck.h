@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the result servers accept a connection: the server the station starts with and those
 // of [servers], in the order the station tries them. A connection is opened and closed again;

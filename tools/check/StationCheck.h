@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks a whole station folder: the ini file, every test of the scan with its description
 // file, every splash picture, whether report.log can take a record, and whether each result

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks one test file as the station reads it: the loading dispatch with a listener on the
 // readers, then the preparation and the draw, then the checks of the whole test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The checks of a whole test once it has been read, prepared and drawn as the station does it:
 // groups and quotas, mark thresholds, answer weights and variants, pictures.

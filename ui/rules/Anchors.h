@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Anchored placement: a control keeps the distance to each side of its parent that it is
 // anchored to, as the parent is resized. Anchored to both opposite sides, it stretches.

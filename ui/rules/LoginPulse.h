@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The login window's opacity pulse: 127 rising by 4 per tick to 255 and falling back, over a
 // period of 64 ticks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the results window shows for one pass: the seven table values, both gauges and the one
 // picture beside each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The speed and correctness gauges of the results window: a ratio of at most 1 becomes a gauge
 // position from 0 (top, best) to 100 (bottom), and the position picks one of four pictures.

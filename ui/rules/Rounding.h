@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rounding to whole numbers as the windows' sizes and gauges use it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which splash picture comes next. The list keeps the pictures in the order they were last
 // shown, the one on screen at the end, so the entries at the front, shown longest ago, are the

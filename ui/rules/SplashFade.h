@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The splash window's fade: each picture starts at full opacity and loses 5 of 255 at every
 // tick for 25 ticks; at the next tick the next picture comes. The opacity lasts from one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the splash picture is drawn: scaled with its proportions kept so that it fills the
 // window in one direction, centred in the other, and enlarged at most 100 times.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A test being taken, over the station's current test: the problem on screen with the variants
 // in the order shown, which input counts as an answer, the deferrals, and the points, mark and

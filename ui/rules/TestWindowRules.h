@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sizes in the test window that follow from the problem on screen: the height of the answer
 // panel and the width of the picture box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 'use strict';
 // The teacher's page in headless Chromium: behind the password it shows a result sent after
 // the page was opened within 2 seconds, and a surname made of markup only as text. The

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the faulty tests of this folder, each beside the diagnostics the checker must give.
 
 The tests are cp1251 text (some with CR LF line ends, some with LF) or binary records, written

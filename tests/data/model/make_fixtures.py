@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the model test fixtures of this folder.
 
 The binary encoder and the keystream here are written independently of the C++ writer, so a

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the test window fixtures of this folder: a test whose problems carry a small picture,
 a picture wider than the window, a damaged picture, a picture larger than the decoder's pixel
 limit and no picture; and a damaged binary test. Needs ImageMagick's convert. Run from anywhere:
