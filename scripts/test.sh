@@ -22,8 +22,16 @@ cmake --build "$build" -j "$jobs"
 echo "== The Debian package: lintian, installation, and the installed example station"
 cmake --build "$build" --target package
 deb=$(ls "$build"/tezra-net_*_amd64.deb)
-lintian --fail-on error "$deb"
+lintian_report=$(lintian --fail-on error --display-info "$deb") || { echo "$lintian_report"; exit 1; }
+echo "$lintian_report"
+# Lintian's notes on hardening (no PIE, no RELRO, no BIND_NOW, unfortified calls) fail the build.
+if grep -q 'hardening-' <<<"$lintian_report"; then
+    echo "lintian found a binary without the hardening flags" >&2
+    exit 1
+fi
 apt-get install -y -qq --reinstall "$deb" >/dev/null
+# Every installed program is a hardened build.
+bash "$root/scripts/check-hardening.sh" --package tezra-net
 example=/usr/share/tezra-net/examples/station
 # The installed collector answers as the example's first result server (127.0.0.1:8301), so
 # that the station check finds a server to reach.
