@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/RadioGroup.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QVBoxLayout>
@@ -140,7 +141,7 @@ void TRadioGroup::Clicked(int row) {
 
 bool TRadioGroup::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
-        const int row = static_cast<int>(buttons_.indexOf(static_cast<QRadioButton*>(watched)));
+        const int row = static_cast<int>(buttons_.indexOf(qobject_cast<QRadioButton*>(watched)));
         if (row >= 0 && row < shown_ && MoveFocus(row, static_cast<QKeyEvent*>(event)->key())) {
             return true;
         }
@@ -149,6 +150,9 @@ bool TRadioGroup::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TRadioGroup::MoveFocus(int row, int key) {
+    if (shown_ >= Count()) {
+        return false;  // every item on screen: the buttons handle their keys as usual
+    }
     const int item = first_ + row;
     int target = item;
     switch (key) {
@@ -185,8 +189,15 @@ bool TRadioGroup::MoveFocus(int row, int key) {
         checked_ = target;
         Refill();
     }
-    buttons_[target - first_]->setFocus(
-        key == Qt::Key_Up || key == Qt::Key_PageUp || key == Qt::Key_Home ? Qt::BacktabFocusReason
-                                                                          : Qt::TabFocusReason);
+    QRadioButton* button = buttons_[target - first_];
+    const bool refocus = button->hasFocus();
+    button->setFocus(key == Qt::Key_Up || key == Qt::Key_PageUp || key == Qt::Key_Home
+                         ? Qt::BacktabFocusReason
+                         : Qt::TabFocusReason);
+    if (refocus) {
+        // The focused button now shows another item: screen readers hear it as a new focus.
+        QAccessibleEvent focus(button, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    }
     return true;
 }
