@@ -2,6 +2,7 @@
 #include "ui/UChooseTezra.h"
 
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "settings/TestDescription.h"
@@ -58,6 +59,10 @@ TfmChooseTezra::TfmChooseTezra(QWidget* parent)
     lbxTezraAvail->setUniformItemSizes(true);
     lbxTezraAvail->setSelectionMode(QAbstractItemView::SingleSelection);
     lbxTezraAvail->setAccessibleName(QStringLiteral("Список тестов"));
+    lbxTezraAvail->verticalScrollBar()->setAccessibleName(
+        QStringLiteral("Прокрутка списка тестов"));
+    lbxTezraAvail->horizontalScrollBar()->setAccessibleName(
+        QStringLiteral("Прокрутка списка тестов по горизонтали"));
 
     // Only this button confirms: it is no default button, so Enter in the list does nothing.
     bnStartTezra->setText(QStringLiteral("Приступить к сдаче теста"));
@@ -83,16 +88,35 @@ TfmChooseTezra::TfmChooseTezra(QWidget* parent)
 }
 
 void TfmChooseTezra::FillTestList() {
-    if (Settings->RefreshTests) {
-        lbxTezraAvail->clear();
+    if (!Settings->RefreshTests && lbxTezraAvail->count() > 0) {
+        return;  // the rows of an earlier showing stay, with their selection
     }
-    if (lbxTezraAvail->count() > 0) {
-        return;
-    }
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(Settings->TestFiles.size()));
     for (const auto& file : Settings->TestFiles) {
-        lbxTezraAvail->addItem(ToQString(TestDisplayText(file)));
+        rows << ToQString(TestDisplayText(file));
     }
+    // Rebuilt rows are the same rows, unselected, from the top. Rows that are already there
+    // stay, so that a refresh costs only the descriptions read, not a new list.
+    if (!SameRows(rows)) {
+        lbxTezraAvail->clear();
+        lbxTezraAvail->addItems(rows);
+    }
+    lbxTezraAvail->setCurrentItem(nullptr);
     lbxTezraAvail->clearSelection();
+    lbxTezraAvail->scrollToTop();
+}
+
+bool TfmChooseTezra::SameRows(const QStringList& rows) const {
+    if (lbxTezraAvail->count() != rows.size()) {
+        return false;
+    }
+    for (int i = 0; i < rows.size(); ++i) {
+        if (lbxTezraAvail->item(i)->text() != rows[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int TfmChooseTezra::SelectedIndex() const {

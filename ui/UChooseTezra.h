@@ -28,6 +28,10 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // Whether the list already shows exactly these rows.
+    bool SameRows(const QStringList& rows) const;
 };
 
 extern std::unique_ptr<TfmChooseTezra> fmChooseTezra;

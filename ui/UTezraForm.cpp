@@ -13,9 +13,9 @@
 #include "model/UTypes.h"
 #include "net/ResultSubmission.h"
 #include "settings/UCommon.h"
+#include "ui/AccessibleRoles.h"
 #include "ui/ButtonGlyphs.h"
 #include "ui/Dialogs.h"
-#include "ui/FixedRowDelegate.h"
 #include "ui/QtSubmissionView.h"
 #include "ui/QtText.h"
 #include "ui/UFInfoBox.h"
@@ -60,6 +60,13 @@ int FontPixelHeight(const QWidget& widget) {
     return pixels > 0 ? pixels : QFontInfo(widget.font()).pixelSize();
 }
 
+// Screen readers name a scroll bar by what it scrolls.
+void NameScrollBars(QAbstractScrollArea& area, const QString& what) {
+    area.horizontalScrollBar()->setAccessibleName(QStringLiteral("Прокрутка ") + what +
+                                                  QStringLiteral(" по горизонтали"));
+    area.verticalScrollBar()->setAccessibleName(QStringLiteral("Прокрутка ") + what);
+}
+
 // Gives the last of the splitter's two panes the wanted extent; the first takes the rest.
 void SetLastPaneExtent(QSplitter& splitter, int extent) {
     const QList<int> sizes = splitter.sizes();
@@ -70,6 +77,7 @@ void SetLastPaneExtent(QSplitter& splitter, int extent) {
 }  // namespace
 
 TfmTezra::TfmTezra(QWidget* parent) : TModalForm(parent) {
+    InstallAccessibleRoles();
     setObjectName("fmTezra");
     setWindowTitle(QStringLiteral("Tezra Net"));
     QFont font("Arial");
@@ -88,6 +96,7 @@ TfmTezra::TfmTezra(QWidget* parent) : TModalForm(parent) {
     CreateAnswerPanel();
     Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 0);
+    Splitter1->handle(1)->setAccessibleName(QStringLiteral("Граница условия и ответов"));
     Label2->adjustSize();  // now that it has the window's font
 
     Timer1 = new QTimer(this);
@@ -132,12 +141,14 @@ void TfmTezra::CreateProblemPanel() {
     mono.setFixedPitch(true);
     meCondition->setFont(mono);
     meCondition->setPlainText(QStringLiteral("(problem condition)\n(условие задачи)"));
+    NameScrollBars(*meCondition, QStringLiteral("условия"));
 
     sboxImage = new QScrollArea;
     sboxImage->setObjectName("sboxImage");
     sboxImage->setWidgetResizable(false);
     sboxImage->setFrameShape(QFrame::NoFrame);
     sboxImage->setMinimumWidth(kNoPictureBoxWidth);
+    NameScrollBars(*sboxImage, QStringLiteral("рисунка"));
     imgCondition = new TImage;
     imgCondition->setObjectName("imgCondition");
     imgCondition->setAccessibleName(QStringLiteral("Рисунок к задаче"));
@@ -148,6 +159,7 @@ void TfmTezra::CreateProblemPanel() {
     Splitter2->addWidget(sboxImage);
     Splitter2->setStretchFactor(0, 1);
     Splitter2->setStretchFactor(1, 0);
+    Splitter2->handle(1)->setAccessibleName(QStringLiteral("Граница условия и рисунка"));
     auto* layout = new QHBoxLayout(pnProblem);
     layout->setContentsMargins(1, 1, 1, 1);
     layout->addWidget(Splitter2);
@@ -160,14 +172,14 @@ void TfmTezra::CreateAnswerPanel() {
     pnAnswers->setObjectName("pnAnswers");
     pnAnswers->setMinimumHeight(kMinAnswerPanelHeight);
 
-    cboxAnswers = new QListWidget;
+    cboxAnswers = new TCheckList(kCheckListItemHeight);
     cboxAnswers->setObjectName("cboxAnswers");
     cboxAnswers->setAccessibleName(QStringLiteral("Варианты ответа"));
-    cboxAnswers->setItemDelegate(new TFixedRowDelegate(kCheckListItemHeight, cboxAnswers));
     QPalette face = cboxAnswers->palette();
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     cboxAnswers->setPalette(face);
-    cboxAnswers->addItems(NumberedItems(8));
+    cboxAnswers->SetItems(NumberedItems(8));
+    NameScrollBars(*cboxAnswers, QStringLiteral("вариантов"));
     pnAnswers->Place(cboxAnswers, {0, 1, 697, 206}, akAll);
 
     bnAnswer = new QPushButton(QStringLiteral("Я ответил"));
@@ -197,9 +209,9 @@ void TfmTezra::CreateAnswerPanel() {
     Label2 = new QLabel(QStringLiteral("Осталось: "), pnDeferControls);
     Label2->setObjectName("Label2");
     Label2->move(15, 31);
-    lbDeferCount = new QLabel(QStringLiteral("000"), pnDeferControls);
+    lbDeferCount = new QLabel(pnDeferControls);
     lbDeferCount->setObjectName("lbDeferCount");
-    lbDeferCount->setAccessibleName(QStringLiteral("Осталось отложить"));
+    ShowDeferCount(QStringLiteral("000"));
     lbDeferCount->setGeometry(106, 31, 27, 18);
     bnDeferProblem = new QPushButton(QStringLiteral("Отложить"), pnDeferControls);
     bnDeferProblem->setObjectName("bnDeferProblem");
@@ -308,13 +320,13 @@ void TfmTezra::FormShow() {
         cboxAnswers->hide();
         edAnswer->hide();
         rgAnswers->SetItems({});
-        cboxAnswers->clear();
+        cboxAnswers->SetItems({});
         edAnswer->clear();
         Label1->clear();
     }
     pnDeferControls->setVisible(session_.DeferPanelVisible());
     bnDeferProblem->setEnabled(session_.DeferPanelVisible());
-    lbDeferCount->setText(QString::fromStdString(session_.DeferCountText()));
+    ShowDeferCount(QString::fromStdString(session_.DeferCountText()));
     if (runs && Settings->Secure) {
         Timer1->start();
         keyboardGrab_->Take();
@@ -370,14 +382,7 @@ void TfmTezra::ShowAnswerControls(const TProblemView& view) {
     }
     // The hidden controls are emptied, so that screen readers find only the variants shown.
     rgAnswers->SetItems(view.Mode == ModeRadio ? items : QStringList());
-    cboxAnswers->clear();
-    if (view.Mode == ModeCombo) {
-        for (const QString& text : items) {
-            auto* item = new QListWidgetItem(text, cboxAnswers);
-            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Unchecked);
-        }
-    }
+    cboxAnswers->SetItems(view.Mode == ModeCombo ? items : QStringList());
     edAnswer->setText(view.Mode == ModeInput ? ToQString(TTestSession::InputPlaceholder())
                                              : QString());
     SetAnswerPanelHeight(AnswerPanelHeight(view.Mode, items.size(), FontPixelHeight(*rgAnswers),
@@ -410,9 +415,7 @@ void TfmTezra::FocusAnswerControl(std::uint8_t mode) {
 TAnswerInput TfmTezra::CollectInput() const {
     TAnswerInput input;
     input.RadioIndex = rgAnswers->ItemIndex();
-    for (int i = 0; i < cboxAnswers->count(); ++i) {
-        input.Checked.push_back(cboxAnswers->item(i)->checkState() == Qt::Checked);
-    }
+    input.Checked = cboxAnswers->Checked();
     input.Typed = FromQString(edAnswer->text());
     return input;
 }
@@ -432,6 +435,12 @@ void TfmTezra::bnAnswerClick() {
             FinishTest();
             break;
     }
+}
+
+void TfmTezra::ShowDeferCount(const QString& count) {
+    lbDeferCount->setText(count);
+    // A label's accessible name hides its text, so the name carries the number.
+    lbDeferCount->setAccessibleName(QStringLiteral("Осталось отложить: ") + count);
 }
 
 void TfmTezra::ShowForgottenAnswer() {
@@ -465,7 +474,7 @@ void TfmTezra::bnDeferProblemClick() {
         return;
     }
     if (session_.Defer()) {
-        lbDeferCount->setText(QString::fromStdString(session_.DeferCountText()));
+        ShowDeferCount(QString::fromStdString(session_.DeferCountText()));
         ShowProblem();
         return;
     }

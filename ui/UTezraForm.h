@@ -7,7 +7,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -19,6 +18,7 @@
 #include "net/HttpClient.h"
 #include "platform/Jpeg.h"
 #include "ui/AnchoredPanel.h"
+#include "ui/CheckList.h"
 #include "ui/ImageBox.h"
 #include "ui/KeyboardGrab.h"
 #include "ui/ModalForm.h"
@@ -35,7 +35,7 @@ public:
     QLabel* Label1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     TAnchoredPanel* pnAnswers = nullptr;
-    QListWidget* cboxAnswers = nullptr;
+    TCheckList* cboxAnswers = nullptr;
     QPushButton* bnAnswer = nullptr;
     TRadioGroup* rgAnswers = nullptr;
     QLineEdit* edAnswer = nullptr;
@@ -85,6 +85,8 @@ private:
     void ShowAnswerControls(const TProblemView& view);
     void FocusAnswerControl(std::uint8_t mode);
     TAnswerInput CollectInput() const;
+    // The deferrals left, on screen and in the name screen readers announce.
+    void ShowDeferCount(const QString& count);
     void ShowForgottenAnswer();
     void FinishTest();
     void SubmitResult(float points, int mark);

@@ -63,6 +63,10 @@ std::string Condition() {
 std::string Label(const QLabel* label) {
     return label->text().toStdString();
 }
+// What a screen reader announces for the deferrals left: the number the student sees.
+std::string DeferCountHeard() {
+    return fmTezra->lbDeferCount->accessibleName().toStdString();
+}
 Texts RadioItems() {
     Texts items;
     for (const QRadioButton* button : fmTezra->rgAnswers->Buttons()) {
@@ -201,13 +205,16 @@ TEST_F(TestWindow, TakesWholeTestsByMouseAndKeyboard) {
          [] {
              EXPECT_TRUE(fmTezra->pnDeferControls->isVisible());
              EXPECT_EQ(Label(fmTezra->lbDeferCount), "2");
+             EXPECT_EQ(DeferCountHeard(), "Осталось отложить: 2");
              EXPECT_EQ(Label(fmTezra->Label1), "Осталось вопросов: 2");
              Defer();
              EXPECT_EQ(Condition(), "2");
              EXPECT_EQ(Label(fmTezra->lbDeferCount), "1");
+             EXPECT_EQ(DeferCountHeard(), "Осталось отложить: 1");
              Defer();
              EXPECT_EQ(Condition(), "3");
              EXPECT_EQ(Label(fmTezra->lbDeferCount), "0");
+             EXPECT_EQ(DeferCountHeard(), "Осталось отложить: 0");
              EXPECT_TRUE(fmTezra->pnDeferControls->isVisible());
              Defer();  // only hides the panel
              EXPECT_EQ(Condition(), "3");
@@ -407,7 +414,7 @@ TEST_F(TestWindow, ControlsCarryTheirNamesAndAccessibleNames) {
         {fmTezra->edAnswer, "Ваш ответ"},
         {fmTezra->bnAnswer, "Я ответил"},
         {fmTezra->bnDeferProblem, "Отложить"},
-        {fmTezra->lbDeferCount, "Осталось отложить"},
+        {fmTezra->lbDeferCount, "Осталось отложить: 000"},
         {fmInfoBox->meActivityMessage, "Сообщения"},
     };
     for (const auto& [control, name] : controls) {

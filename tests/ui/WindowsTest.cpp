@@ -79,6 +79,14 @@ TEST_F(ChooserWindow, RowsShowDescriptionsOrNamesAndRefreshOnlyWhenAsked) {
     chooser.FillTestList();
     EXPECT_EQ(chooser.lbxTezraAvail->item(0)->text(), "Geography");
     EXPECT_EQ(chooser.SelectedIndex(), -1);
+
+    // A refresh that finds the same rows still starts with none selected, from the top.
+    chooser.lbxTezraAvail->setCurrentRow(1);
+    chooser.FillTestList();
+    ASSERT_EQ(chooser.lbxTezraAvail->count(), 2);
+    EXPECT_EQ(chooser.lbxTezraAvail->item(1)->text(), "math");
+    EXPECT_EQ(chooser.SelectedIndex(), -1);
+    EXPECT_EQ(chooser.lbxTezraAvail->currentRow(), -1);
 }
 
 TEST(Dialogs, HooksAnswerMessagesAndInputBoxes) {
