@@ -30,7 +30,6 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import time
 
