@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QShowEvent>
 #include <QTimer>
 #include <utility>
 
 #include "platform/TextUtils.h"
+#include "settings/UCommon.h"
 #include "ui/Application.h"
+#include "ui/Monitors.h"
 
 namespace {
 
@@ -31,15 +34,48 @@ QWidget* DialogParent() {
     return QApplication::activeWindow();
 }
 
+// How often an open box in secure mode looks whether it still has the focus.
+constexpr int kKeepFocusMs = 300;
+
 // Stays above every other window and, once shown, takes the keyboard, so that a student can
-// always answer the box that has to be closed.
+// always answer the box that has to be closed. In secure mode it takes the focus back from
+// any other window while it is open.
 void PutInFront(QDialog& dialog) {
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     QTimer::singleShot(0, &dialog, [&dialog] {
         dialog.raise();
         dialog.activateWindow();
     });
+    if (Settings == nullptr || !Settings->Secure) {
+        return;
+    }
+    auto* keeper = new QTimer(&dialog);
+    keeper->setInterval(kKeepFocusMs);
+    QObject::connect(keeper, &QTimer::timeout, &dialog, [&dialog] {
+        if (dialog.isVisible() && QApplication::activeModalWidget() == &dialog &&
+            !dialog.isActiveWindow()) {
+            dialog.raise();
+            dialog.activateWindow();
+        }
+    });
+    keeper->start();
 }
+
+// A box that opens centred on the primary monitor, not across the gap between two monitors
+// under a window that covers them all.
+template <typename Box>
+class CentredBox : public Box {
+public:
+    using Box::Box;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        Box::showEvent(event);  // the box takes its size here
+        if (!event->spontaneous()) {
+            CentreOnPrimary(*this);
+        }
+    }
+};
 
 }  // namespace
 
@@ -51,8 +87,8 @@ void ShowMessage(const QString& text) {
     if (TerminationRequested()) {
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tezra Net"), Lines(text),
-                    QMessageBox::Ok, DialogParent());
+    CentredBox<QMessageBox> box(QMessageBox::NoIcon, QStringLiteral("Tezra Net"), Lines(text),
+                                QMessageBox::Ok, DialogParent());
     PutInFront(box);
     box.exec();
 }
@@ -64,7 +100,7 @@ QString InputBox(const QString& caption, const QString& prompt, const QString& d
     if (TerminationRequested()) {
         return defaultText;
     }
-    QInputDialog dialog(DialogParent());
+    CentredBox<QInputDialog> dialog(DialogParent());
     dialog.setWindowTitle(caption);
     dialog.setLabelText(Lines(prompt));
     dialog.setTextValue(defaultText);

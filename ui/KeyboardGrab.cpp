@@ -72,10 +72,13 @@ bool TKeyboardGrab::Grab() {
         return true;
     }
     // Owner events: a key meant for any window of this process (a message box above the
-    // window among them) goes there as usual; every other key comes to the window.
-    const xcb_grab_keyboard_cookie_t cookie =
-        xcb_grab_keyboard(connection, 1, static_cast<xcb_window_t>(window_->winId()),
-                          XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    // window among them) goes there as usual; every other key is reported on the root window,
+    // which the station ignores. The root window is always viewable, so the grab holds while
+    // a window manager unmaps the window for a moment (a workspace switch, a full-screen
+    // window of another program), when a grab on the window itself would end.
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_grab_keyboard_cookie_t cookie = xcb_grab_keyboard(
+        connection, 1, screen->root, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     xcb_grab_keyboard_reply_t* reply = xcb_grab_keyboard_reply(connection, cookie, nullptr);
     const bool taken = reply != nullptr && reply->status == XCB_GRAB_STATUS_SUCCESS;
     std::free(reply);

@@ -22,4 +22,15 @@ public:
 
     // The size of the area inside the frame, as the windows' designs give it.
     void SetClientSize(int width, int height);
+
+protected:
+    // Whether each showing opens centred on the primary monitor (the default), and whether
+    // only the first one does (a window that keeps its place afterwards).
+    void SetCentredOnPrimary(bool centred, bool firstShowingOnly = false);
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool centred_ = true;
+    bool firstShowingOnly_ = false;
+    bool shownBefore_ = false;
 };

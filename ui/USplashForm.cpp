@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 
 #include "platform/Jpeg.h"
 #include "platform/Random.h"
@@ -20,6 +19,8 @@ namespace {
 const QColor kBandColour(Qt::black);
 const QColor kPlainColour(0x2b, 0x3a, 0x4a);
 const QColor kPlainTextColour(0xe3, 0xea, 0xf0);
+// Every so many ticks the splash asks again to cover every monitor (one may have come).
+constexpr int kTicksPerCover = 10;
 
 // The decoded picture scaled smoothly to the given size, in an image of its own. Bilinear
 // filtering is enough: the decoding scale leaves less than a halving to do.
@@ -39,7 +40,7 @@ QImage ScaledCopy(const TRgbImage& picture, int width, int height) {
 }  // namespace
 
 TfmSplash::TfmSplash(QWidget* parent)
-    : TModalForm(parent), Timer1(new QTimer(this)), Random(RandomDouble) {
+    : TModalForm(parent), Timer1(new QTimer(this)), Random(RandomDouble), Cover(*this, false) {
     setObjectName("fmSplash");
     setAccessibleName(QStringLiteral("Заставка"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -47,10 +48,8 @@ TfmSplash::TfmSplash(QWidget* parent)
     QFont font("Arial");
     font.setPixelSize(11);
     setFont(font);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        setGeometry(screen->geometry());
-    }
-    setWindowState(Qt::WindowFullScreen);
+    SetCentredOnPrimary(false);  // it covers every monitor
+    setGeometry(VirtualDesktop());
     SetWindowOpacity255(*this, FadeState.Opacity);
 
     NextPicture();
@@ -77,13 +76,16 @@ void TfmSplash::NextPicture() {
 
 bool TfmSplash::LoadPicture(const std::filesystem::path& path) {
     // Decoded at the reduced scale this window needs, scaled once, kept for every repaint.
-    const QSize window = frameGeometry().size();
+    const QRect area = PictureArea();
+    const QSize window = area.size();
     if (!DecodeJpegFileToFit(path, window.width(), window.height(), Decoded,
                              TPixelLayout::Rgb32)) {
         return false;
     }
     Rect = SplashPaintRect(window.width(), window.height(), Decoded.SourceWidth,
                            Decoded.SourceHeight);
+    Rect.Left += area.left();
+    Rect.Top += area.top();
     Scaled = ScaledCopy(Decoded, Rect.Width, Rect.Height);
     Shown = path;
     LoadedFor = window;
@@ -97,7 +99,17 @@ void TfmSplash::ClearPicture() {
     LoadedFor = QSize();
 }
 
+QRect TfmSplash::PictureArea() const {
+    const QRect primary = PrimaryMonitorRect().translated(-geometry().topLeft());
+    const QRect area = primary.intersected(rect());
+    return area.isEmpty() ? QRect(QPoint(0, 0), frameGeometry().size()) : area;
+}
+
 void TfmSplash::Timer1Timer() {
+    if (isVisible() && --TicksToCover <= 0) {
+        TicksToCover = kTicksPerCover;
+        Cover.Reassert();
+    }
     switch (FadeState.Tick(isVisible())) {
         case TSplashTick::Idle:
             return;
@@ -108,6 +120,15 @@ void TfmSplash::Timer1Timer() {
             break;
     }
     SetWindowOpacity255(*this, FadeState.Opacity);
+}
+
+void TfmSplash::setVisible(bool visible) {
+    // Over every monitor and above every other window before the window system sees it.
+    if (visible && !isVisible()) {
+        Cover.PrepareBeforeMap();
+        TicksToCover = 1;  // and asked again once it is mapped
+    }
+    TModalForm::setVisible(visible);
 }
 
 void TfmSplash::showEvent(QShowEvent* event) {
@@ -136,13 +157,14 @@ void TfmSplash::PaintPlainScreen(QPainter& painter) {
     font.setPixelSize(32);
     painter.setFont(font);
     painter.setPen(kPlainTextColour);
-    painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("Щёлкните мышью, чтобы начать"));
+    painter.drawText(PictureArea(), Qt::AlignCenter,
+                     QStringLiteral("Щёлкните мышью, чтобы начать"));
 }
 
 void TfmSplash::resizeEvent(QResizeEvent* event) {
     TModalForm::resizeEvent(event);
     // A new window size needs the picture decoded and scaled for it.
-    if (!Shown.empty() && frameGeometry().size() != LoadedFor && !LoadPicture(Shown)) {
+    if (!Shown.empty() && PictureArea().size() != LoadedFor && !LoadPicture(Shown)) {
         ClearPicture();
     }
 }

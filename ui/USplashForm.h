@@ -11,6 +11,7 @@
 
 #include "platform/Jpeg.h"
 #include "ui/ModalForm.h"
+#include "ui/Monitors.h"
 #include "ui/rules/SplashFade.h"
 #include "ui/rules/SplashRect.h"
 
@@ -39,7 +40,12 @@ public:
     TRect PaintRect() const { return Rect; }
     const TSplashFade& Fade() const { return FadeState; }
 
+    // Where the picture is drawn: the primary monitor's part of the window, which covers
+    // every monitor (the others stay black).
+    QRect PictureArea() const;
+
 protected:
+    void setVisible(bool visible) override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -58,7 +64,9 @@ private:
     TRgbImage Decoded;  // the last picture as decoded; its memory serves the next one
     QImage Scaled;      // the picture as it is drawn
     TRect Rect;         // where it is drawn
-    QSize LoadedFor;    // the window size it was scaled for
+    QSize LoadedFor;    // the picture area it was scaled for
+    DesktopCover Cover;
+    int TicksToCover = 0;  // timer ticks until the cover of every monitor is asked for again
 };
 
 extern std::unique_ptr<TfmSplash> fmSplash;

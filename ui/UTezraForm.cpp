@@ -5,7 +5,6 @@
 #include <QFontInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,10 +15,10 @@
 #include "ui/AccessibleRoles.h"
 #include "ui/ButtonGlyphs.h"
 #include "ui/Dialogs.h"
+#include "ui/Monitors.h"
 #include "ui/QtSubmissionView.h"
 #include "ui/QtText.h"
 #include "ui/UFInfoBox.h"
-#include "ui/X11Display.h"
 #include "ui/rules/TestWindowRules.h"
 
 #ifndef TEZRA_DEFAULT_SERVER
@@ -104,6 +103,7 @@ TfmTezra::TfmTezra(QWidget* parent) : TModalForm(parent) {
     Timer1->setInterval(kSecureTimerMs);
     connect(Timer1, &QTimer::timeout, this, &TfmTezra::Timer1Timer);
     keyboardGrab_ = new TKeyboardGrab(this);
+    secureWindow_ = new SecureWindow(this, [this] { BringBack(); });
     HTTP_Connector = std::make_unique<HttpClient>();
 
     auto* layout = new QVBoxLayout(this);
@@ -187,6 +187,7 @@ void TfmTezra::CreateAnswerPanel() {
     bnAnswer->setAccessibleName(bnAnswer->text());
     bnAnswer->setIcon(AnswerGlyph());
     bnAnswer->setIconSize({18, 18});
+    bnAnswer->setAutoDefault(false);
     bnAnswer->setDefault(true);
     connect(bnAnswer, &QPushButton::clicked, this, &TfmTezra::bnAnswerClick);
     pnAnswers->Place(bnAnswer, {706, 174, 126, 26}, akRight | akBottom);
@@ -219,6 +220,7 @@ void TfmTezra::CreateAnswerPanel() {
     bnDeferProblem->setIcon(DeferGlyph());
     bnDeferProblem->setIconSize({28, 14});
     bnDeferProblem->setGeometry(8, 4, 129, 25);
+    bnDeferProblem->setAutoDefault(false);  // Enter stays with the answer button
     connect(bnDeferProblem, &QPushButton::clicked, this, &TfmTezra::bnDeferProblemClick);
     pnAnswers->Place(pnDeferControls, {700, 112, 141, 53}, akRight | akBottom);
 
@@ -242,9 +244,11 @@ void TfmTezra::ApplyWindowMode() {
     if (windowFlags() != wanted) {
         setWindowFlags(wanted);
     }
+    SetCentredOnPrimary(!secure, true);
     if (secure) {
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        secureWindow_->PrepareBeforeMap();
         CoverDesktop();
     } else {
         SetContentMargins({});
@@ -254,21 +258,19 @@ void TfmTezra::ApplyWindowMode() {
 
 void TfmTezra::CoverDesktop() {
     // Read afresh each time: a monitor may have been plugged in or out.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) {
+    const QRect desktop = VirtualDesktop();
+    if (desktop.isEmpty()) {
         return;
     }
-    const QRect desktop = screen->virtualGeometry();
-    if (geometry() != desktop) {
-        setGeometry(desktop);
-    }
-    const QRect reported = screen->geometry();
-    const TRect primary =
-        PrimaryMonitor({reported.x(), reported.y(), reported.width(), reported.height()},
-                       static_cast<int>(QGuiApplication::screens().size()), XineramaHeads());
-    const TMargins margins = PrimaryMonitorMargins(
-        {desktop.x(), desktop.y(), desktop.width(), desktop.height()}, primary);
+    // The controls move to the primary monitor before the window grows over a new one.
+    const QRect primary = PrimaryMonitorRect();
+    const TMargins margins =
+        PrimaryMonitorMargins({desktop.x(), desktop.y(), desktop.width(), desktop.height()},
+                              {primary.x(), primary.y(), primary.width(), primary.height()});
     SetContentMargins({margins.Left, margins.Top, margins.Right, margins.Bottom});
+    if (isVisible()) {
+        secureWindow_->Reassert();
+    }
 }
 
 void TfmTezra::SetContentMargins(const QMargins& margins) {
@@ -290,13 +292,24 @@ void TfmTezra::showEvent(QShowEvent* event) {
     // Runs when every control has its size for this showing, before the window appears.
     if (!event->spontaneous()) {
         FormShow();
+    } else if (secureWindow_->Watching()) {
+        // Shown again by the window manager (after a minimize or a workspace switch).
+        BringBack();
     }
     TModalForm::showEvent(event);
 }
 
 void TfmTezra::hideEvent(QHideEvent* event) {
-    Timer1->stop();
-    keyboardGrab_->Release();
+    if (event->spontaneous() && secureWindow_->Watching()) {
+        // Minimized or taken off the screen while the test is answered: the window comes
+        // back, and the keyboard stays held meanwhile.
+        secureWindow_->BringBackSoon(100);
+    } else {
+        Timer1->stop();
+        timerPaused_ = false;
+        secureWindow_->StopWatching();
+        keyboardGrab_->Release();
+    }
     TModalForm::hideEvent(event);
 }
 
@@ -306,7 +319,46 @@ void TfmTezra::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (PressDefaultButton(event)) {
+        return;
+    }
     TModalForm::keyPressEvent(event);
+}
+
+bool TfmTezra::PressDefaultButton(QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || modifiers != Qt::NoModifier) {
+        return false;
+    }
+    event->accept();
+    if (event->isAutoRepeat()) {
+        return true;
+    }
+    QPushButton* button = focusWidget() == bnDeferProblem ? bnDeferProblem : bnAnswer;
+    if (button->isVisible() && button->isEnabled()) {
+        button->click();
+    }
+    return true;
+}
+
+void TfmTezra::BringBack() {
+    if (Settings == nullptr || !Settings->Secure || !isVisible()) {
+        return;
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || modal == this) {
+        SecureWindow::RaiseAndActivate(this);
+        if (session_.Active() && !timerPaused_ && !Timer1->isActive()) {
+            Timer1->start();
+        }
+    } else {
+        // One of the window's boxes is open: it keeps the focus above the window.
+        raise();
+        SecureWindow::RaiseAndActivate(modal);
+    }
+    keyboardGrab_->Take();
+    QGuiApplication::sync();
 }
 
 void TfmTezra::FormShow() {
@@ -327,9 +379,11 @@ void TfmTezra::FormShow() {
     pnDeferControls->setVisible(session_.DeferPanelVisible());
     bnDeferProblem->setEnabled(session_.DeferPanelVisible());
     ShowDeferCount(QString::fromStdString(session_.DeferCountText()));
+    timerPaused_ = false;
     if (runs && Settings->Secure) {
         Timer1->start();
         keyboardGrab_->Take();
+        secureWindow_->Watch();
     } else {
         Timer1->stop();
     }
@@ -447,7 +501,9 @@ void TfmTezra::ShowForgottenAnswer() {
     // No re-assertion of the secure window while the message is open.
     const bool running = Timer1->isActive();
     Timer1->stop();
+    timerPaused_ = true;
     ShowMessage(ToQString(TTestSession::ForgottenMessage()));
+    timerPaused_ = false;
     if (running && isVisible()) {
         Timer1->start();
     }
@@ -456,6 +512,7 @@ void TfmTezra::ShowForgottenAnswer() {
 void TfmTezra::FinishTest() {
     const TTestScore score = session_.Score();
     Timer1->stop();
+    timerPaused_ = true;  // off until the next showing
     ShowMessage(ToQString(score.Message));
     SubmitResult(score.Points, score.Mark);
     SetModalResult(mrOk);
@@ -492,7 +549,7 @@ void TfmTezra::Timer1Timer() {
     keyboardGrab_->Reassert();
     // Take the keyboard back too, unless one of our own boxes stands above the window.
     if (!isActiveWindow() && QApplication::activeModalWidget() == this) {
-        activateWindow();
+        SecureWindow::RaiseAndActivate(this);
     }
     // What this tick changed reaches the display now, not at some later event.
     QGuiApplication::sync();

@@ -23,6 +23,7 @@
 #include "ui/KeyboardGrab.h"
 #include "ui/ModalForm.h"
 #include "ui/RadioGroup.h"
+#include "ui/SecureWindow.h"
 #include "ui/rules/TestSession.h"
 
 class TfmTezra : public TModalForm {
@@ -77,6 +78,12 @@ private:
     // dialog of the designed size otherwise.
     void ApplyWindowMode();
     void CoverDesktop();
+    // In secure mode, after anything took the window away: on top, focused (or its open box),
+    // holding the keyboard, and Timer1 running while a problem waits for its answer.
+    void BringBack();
+    // Enter answers the problem on screen, whatever control has the focus (on the defer
+    // button it defers).
+    bool PressDefaultButton(QKeyEvent* event);
     void SetContentMargins(const QMargins& margins);
     void ShowPicture(const std::vector<std::uint8_t>& bytes);
     // The answer panel's height and the picture box's width; the condition takes the rest.
@@ -95,6 +102,10 @@ private:
     TTestSession session_;
     // In secure mode the window holds the keyboard while a test is being answered.
     TKeyboardGrab* keyboardGrab_ = nullptr;
+    // In secure mode the window comes back at once from whatever hides it.
+    SecureWindow* secureWindow_ = nullptr;
+    // Timer1 is paused while a box of the window is open.
+    bool timerPaused_ = false;
 };
 
 extern std::unique_ptr<TfmTezra> fmTezra;

@@ -419,3 +419,93 @@ def passed(work):
     """Ends a check that passed: its logs are no longer needed (a failure keeps them)."""
     shutil.rmtree(work, ignore_errors=True)
     print("PASS")
+
+
+# ------------------------------------------------------------------------ window stacking
+
+class _Attributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int),
+                ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+_IS_VIEWABLE = 2
+
+
+class Stacking:
+    """Reads the X server's own stacking of the root window's children: which window a
+    student sees, and can click, at a point of the screen."""
+
+    def __init__(self, display):
+        self.lib = _x11()
+        lib = self.lib
+        lib.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                   ctypes.POINTER(ctypes.c_ulong),
+                                   ctypes.POINTER(ctypes.c_ulong),
+                                   ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                                   ctypes.POINTER(ctypes.c_uint)]
+        lib.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                             ctypes.POINTER(_Attributes)]
+        lib.XFree.argtypes = [ctypes.c_void_p]
+        self.dpy = lib.XOpenDisplay(display.encode())
+        check(self.dpy, f"cannot open display {display}")
+        self.root = lib.XDefaultRootWindow(self.dpy)
+
+    def close(self):
+        if self.dpy:
+            self.lib.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+    def _tree(self, window):
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        if not self.lib.XQueryTree(self.dpy, window, ctypes.byref(root), ctypes.byref(parent),
+                                   ctypes.byref(children), ctypes.byref(count)):
+            return 0, []
+        listed = [children[i] for i in range(count.value)]
+        if children:
+            self.lib.XFree(children)
+        return parent.value, listed
+
+    def attributes(self, window):
+        attributes = _Attributes()
+        if not self.lib.XGetWindowAttributes(self.dpy, window, ctypes.byref(attributes)):
+            return None
+        return attributes
+
+    def frame_of(self, window):
+        """The child of the root window that holds window (its window manager's frame)."""
+        while window:
+            parent, _ = self._tree(window)
+            if parent in (0, self.root):
+                return window
+            window = parent
+        return 0
+
+    def viewable(self, window):
+        attributes = self.attributes(window)
+        return attributes is not None and attributes.map_state == _IS_VIEWABLE
+
+    def top_at(self, x, y):
+        """The highest viewable child of the root window that covers the point."""
+        _, children = self._tree(self.root)
+        for child in reversed(children):  # the server lists them bottom to top
+            a = self.attributes(child)
+            if (a is not None and a.map_state == _IS_VIEWABLE and a.x <= x < a.x + a.width
+                    and a.y <= y < a.y + a.height):
+                return child
+        return 0
+
+
+def client_stacking(display):
+    """The window manager's _NET_CLIENT_LIST_STACKING, bottom to top (empty without it)."""
+    return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+",
+                                            xprop(display, "-root", "_NET_CLIENT_LIST_STACKING"))]
