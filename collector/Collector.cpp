@@ -2,6 +2,7 @@
 #include "collector/Collector.h"
 
 #include "collector/Exports.h"
+#include "collector/PageUpdate.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
 #include "collector/TeacherAccess.h"
@@ -22,13 +23,6 @@ void AddPageHeaders(HttpAnswer& answer) {
                                 "form-action 'self'; frame-ancestors 'none'");
 }
 
-HttpAnswer Unauthorized() {
-    HttpAnswer answer = TextAnswer(401, "Нужен пароль учителя.");
-    answer.Headers.emplace_back("WWW-Authenticate",
-                                "Basic realm=\"Tezra collector\", charset=\"UTF-8\"");
-    return answer;
-}
-
 HttpAnswer DataAnswer(std::string contentType, std::string body) {
     HttpAnswer answer;
     answer.ContentType = std::move(contentType);
@@ -44,8 +38,8 @@ bool ReadFilter(std::string_view query, ResultFilter& filter) {
     return filter.Date.empty() || IsIsoDate(filter.Date);
 }
 
-std::int64_t ReadAfter(std::string_view query) {
-    const std::string text = FormParameter(query, "after");
+// A positive decimal id; 0 when the text is not one.
+std::int64_t ReadId(const std::string& text) {
     std::int64_t after = 0;
     for (const char c : text) {
         if (c < '0' || c > '9' || after > (INT64_MAX - 9) / 10) {
@@ -56,17 +50,8 @@ std::int64_t ReadAfter(std::string_view query) {
     return after;
 }
 
-HttpAnswer PageUpdate(ResultStore& store, std::string_view query) {
-    ResultFilter filter;
-    if (!ReadFilter(query, filter)) {
-        return TextAnswer(400, "date must be YYYY-MM-DD");
-    }
-    filter.AfterId = ReadAfter(query);
-    filter.Limit = Collector::kPageRowsPerPoll;
-    const auto rows = store.Query(filter);
-    const bool more = static_cast<std::int64_t>(rows.size()) == filter.Limit;
-    return DataAnswer("application/json; charset=utf-8",
-                      PageUpdateJson(LocalDateToday(), store.Groups(filter.Date), rows, more));
+std::int64_t ReadAfter(std::string_view query) {
+    return ReadId(FormParameter(query, "after"));
 }
 
 HttpAnswer Export(ResultStore& store, std::string_view query, bool csv) {
@@ -85,12 +70,32 @@ HttpAnswer Export(ResultStore& store, std::string_view query, bool csv) {
     return answer;
 }
 
+// The rows selected by a hide or restore request; false when it names none.
+bool ReadSelection(std::string_view query, RowSelection& rows) {
+    const std::string id = FormParameter(query, "id");
+    rows.Station = FormParameter(query, "station");
+    rows.Date = FormParameter(query, "date");
+    if (!id.empty()) {
+        rows.Id = ReadId(id);
+        return rows.Id > 0;
+    }
+    return !rows.Station.empty() && (rows.Date.empty() || IsIsoDate(rows.Date));
+}
+
 }  // namespace
 
+Collector::Collector(const CollectorOptions& options)
+    : gate_(options.Password, options.SecureCookie),
+      stations_(options.Stations),
+      rateLimit_(options.MaxResultsPerMinute) {}
+
 std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std::string& error) {
-    std::unique_ptr<Collector> collector(new Collector(options.Password));
+    std::unique_ptr<Collector> collector(new Collector(options));
     collector->writer_ = ResultStore::OpenWriter(options.Database, error);
     if (collector->writer_) {
+        collector->teacherWriter_ = ResultStore::OpenWriter(options.Database, error);
+    }
+    if (collector->teacherWriter_) {
         collector->reader_ = ResultStore::OpenReader(options.Database, error);
     }
     if (!collector->reader_) {
@@ -113,7 +118,7 @@ void Collector::Handle(HttpServer& server, std::uint64_t connection, const Reque
     if (head.Path() == kResultPath) {
         TakeResult(server, connection, head, peer);
     } else {
-        ServeTeacher(server, connection, head);
+        ServeTeacher(server, connection, head, peer);
     }
 }
 
@@ -122,6 +127,16 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
     if (head.Method != "GET") {
         HttpAnswer answer = TextAnswer(405, "results are sent with GET");
         answer.Headers.emplace_back("Allow", "GET");
+        return server.Answer(connection, std::move(answer));
+    }
+    if (!stations_.Allows(peer)) {
+        refusals_.Count(peer, RefusalReason::NotAStation);
+        return server.Answer(connection, TextAnswer(403, "this address is not a station"));
+    }
+    if (!rateLimit_.Take(peer, UnixMsNow())) {
+        refusals_.Count(peer, RefusalReason::TooMany);
+        HttpAnswer answer = TextAnswer(429, "too many results from this address");
+        answer.Headers.emplace_back("Retry-After", "60");
         return server.Answer(connection, std::move(answer));
     }
     StationResult result;
@@ -144,25 +159,34 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
 }
 
 void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
-                             const RequestHead& head) {
-    if (head.Method != "GET") {
-        HttpAnswer answer = TextAnswer(405, "only GET is served");
-        answer.Headers.emplace_back("Allow", "GET");
+                             const RequestHead& head, const std::string& peer) {
+    const std::string_view path = head.Path();
+    const bool write = path == "/api/hide" || path == "/api/restore";
+    const std::string_view method = write ? "POST" : "GET";
+    if (head.Method != method) {
+        HttpAnswer answer = TextAnswer(405, write ? "only POST is taken" : "only GET is served");
+        answer.Headers.emplace_back("Allow", std::string(method));
         return server.Answer(connection, std::move(answer));
     }
-    if (!AuthorizationAllows(head.Authorization, password_)) {
-        return server.Answer(connection, Unauthorized());
+    const TeacherDecision decision = gate_.Check(head, peer, write, UnixMsNow());
+    if (decision.Verdict != TeacherVerdict::Allowed) {
+        return server.Answer(connection, TeacherGate::Refusal(decision, head));
     }
-    const std::string_view path = head.Path();
+    if (write) {
+        return ChangeVisibility(server, connection, head, decision.Who);
+    }
     if (const WebAsset* asset = FindWebAsset(path)) {
-        return server.Answer(
-            connection, DataAnswer(std::string(asset->ContentType), std::string(asset->Body)));
+        HttpAnswer answer = DataAnswer(std::string(asset->ContentType), std::string(asset->Body));
+        if (!decision.SetCookie.empty()) {
+            answer.Headers.emplace_back("Set-Cookie", decision.SetCookie);
+        }
+        return server.Answer(connection, std::move(answer));
     }
     const std::string query(head.Query());
     ResultStore& store = *reader_;
     if (path == "/api/results") {
-        queries_->Post([&server, &store, connection, query] {
-            server.Answer(connection, PageUpdate(store, query));
+        queries_->Post([this, &server, connection, query] {
+            server.Answer(connection, Poll(query));
         });
     } else if (path == "/results.json" || path == "/results.csv") {
         const bool csv = path == "/results.csv";
@@ -172,6 +196,51 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
     } else {
         server.Answer(connection, TextAnswer(404, "not found"));
     }
+}
+
+HttpAnswer Collector::Poll(std::string_view query) {
+    ResultFilter filter;
+    if (!ReadFilter(query, filter)) {
+        return TextAnswer(400, "date must be YYYY-MM-DD");
+    }
+    ResultStore& store = *reader_;
+    filter.AfterId = ReadAfter(query);
+    filter.Limit = kPageRowsPerPoll;
+    filter.Hidden = FormParameter(query, "hidden") == "1";
+    filter.InIdOrder = true;
+    PageUpdate update;
+    update.Today = LocalDateToday();
+    update.Rows = store.Query(filter);
+    update.More = static_cast<std::int64_t>(update.Rows.size()) == filter.Limit;
+    if (filter.AfterId == 0 || store.HasRowsAfter(filter.Date, filter.AfterId)) {
+        update.Groups = store.Groups(filter.Date);
+    }
+    if (!update.Rows.empty()) {
+        update.KnownStations = store.StationsKnownBefore(update.Today);
+    }
+    update.Refused = refusals_.Snapshot();
+    update.Logins = gate_.Backoff().Snapshot();
+    update.VisibilityVersion = store.VisibilityVersion();
+    if (filter.AfterId == 0) {
+        update.VisibilityLog = store.VisibilityLog(20);
+    }
+    return DataAnswer("application/json; charset=utf-8", PageUpdateJson(update));
+}
+
+void Collector::ChangeVisibility(HttpServer& server, std::uint64_t connection,
+                                 const RequestHead& head, const std::string& who) {
+    RowSelection rows;
+    if (!ReadSelection(head.Query(), rows)) {
+        return server.Answer(connection, TextAnswer(400, "give id, or station (and date)"));
+    }
+    const bool hide = head.Path() == "/api/hide";
+    queries_->Post([this, &server, connection, rows, hide, who] {
+        const auto changed = teacherWriter_->SetHidden(rows, hide, who, UnixMsNow());
+        server.Answer(connection,
+                      changed ? DataAnswer("application/json; charset=utf-8",
+                                           "{\"changed\":" + std::to_string(*changed) + "}")
+                              : TextAnswer(503, "the change was not stored"));
+    });
 }
 
 std::unique_ptr<CollectorService> CollectorService::Start(const CollectorOptions& options,

@@ -7,14 +7,21 @@
 #include <memory>
 #include <string>
 
+#include "collector/AddressFilter.h"
 #include "collector/CommitQueue.h"
 #include "collector/HttpServer.h"
+#include "collector/RateLimit.h"
+#include "collector/RefusalCounts.h"
 #include "collector/ResultStore.h"
+#include "collector/TeacherAccess.h"
 
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
     std::string Password;  // the teacher's; never empty
     ServerLimits Limits;
+    AddressFilter Stations;            // empty: results from every address
+    int MaxResultsPerMinute = 60;      // per address; 0: no limit
+    bool SecureCookie = false;         // the page is served over TLS
 };
 
 class Collector : public RequestHandler {
@@ -29,14 +36,22 @@ public:
                 const std::string& peer) override;
 
 private:
-    explicit Collector(std::string password) : password_(std::move(password)) {}
+    explicit Collector(const CollectorOptions& options);
     void TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                     const std::string& peer);
-    void ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head);
+    void ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
+                      const std::string& peer);
+    void ChangeVisibility(HttpServer& server, std::uint64_t connection, const RequestHead& head,
+                          const std::string& who);
+    HttpAnswer Poll(std::string_view query);
 
-    std::string password_;
+    TeacherGate gate_;
+    AddressFilter stations_;
+    RateLimit rateLimit_;
+    RefusalCounts refusals_;
     std::unique_ptr<ResultStore> writer_;
     std::unique_ptr<ResultStore> reader_;
+    std::unique_ptr<ResultStore> teacherWriter_;  // hides and restores, beside the stations
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<JobThread> queries_;
 };

@@ -38,10 +38,29 @@ bool SplitListen(const std::string& listen, std::string& address, int& port) {
     return value && *value >= 0 && *value <= 65535;
 }
 
-int Serve(const std::string& listen, const std::string& database,
-          const std::string& passwordFile) {
+struct ServeOptions {
+    std::string Listen = "0.0.0.0:80";
+    std::string Database = "results.sqlite";
+    std::string PasswordFile;
+    std::string Stations;
+    int MaxResultsPerMinute = 60;
+};
+
+int Serve(const ServeOptions& serve) {
+    const std::string& listen = serve.Listen;
+    const std::string& passwordFile = serve.PasswordFile;
     CollectorOptions options;
-    options.Database = database;
+    options.Database = serve.Database;
+    options.MaxResultsPerMinute = serve.MaxResultsPerMinute;
+    if (!serve.Stations.empty()) {
+        std::string error;
+        const auto stations = AddressFilter::Parse(serve.Stations, error);
+        if (!stations) {
+            std::cerr << "tezra-collector: --stations: " << error << "\n";
+            return 2;
+        }
+        options.Stations = *stations;
+    }
     std::string address;
     int port = 0;
     if (!SplitListen(listen, address, port)) {
@@ -122,14 +141,18 @@ int main(int argc, char** argv) {
         "Tezra Net result collector: receives the stations' results and shows them "
         "to the teacher"};
     app.failure_message(CLI::FailureMessage::help);
-    std::string listen = "0.0.0.0:80";
-    std::string database = "results.sqlite";
-    std::string passwordFile;
-    app.add_option("--listen", listen, "ADDRESS:PORT to listen on")->capture_default_str();
-    app.add_option("--db", database, "the results database file")->capture_default_str();
-    app.add_option("--teacher-password-file", passwordFile,
+    ServeOptions serve;
+    app.add_option("--listen", serve.Listen, "ADDRESS:PORT to listen on")->capture_default_str();
+    app.add_option("--db", serve.Database, "the results database file")->capture_default_str();
+    app.add_option("--teacher-password-file", serve.PasswordFile,
                    "file whose first line is the teacher's password (without it a password "
                    "is made up and printed)");
+    app.add_option("--stations", serve.Stations,
+                   "CIDR[,CIDR...]: take results only from these addresses (default: all)");
+    app.add_option("--max-results-per-minute", serve.MaxResultsPerMinute,
+                   "results one address may send in a minute; 0 for no limit")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
 
     CLI::App* import = app.add_subcommand("import", "add the records of stations' report.log");
     std::string importDatabase;
@@ -147,5 +170,5 @@ int main(int argc, char** argv) {
     if (*import) {
         return Import(importDatabase, station, journals);
     }
-    return Serve(listen, database, passwordFile);
+    return Serve(serve);
 }
