@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Collector.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "collector/Exports.h"
 #include "collector/PageUpdate.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
 #include "collector/TeacherAccess.h"
 #include "collector/WebAssets.h"
+#include "collector/XlsxExport.h"
 
 namespace {
 
@@ -67,6 +71,32 @@ HttpAnswer Export(ResultStore& store, std::string_view query, bool csv) {
     const std::string day = filter.Date.empty() ? "all" : filter.Date;
     answer.Headers.emplace_back("Content-Disposition",
                                 "attachment; filename=\"results-" + day + ".csv\"");
+    return answer;
+}
+
+// The workbook is written to a file beside the system's other temporary files and sent
+// from there, so that rows never pile up in memory.
+HttpAnswer ExportXlsx(ResultStore& store, std::string_view query) {
+    ResultFilter filter;
+    if (!ReadFilter(query, filter)) {
+        return TextAnswer(400, "date must be YYYY-MM-DD");
+    }
+    std::error_code ignored;
+    const std::filesystem::path file = std::filesystem::temp_directory_path(ignored) /
+                                       ("tezra-results-" + RandomToken().substr(0, 16) + ".xlsx");
+    std::string error;
+    const bool written = WriteResultsXlsx(store, filter, file, error);
+    std::ifstream in(file, std::ios::binary);
+    std::string body(std::istreambuf_iterator<char>(in), {});
+    std::filesystem::remove(file, ignored);
+    if (!written || body.empty()) {
+        return TextAnswer(503, "the workbook was not made: " + error);
+    }
+    HttpAnswer answer = DataAnswer(
+        "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", std::move(body));
+    const std::string day = filter.Date.empty() ? "all" : filter.Date;
+    answer.Headers.emplace_back("Content-Disposition",
+                                "attachment; filename=\"results-" + day + ".xlsx\"");
     return answer;
 }
 
@@ -187,6 +217,10 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
     if (path == "/api/results") {
         queries_->Post([this, &server, connection, query] {
             server.Answer(connection, Poll(query));
+        });
+    } else if (path == "/results.xlsx") {
+        queries_->Post([&server, &store, connection, query] {
+            server.Answer(connection, ExportXlsx(store, query));
         });
     } else if (path == "/results.json" || path == "/results.csv") {
         const bool csv = path == "/results.csv";

@@ -19,6 +19,8 @@ const char* ReasonPhrase(int status) {
             return "Bad Request";
         case 401:
             return "Unauthorized";
+        case 403:
+            return "Forbidden";
         case 404:
             return "Not Found";
         case 405:
@@ -29,6 +31,8 @@ const char* ReasonPhrase(int status) {
             return "Content Too Large";
         case 414:
             return "URI Too Long";
+        case 429:
+            return "Too Many Requests";
         case 431:
             return "Request Header Fields Too Large";
         case 503:

@@ -19,7 +19,9 @@ std::string SelectFor(const ResultFilter& filter) {
     if (!filter.Group.empty()) {
         sql += " AND grp = ?4";
     }
-    sql += filter.InIdOrder ? " ORDER BY id" : " ORDER BY local_date, received_ms, id";
+    sql += filter.InIdOrder ? " ORDER BY id"
+           : filter.ByGroup ? " ORDER BY grp, local_date, received_ms, id"
+                            : " ORDER BY local_date, received_ms, id";
     return sql + " LIMIT ?5";
 }
 

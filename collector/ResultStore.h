@@ -43,6 +43,7 @@ struct ResultFilter {
     std::int64_t Limit = -1;  // -1: no limit
     bool Hidden = false;      // the rows the teacher hid instead of the shown ones
     bool InIdOrder = false;   // in the order they were stored, for a poll that pages by id
+    bool ByGroup = false;     // class by class, each in the order received
 };
 
 // Which rows the teacher hides or restores: one row, or all of one address (on one date

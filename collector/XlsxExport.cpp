@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "collector/XlsxExport.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+#include "collector/Exports.h"
+
+namespace {
+
+struct WorkbookCloser {
+    void operator()(lxw_workbook* workbook) const { workbook_close(workbook); }
+};
+using Workbook = std::unique_ptr<lxw_workbook, WorkbookCloser>;
+
+struct Formats {
+    lxw_format* Header = nullptr;
+    lxw_format* Time = nullptr;
+    lxw_format* Points = nullptr;
+};
+
+// The UTF-8 characters of a text, at most count of them.
+std::string FirstCharacters(const std::string& text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t taken = 0; at < text.size() && taken < count; ++taken) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+            ++at;
+        }
+    }
+    return text.substr(0, at);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return text;
+}
+
+// "2025-05-14T10:23:45+03:00" as the local calendar time it names.
+lxw_datetime LocalDateTime(const std::string& stamp) {
+    const auto field = [&stamp](std::size_t at, std::size_t length) {
+        return at + length <= stamp.size() ? std::atoi(stamp.substr(at, length).c_str()) : 0;
+    };
+    return lxw_datetime{field(0, 4), field(5, 2), field(8, 2),
+                        field(11, 2), field(14, 2), static_cast<double>(field(17, 2))};
+}
+
+lxw_worksheet* NewSheet(lxw_workbook* workbook, const std::string& name, const Formats& formats) {
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, name.c_str());
+    if (sheet == nullptr) {
+        return nullptr;
+    }
+    static constexpr double kWidths[] = {20, 16, 12, 36, 9, 8};
+    static constexpr const char* kTitles[] = {"Время",   "Станция", "Класс",
+                                              "Фамилия", "Баллы",   "Оценка"};
+    for (lxw_col_t column = 0; column < 6; ++column) {
+        worksheet_set_column(sheet, column, column, kWidths[column], nullptr);
+        worksheet_write_string(sheet, 0, column, kTitles[column], formats.Header);
+    }
+    worksheet_freeze_panes(sheet, 1, 0);
+    return sheet;
+}
+
+void WriteRow(lxw_worksheet* sheet, lxw_row_t row, const StoredResult& result,
+              const Formats& formats) {
+    lxw_datetime time = LocalDateTime(result.ReceivedLocal);
+    worksheet_write_datetime(sheet, row, 0, &time, formats.Time);
+    worksheet_write_string(sheet, row, 1, result.Station.c_str(), nullptr);
+    worksheet_write_string(sheet, row, 2, result.Group.c_str(), nullptr);
+    worksheet_write_string(sheet, row, 3, result.User.c_str(), nullptr);
+    worksheet_write_number(sheet, row, 4, static_cast<double>(result.Res) / 10000.0,
+                           formats.Points);
+    worksheet_write_number(sheet, row, 5, result.Mark, nullptr);
+}
+
+}  // namespace
+
+std::string XlsxSheetName(const std::string& group, std::vector<std::string>& used) {
+    std::string name;
+    for (const char c : group) {
+        name += std::string_view("[]:*?/\\").find(c) == std::string_view::npos ? c : '_';
+    }
+    while (!name.empty() && (name.front() == '\'' || name.front() == ' ')) {
+        name.erase(0, 1);
+    }
+    name = FirstCharacters(name.empty() ? std::string("(без класса)") : name, 31);
+    while (!name.empty() && name.back() == '\'') {
+        name.pop_back();
+    }
+    std::string unique = name;
+    for (int n = 2; std::find(used.begin(), used.end(), Lower(unique)) != used.end(); ++n) {
+        const std::string suffix = " (" + std::to_string(n) + ")";
+        unique = FirstCharacters(name, 31 - suffix.size()) + suffix;
+    }
+    used.push_back(Lower(unique));
+    return unique;
+}
+
+bool WriteResultsXlsx(ResultStore& store, ResultFilter filter, const std::filesystem::path& file,
+                      std::string& error) {
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = LXW_TRUE;
+    std::string tmpdir = file.parent_path().string();
+    options.tmpdir = tmpdir.data();
+    Workbook workbook(workbook_new_opt(file.c_str(), &options));
+    if (!workbook) {
+        error = "the workbook cannot be created";
+        return false;
+    }
+    Formats formats;
+    formats.Header = workbook_add_format(workbook.get());
+    format_set_bold(formats.Header);
+    formats.Time = workbook_add_format(workbook.get());
+    format_set_num_format(formats.Time, "dd.mm.yyyy hh:mm:ss");
+    formats.Points = workbook_add_format(workbook.get());
+    format_set_num_format(formats.Points, "0.####");
+
+    const bool perClass = filter.Group.empty();
+    filter.ByGroup = perClass;
+    std::vector<std::string> used;
+    lxw_worksheet* sheet = nullptr;
+    lxw_row_t row = 0;
+    std::string sheetGroup;
+    bool sharedSheet = false;
+    if (!perClass) {
+        sheet = NewSheet(workbook.get(), XlsxSheetName(filter.Group, used), formats);
+    }
+    store.ForEach(filter, [&](const StoredResult& result) {
+        if (perClass && !sharedSheet && (sheet == nullptr || result.Group != sheetGroup)) {
+            sharedSheet = used.size() + 1 >= kMaxXlsxSheets;
+            sheet = NewSheet(workbook.get(),
+                             sharedSheet ? XlsxSheetName("Прочие классы", used)
+                                         : XlsxSheetName(result.Group, used),
+                             formats);
+            sheetGroup = result.Group;
+            row = 0;
+        }
+        if (sheet != nullptr && row < LXW_ROW_MAX - 1) {
+            WriteRow(sheet, ++row, result, formats);
+        }
+        return sheet != nullptr;
+    });
+    if (sheet == nullptr) {
+        sheet = NewSheet(workbook.get(), "Результаты", formats);
+    }
+    lxw_workbook* raw = workbook.release();
+    const lxw_error closed = workbook_close(raw);
+    if (closed != LXW_NO_ERROR) {
+        error = lxw_strerror(closed);
+        return false;
+    }
+    return true;
+}
