@@ -34,11 +34,28 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
     return text.substr(0, at);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+// Latin and Russian letters in lower case: sheet names are unique regardless of case.
+std::string Lower(const std::string& text) {
+    std::string lower;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c >= 'A' && c <= 'Z') {
+            lower += static_cast<char>(c - 'A' + 'a');
+        } else if (c == 0xD0 && next >= 0x90 && next <= 0x9F) {  // А-П
+            lower += {'\xD0', static_cast<char>(next + 0x20)};
+            ++i;
+        } else if (c == 0xD0 && next >= 0xA0 && next <= 0xAF) {  // Р-Я
+            lower += {'\xD1', static_cast<char>(next - 0x20)};
+            ++i;
+        } else if (c == 0xD0 && next == 0x81) {  // Ё
+            lower += "\xD1\x91";
+            ++i;
+        } else {
+            lower += static_cast<char>(c);
+        }
     }
-    return text;
+    return lower;
 }
 
 // "2025-05-14T10:23:45+03:00" as the local calendar time it names.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,11 +22,14 @@ inline const std::string kTeacherPassword = "класс-9Б secret";
 
 class RunningCollector {
 public:
-    explicit RunningCollector(ServerLimits limits = {}) {
+    explicit RunningCollector(ServerLimits limits = {})
+        : RunningCollector([&limits](CollectorOptions& options) { options.Limits = limits; }) {}
+    // A collector whose options the test adjusts first.
+    explicit RunningCollector(const std::function<void(CollectorOptions&)>& adjust) {
         CollectorOptions options;
         options.Database = Dir.Path / "results.sqlite";
         options.Password = kTeacherPassword;
-        options.Limits = limits;
+        adjust(options);
         std::string error;
         Service = CollectorService::Start(options, "127.0.0.1", 0, error);
         if (Service) {
