@@ -104,6 +104,20 @@ public:
         }
     }
 
+    // Reads and drops everything until the server closes the connection or the time limit
+    // passes; the number of bytes read.
+    std::size_t ReadUntilClosed(int timeoutMs) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::size_t total = pending_.size();
+        pending_.clear();
+        while (Receive(deadline)) {
+            total += pending_.size();
+            pending_.clear();
+        }
+        return total;
+    }
+
     // Whether the server closes the connection within the time limit.
     bool ClosedWithin(int timeoutMs) {
         const auto deadline =
