@@ -1,31 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Collector.h"
 
-#include <fstream>
-#include <iterator>
 
-#include "collector/Exports.h"
+#include "collector/ExportAnswers.h"
 #include "collector/PageUpdate.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
 #include "collector/TeacherAccess.h"
 #include "collector/WebAssets.h"
-#include "collector/XlsxExport.h"
 
 namespace {
 
 constexpr std::string_view kResultPath = "/tezra/result";
-
-void AddPageHeaders(HttpAnswer& answer) {
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    answer.Headers.emplace_back("Referrer-Policy", "no-referrer");
-    // The page loads nothing but its own files and talks to nobody but this server.
-    answer.Headers.emplace_back("Content-Security-Policy",
-                                "default-src 'none'; script-src 'self'; style-src 'self'; "
-                                "connect-src 'self'; img-src 'self'; base-uri 'none'; "
-                                "form-action 'self'; frame-ancestors 'none'");
-}
 
 HttpAnswer DataAnswer(std::string contentType, std::string body) {
     HttpAnswer answer;
@@ -58,48 +44,6 @@ std::int64_t ReadAfter(std::string_view query) {
     return ReadId(FormParameter(query, "after"));
 }
 
-HttpAnswer Export(ResultStore& store, std::string_view query, bool csv) {
-    ResultFilter filter;
-    if (!ReadFilter(query, filter)) {
-        return TextAnswer(400, "date must be YYYY-MM-DD");
-    }
-    const auto rows = store.Query(filter);
-    if (!csv) {
-        return DataAnswer("application/json; charset=utf-8", ResultsJson(rows));
-    }
-    HttpAnswer answer = DataAnswer("text/csv; charset=utf-8", ResultsCsv(rows));
-    const std::string day = filter.Date.empty() ? "all" : filter.Date;
-    answer.Headers.emplace_back("Content-Disposition",
-                                "attachment; filename=\"results-" + day + ".csv\"");
-    return answer;
-}
-
-// The workbook is written to a file beside the system's other temporary files and sent
-// from there, so that rows never pile up in memory.
-HttpAnswer ExportXlsx(ResultStore& store, std::string_view query) {
-    ResultFilter filter;
-    if (!ReadFilter(query, filter)) {
-        return TextAnswer(400, "date must be YYYY-MM-DD");
-    }
-    std::error_code ignored;
-    const std::filesystem::path file = std::filesystem::temp_directory_path(ignored) /
-                                       ("tezra-results-" + RandomToken().substr(0, 16) + ".xlsx");
-    std::string error;
-    const bool written = WriteResultsXlsx(store, filter, file, error);
-    std::ifstream in(file, std::ios::binary);
-    std::string body(std::istreambuf_iterator<char>(in), {});
-    std::filesystem::remove(file, ignored);
-    if (!written || body.empty()) {
-        return TextAnswer(503, "the workbook was not made: " + error);
-    }
-    HttpAnswer answer = DataAnswer(
-        "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", std::move(body));
-    const std::string day = filter.Date.empty() ? "all" : filter.Date;
-    answer.Headers.emplace_back("Content-Disposition",
-                                "attachment; filename=\"results-" + day + ".xlsx\"");
-    return answer;
-}
-
 // The rows selected by a hide or restore request; false when it names none.
 bool ReadSelection(std::string_view query, RowSelection& rows) {
     const std::string id = FormParameter(query, "id");
@@ -128,12 +72,16 @@ std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std:
     if (collector->teacherWriter_) {
         collector->reader_ = ResultStore::OpenReader(options.Database, error);
     }
-    if (!collector->reader_) {
+    if (collector->reader_) {
+        collector->exportReader_ = ResultStore::OpenReader(options.Database, error);
+    }
+    if (!collector->exportReader_) {
         error = options.Database.string() + ": " + error;
         return nullptr;
     }
     collector->commits_ = std::make_unique<CommitQueue>(*collector->writer_);
     collector->queries_ = std::make_unique<JobThread>();
+    collector->exports_ = std::make_unique<JobThread>();
     return collector;
 }
 
@@ -141,6 +89,7 @@ Collector::~Collector() {
     // The threads finish their queued work before the stores they use go away.
     commits_.reset();
     queries_.reset();
+    exports_.reset();
 }
 
 void Collector::Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
@@ -213,19 +162,17 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
         return server.Answer(connection, std::move(answer));
     }
     const std::string query(head.Query());
-    ResultStore& store = *reader_;
     if (path == "/api/results") {
         queries_->Post([this, &server, connection, query] {
             server.Answer(connection, Poll(query));
         });
-    } else if (path == "/results.xlsx") {
-        queries_->Post([&server, &store, connection, query] {
-            server.Answer(connection, ExportXlsx(store, query));
-        });
-    } else if (path == "/results.json" || path == "/results.csv") {
-        const bool csv = path == "/results.csv";
-        queries_->Post([&server, &store, connection, query, csv] {
-            server.Answer(connection, Export(store, query, csv));
+    } else if (path == "/results.json" || path == "/results.csv" || path == "/results.xlsx") {
+        const ExportFormat format = path == "/results.csv"    ? ExportFormat::Csv
+                                    : path == "/results.json" ? ExportFormat::Json
+                                                              : ExportFormat::Xlsx;
+        ResultStore& exportStore = *exportReader_;
+        exports_->Post([&server, &exportStore, connection, query, format] {
+            AnswerExport(server, connection, exportStore, query, format);
         });
     } else {
         server.Answer(connection, TextAnswer(404, "not found"));
@@ -246,9 +193,11 @@ HttpAnswer Collector::Poll(std::string_view query) {
     update.Today = LocalDateToday();
     update.Rows = store.Query(filter);
     update.More = static_cast<std::int64_t>(update.Rows.size()) == filter.Limit;
-    if (filter.AfterId == 0 || store.HasRowsAfter(filter.Date, filter.AfterId)) {
-        update.Groups = store.Groups(filter.Date);
-    }
+    // The classes once in full; then only those of the rows stored since, which the page
+    // adds to its list: a poll reads only what is new.
+    update.Groups = filter.AfterId == 0 ? store.Groups(filter.Date)
+                                        : store.GroupsAfter(filter.Date, filter.AfterId);
+    update.GroupsComplete = filter.AfterId == 0;
     if (!update.Rows.empty()) {
         update.KnownStations = store.StationsKnownBefore(update.Today);
     }

@@ -52,8 +52,10 @@ private:
     std::unique_ptr<ResultStore> writer_;
     std::unique_ptr<ResultStore> reader_;
     std::unique_ptr<ResultStore> teacherWriter_;  // hides and restores, beside the stations
+    std::unique_ptr<ResultStore> exportReader_;   // exports, so that polls never wait for one
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<JobThread> queries_;
+    std::unique_ptr<JobThread> exports_;
 };
 
 // The collector with its server: what the program, the tests and the benchmark run.

@@ -46,7 +46,11 @@ std::string FormatAnswer(const HttpAnswer& answer, bool keepAlive, int minorVers
     std::string text =
         "HTTP/1.1 " + std::to_string(answer.Status) + " " + ReasonPhrase(answer.Status) + "\r\n";
     text += "Content-Type: " + answer.ContentType + "\r\n";
-    text += "Content-Length: " + std::to_string(answer.Body.size()) + "\r\n";
+    if (!answer.Stream) {
+        text += "Content-Length: " + std::to_string(answer.Body.size()) + "\r\n";
+    } else if (keepAlive) {
+        text += "Transfer-Encoding: chunked\r\n";
+    }
     for (const auto& [name, value] : answer.Headers) {
         text += name + ": " + value + "\r\n";
     }
@@ -56,5 +60,5 @@ std::string FormatAnswer(const HttpAnswer& answer, bool keepAlive, int minorVers
         text += "Connection: keep-alive\r\n";
     }
     text += "\r\n";
-    return text + answer.Body;
+    return answer.Stream ? text : text + answer.Body;
 }

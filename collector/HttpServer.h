@@ -55,6 +55,8 @@ public:
 
     // Answers the request pending on the connection; dropped when the connection has gone.
     void Answer(std::uint64_t connection, HttpAnswer answer);
+    // A streamed answer's pipe has new bytes or its end; safe from any thread.
+    void StreamReady(std::uint64_t connection);
 
     std::size_t ConnectionCount() const { return connectionCount_.load(); }
 
@@ -73,6 +75,8 @@ private:
     void StartWriting(Connection& connection, std::string bytes, bool close);
     void WriteTo(Connection& connection);
     void FinishWriting(Connection& connection);
+    void PullStream(Connection& connection);
+    void CancelStreams();
     void DeliverAnswers();
     void Sweep();
     bool EvictOne();
@@ -94,6 +98,7 @@ private:
     std::vector<std::uint64_t> dead_;  // closed during the current event, freed by Reap()
     std::mutex answersMutex_;
     std::vector<PendingAnswer> answers_;
+    std::vector<std::uint64_t> streamsReady_;
 };
 
 // Raises the limit of open files to its hard maximum, so that many stations and idle

@@ -47,9 +47,7 @@ std::string PageUpdateJson(const PageUpdate& update) {
                        {"rows", record.Rows}});
     }
     json page = {{"today", update.Today}};
-    if (update.Groups) {
-        page["groups"] = *update.Groups;
-    }
+    page[update.GroupsComplete ? "groups" : "newGroups"] = update.Groups;
     page["rows"] = std::move(rows);
     page["more"] = update.More;
     page["refused"] = std::move(refused);

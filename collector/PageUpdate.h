@@ -4,7 +4,6 @@
 // them (refused results, wrong passwords, hides and restores).
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,8 @@ struct PageUpdate {
     std::string Today;
     std::vector<StoredResult> Rows;
     bool More = false;                               // another poll should follow at once
-    std::optional<std::vector<std::string>> Groups;  // only when rows came in since
+    std::vector<std::string> Groups;
+    bool GroupsComplete = false;  // every class of the date, else only those of new rows
     std::vector<std::string> KnownStations;          // sorted
     std::vector<RefusalCounts::Refusal> Refused;
     std::vector<LoginBackoff::Attempts> Logins;
@@ -24,6 +24,6 @@ struct PageUpdate {
     std::vector<VisibilityRecord> VisibilityLog;
 };
 
-// The JSON the page reads: {"today", "groups"?, "rows": [{id, received, station, group,
+// The JSON the page reads: {"today", "groups" or "newGroups", "rows": [{id, received, station, group,
 // user, points, mark, known}], "more", "refused", "logins", "version", "log"}.
 std::string PageUpdateJson(const PageUpdate& update);

@@ -90,14 +90,20 @@ std::vector<std::string> ResultStore::Groups(const std::string& date) {
     return groups;
 }
 
-bool ResultStore::HasRowsAfter(const std::string& date, std::int64_t afterId) {
+std::vector<std::string> ResultStore::GroupsAfter(const std::string& date,
+                                                  std::int64_t afterId) {
+    std::vector<std::string> groups;
     SqliteStatement select =
-        date.empty() ? db_.Prepare("SELECT 1 FROM results WHERE id > ?2 LIMIT 1")
-                     : db_.Prepare("SELECT 1 FROM results INDEXED BY results_by_day "
-                                   "WHERE local_date = ?1 AND hidden IN (0, 1) AND id > ?2 LIMIT 1");
+        date.empty() ? db_.Prepare("SELECT DISTINCT grp FROM results WHERE id > ?2 AND hidden = 0 "
+                                   "ORDER BY grp")
+                     : db_.Prepare("SELECT DISTINCT grp FROM results INDEXED BY results_by_day "
+                                   "WHERE local_date = ?1 AND hidden = 0 AND id > ?2 ORDER BY grp");
     select.Bind(1, date);
     select.Bind(2, afterId);
-    return select.Step();
+    while (select.Step()) {
+        groups.push_back(select.Text(0));
+    }
+    return groups;
 }
 
 std::vector<std::string> ResultStore::StationsKnownBefore(const std::string& date) {

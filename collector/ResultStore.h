@@ -88,8 +88,8 @@ public:
     bool ForEach(const ResultFilter& filter, const std::function<bool(const StoredResult&)>& row);
     // The classes with shown results on the date (every date when empty), sorted.
     std::vector<std::string> Groups(const std::string& date);
-    // Whether the date (every date when empty) has rows stored after the id.
-    bool HasRowsAfter(const std::string& date, std::int64_t afterId);
+    // The classes of the shown rows stored after the id on the date (every date when empty).
+    std::vector<std::string> GroupsAfter(const std::string& date, std::int64_t afterId);
 
     // Addresses that sent results on a day before the date: the class's known stations.
     std::vector<std::string> StationsKnownBefore(const std::string& date);

@@ -74,11 +74,17 @@ function updateExportLinks() {
   }
 }
 
-function updateGroups(groups) {
+// The class list: all classes of the day at first, then the classes of new rows added.
+function updateGroups(groups, complete) {
   const select = document.getElementById('group');
+  const present = Array.from(select.options, (option) => option.value);
+  if (!complete) {
+    if (groups.every((group) => present.includes(group))) return;
+    groups = Array.from(new Set(present.slice(1).concat(groups)))
+      .sort((a, b) => (a < b ? -1 : a > b ? 1 : 0));
+  }
   const wanted = [''].concat(groups);
   if (state.group && !wanted.includes(state.group)) wanted.push(state.group);
-  const present = Array.from(select.options, (option) => option.value);
   if (present.join('\u0000') === wanted.join('\u0000')) return;
   select.replaceChildren();
   for (const group of wanted) {
@@ -297,7 +303,8 @@ async function poll() {
       return;
     }
     state.version = update.version;
-    if (update.groups) updateGroups(update.groups);
+    if (update.groups) updateGroups(update.groups, true);
+    if (update.newGroups && update.newGroups.length) updateGroups(update.newGroups, false);
     if (!state.initialised) renderLog(update.log || []);
     renderProtection(update);
     const first = !state.initialised;

@@ -104,6 +104,21 @@ public:
         }
     }
 
+    // Everything up to and including the first marker; empty when it does not come in time.
+    std::string ReadThrough(const std::string& marker, int timeoutMs = 10000) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (pending_.find(marker) == std::string::npos) {
+            if (!Receive(deadline)) {
+                return {};
+            }
+        }
+        const std::size_t end = pending_.find(marker) + marker.size();
+        std::string text = pending_.substr(0, end);
+        pending_.erase(0, end);
+        return text;
+    }
+
     // Reads and drops everything until the server closes the connection or the time limit
     // passes; the number of bytes read.
     std::size_t ReadUntilClosed(int timeoutMs) {
