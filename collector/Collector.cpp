@@ -96,6 +96,8 @@ void Collector::Handle(HttpServer& server, std::uint64_t connection, const Reque
                        const std::string& peer) {
     if (head.Path() == kResultPath) {
         TakeResult(server, connection, head, peer);
+    } else if (&server == resultsOnly_) {
+        server.Answer(connection, TextAnswer(404, "the teacher's page has an address of its own"));
     } else {
         ServeTeacher(server, connection, head, peer);
     }
@@ -238,11 +240,54 @@ std::unique_ptr<CollectorService> CollectorService::Start(const CollectorOptions
     if (!service->server_->Listen(address, port, error)) {
         return nullptr;
     }
+    if (options.TeacherAddress.empty()) {
+        return service;
+    }
+    service->teacherServer_ = std::make_unique<HttpServer>(options.Limits, *service->collector_);
+    service->collector_->SetResultsOnly(service->server_.get());
+    if (options.TlsCertificate.empty()) {
+        if (!service->teacherServer_->Listen(options.TeacherAddress, options.TeacherPort, error)) {
+            return nullptr;
+        }
+    } else {
+        service->tls_ = TlsListener::Start(*service->teacherServer_, options.TlsCertificate,
+                                           options.TlsKey, options.TeacherAddress,
+                                           options.TeacherPort, error);
+        if (!service->tls_) {
+            return nullptr;
+        }
+    }
     return service;
 }
 
+int CollectorService::TeacherPort() const {
+    return tls_ ? tls_->Port() : teacherServer_ ? teacherServer_->Port() : 0;
+}
+
+void CollectorService::Run() {
+    std::thread teacher;
+    if (teacherServer_) {
+        teacher = std::thread([this] { teacherServer_->Run(); });
+    }
+    server_->Run();
+    if (teacher.joinable()) {
+        teacherServer_->Stop();
+        teacher.join();
+    }
+}
+
+void CollectorService::Stop() {
+    server_->Stop();
+    if (teacherServer_) {
+        teacherServer_->Stop();
+    }
+}
+
 CollectorService::~CollectorService() {
-    // The collector's threads may still answer through the server: they end first.
+    // The TLS relays feed the teacher's server; the collector's threads may still answer
+    // through the servers: both end first.
+    tls_.reset();
     collector_.reset();
+    teacherServer_.reset();
     server_.reset();
 }

@@ -14,6 +14,7 @@
 #include "collector/RefusalCounts.h"
 #include "collector/ResultStore.h"
 #include "collector/TeacherAccess.h"
+#include "collector/TlsListener.h"
 
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
@@ -22,6 +23,13 @@ struct CollectorOptions {
     AddressFilter Stations;            // empty: results from every address
     int MaxResultsPerMinute = 60;      // per address; 0: no limit
     bool SecureCookie = false;         // the page is served over TLS
+    // The teacher's own address ("" for none: the page is on the stations' port). With a
+    // certificate and key the page is served there over TLS; the stations' port then takes
+    // results only.
+    std::string TeacherAddress;
+    int TeacherPort = 0;
+    std::string TlsCertificate;
+    std::string TlsKey;
 };
 
 class Collector : public RequestHandler {
@@ -34,6 +42,8 @@ public:
 
     void Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                 const std::string& peer) override;
+    // The server that takes results only (the teacher's page has an address of its own).
+    void SetResultsOnly(const HttpServer* server) { resultsOnly_ = server; }
 
 private:
     explicit Collector(const CollectorOptions& options);
@@ -45,6 +55,7 @@ private:
                           const std::string& who);
     HttpAnswer Poll(std::string_view query);
 
+    const HttpServer* resultsOnly_ = nullptr;
     TeacherGate gate_;
     AddressFilter stations_;
     RateLimit rateLimit_;
@@ -68,13 +79,17 @@ public:
     ~CollectorService();
 
     int Port() const { return server_->Port(); }
+    // The teacher's port when the page has an address of its own, else 0.
+    int TeacherPort() const;
     HttpServer& Server() { return *server_; }
-    void Run() { server_->Run(); }
-    void Stop() { server_->Stop(); }
+    void Run();
+    void Stop();
 
 private:
     CollectorService() = default;
 
     std::unique_ptr<Collector> collector_;
     std::unique_ptr<HttpServer> server_;
+    std::unique_ptr<HttpServer> teacherServer_;
+    std::unique_ptr<TlsListener> tls_;
 };

@@ -73,6 +73,9 @@ HttpServer::HttpServer(const ServerLimits& limits, RequestHandler& handler)
 
 HttpServer::~HttpServer() {
     CancelStreams();
+    for (const auto& [fd, peer] : adopted_) {
+        ::close(fd);
+    }
     for (auto& [id, connection] : connections_) {
         ::close(connection->Fd);
     }
@@ -174,6 +177,29 @@ void HttpServer::StreamReady(std::uint64_t connection) {
     [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
 }
 
+void HttpServer::Adopt(int fd, std::string peer) {
+    {
+        std::lock_guard<std::mutex> lock(answersMutex_);
+        adopted_.emplace_back(fd, std::move(peer));
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+}
+
+void HttpServer::AddConnection(int fd, std::string peer) {
+    auto connection = std::make_unique<Connection>();
+    connection->Fd = fd;
+    connection->Id = nextId_++;
+    connection->Peer = std::move(peer);
+    connection->LastActivityMs = NowMs();
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = connection->Id;
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
+    connections_.emplace(connection->Id, std::move(connection));
+    connectionCount_.store(connections_.size());
+}
+
 void HttpServer::Accept() {
     while (true) {
         const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -203,17 +229,7 @@ void HttpServer::Accept() {
         Reap();
         const int noDelay = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        auto connection = std::make_unique<Connection>();
-        connection->Fd = fd;
-        connection->Id = nextId_++;
-        connection->Peer = PeerAddress(fd);
-        connection->LastActivityMs = NowMs();
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.u64 = connection->Id;
-        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
-        connections_.emplace(connection->Id, std::move(connection));
-        connectionCount_.store(connections_.size());
+        AddConnection(fd, PeerAddress(fd));
     }
 }
 
@@ -387,10 +403,19 @@ void HttpServer::PullStream(Connection& connection) {
 void HttpServer::DeliverAnswers() {
     std::vector<PendingAnswer> answers;
     std::vector<std::uint64_t> ready;
+    std::vector<std::pair<int, std::string>> adopted;
     {
         std::lock_guard<std::mutex> lock(answersMutex_);
         answers.swap(answers_);
         ready.swap(streamsReady_);
+        adopted.swap(adopted_);
+    }
+    for (auto& [fd, peer] : adopted) {
+        if (connections_.size() - dead_.size() >= limits_.MaxConnections && !EvictOne()) {
+            ::close(fd);
+            continue;
+        }
+        AddConnection(fd, std::move(peer));
     }
     for (const std::uint64_t id : ready) {
         const auto found = connections_.find(id);

@@ -44,6 +44,9 @@ struct ServeOptions {
     std::string PasswordFile;
     std::string Stations;
     int MaxResultsPerMinute = 60;
+    std::string TeacherListen;
+    std::string TlsCertificate;
+    std::string TlsKey;
 };
 
 int Serve(const ServeOptions& serve) {
@@ -77,6 +80,21 @@ int Serve(const ServeOptions& serve) {
     } else {
         options.Password = GeneratePassword();
     }
+    if (serve.TlsCertificate.empty() != serve.TlsKey.empty() ||
+        (!serve.TlsCertificate.empty() && serve.TeacherListen.empty())) {
+        std::cerr << "tezra-collector: --tls-cert and --tls-key go together, with "
+                     "--teacher-listen\n";
+        return 2;
+    }
+    if (!serve.TeacherListen.empty() &&
+        !SplitListen(serve.TeacherListen, options.TeacherAddress, options.TeacherPort)) {
+        std::cerr << "tezra-collector: --teacher-listen wants ADDRESS:PORT, not "
+                  << serve.TeacherListen << "\n";
+        return 2;
+    }
+    options.TlsCertificate = serve.TlsCertificate;
+    options.TlsKey = serve.TlsKey;
+    options.SecureCookie = !serve.TlsCertificate.empty();
     RaiseOpenFileLimit();
     std::string error;
     auto service = CollectorService::Start(options, address, port, error);
@@ -86,6 +104,10 @@ int Serve(const ServeOptions& serve) {
     }
     std::cout << "Listening on " << address << ":" << service->Port() << "\n"
               << "Results database: " << options.Database.string() << "\n";
+    if (service->TeacherPort() != 0) {
+        std::cout << "Teacher's page on " << (options.SecureCookie ? "https://" : "http://")
+                  << options.TeacherAddress << ":" << service->TeacherPort() << "/\n";
+    }
     if (passwordFile.empty()) {
         std::cout << "Teacher's password (any user name): " << options.Password << "\n";
     } else {
@@ -153,6 +175,11 @@ int main(int argc, char** argv) {
                    "results one address may send in a minute; 0 for no limit")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--teacher-listen", serve.TeacherListen,
+                   "ADDRESS:PORT of the teacher's page (then --listen takes results only)");
+    app.add_option("--tls-cert", serve.TlsCertificate,
+                   "PEM certificate (chain) to serve the teacher's page over TLS");
+    app.add_option("--tls-key", serve.TlsKey, "PEM private key of that certificate");
 
     CLI::App* import = app.add_subcommand("import", "add the records of stations' report.log");
     std::string importDatabase;
