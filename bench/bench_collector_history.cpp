@@ -64,8 +64,9 @@ bool FillHistory(const std::filesystem::path& file) {
         insert.Reset();
     }
     return transaction.Commit() &&
-           db.Execute("INSERT OR IGNORE INTO stations SELECT station, MIN(local_date) FROM "
-                      "results GROUP BY station");
+           db.Execute(
+               "INSERT OR IGNORE INTO stations SELECT station, MIN(local_date) FROM "
+               "results GROUP BY station");
 }
 
 // The database and a collector on it, with 30 stations sending all the time.
@@ -172,7 +173,10 @@ void BM_PagePollAt2MillionRows(benchmark::State& state) {
     state.counters["build_s"] = history.BuildSeconds;
     state.counters["station_results"] = static_cast<double>(history.Sent.load());
 }
-BENCHMARK(BM_PagePollAt2MillionRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(200);
+BENCHMARK(BM_PagePollAt2MillionRows)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(200);
 
 // What the poll asked the database before, on the same rows: every row after the page's
 // newest, filtered with "or" conditions and sorted by time, and the classes of the day.
@@ -215,8 +219,8 @@ void BM_ExportEveryRowAt2MillionRows(benchmark::State& state) {
     std::size_t bytes = 0;
     for (auto _ : state) {
         RawClient client(history.Service->Port());
-        client.Send("GET /results.csv HTTP/1.1\r\nConnection: close\r\n" +
-                    TeacherAuthorization() + "\r\n");
+        client.Send("GET /results.csv HTTP/1.1\r\nConnection: close\r\n" + TeacherAuthorization() +
+                    "\r\n");
         bytes += client.ReadUntilClosed(120000);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Collector.h"
 
-
 #include "collector/ExportAnswers.h"
 #include "collector/PageUpdate.h"
 #include "collector/ReceivedTime.h"
@@ -139,8 +138,8 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
     });
 }
 
-void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
-                             const RequestHead& head, const std::string& peer) {
+void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
+                             const std::string& peer) {
     const std::string_view path = head.Path();
     const bool write = path == "/api/hide" || path == "/api/restore";
     const std::string_view method = write ? "POST" : "GET";
@@ -165,9 +164,8 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
     }
     const std::string query(head.Query());
     if (path == "/api/results") {
-        queries_->Post([this, &server, connection, query] {
-            server.Answer(connection, Poll(query));
-        });
+        queries_->Post(
+            [this, &server, connection, query] { server.Answer(connection, Poll(query)); });
     } else if (path == "/results.json" || path == "/results.csv" || path == "/results.xlsx") {
         const ExportFormat format = path == "/results.csv"    ? ExportFormat::Csv
                                     : path == "/results.json" ? ExportFormat::Json
@@ -250,9 +248,9 @@ std::unique_ptr<CollectorService> CollectorService::Start(const CollectorOptions
             return nullptr;
         }
     } else {
-        service->tls_ = TlsListener::Start(*service->teacherServer_, options.TlsCertificate,
-                                           options.TlsKey, options.TeacherAddress,
-                                           options.TeacherPort, error);
+        service->tls_ =
+            TlsListener::Start(*service->teacherServer_, options.TlsCertificate, options.TlsKey,
+                               options.TeacherAddress, options.TeacherPort, error);
         if (!service->tls_) {
             return nullptr;
         }

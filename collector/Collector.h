@@ -20,9 +20,9 @@ struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
     std::string Password;  // the teacher's; never empty
     ServerLimits Limits;
-    AddressFilter Stations;            // empty: results from every address
-    int MaxResultsPerMinute = 60;      // per address; 0: no limit
-    bool SecureCookie = false;         // the page is served over TLS
+    AddressFilter Stations;        // empty: results from every address
+    int MaxResultsPerMinute = 60;  // per address; 0: no limit
+    bool SecureCookie = false;     // the page is served over TLS
     // The teacher's own address ("" for none: the page is on the stations' port). With a
     // certificate and key the page is served there over TLS; the stations' port then takes
     // results only.

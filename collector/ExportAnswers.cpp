@@ -43,9 +43,8 @@ bool StreamRows(StreamedAnswer& out, ResultStore& store, const ResultFilter& fil
 // The workbook is written to a temporary file (in constant memory) and sent from there.
 bool StreamWorkbook(StreamedAnswer& out, ResultStore& store, const ResultFilter& filter) {
     std::error_code ignored;
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path(ignored) /
-        ("tezra-results-" + RandomToken().substr(0, 16) + ".xlsx");
+    const std::filesystem::path file = std::filesystem::temp_directory_path(ignored) /
+                                       ("tezra-results-" + RandomToken().substr(0, 16) + ".xlsx");
     std::string error;
     bool ok = WriteResultsXlsx(store, filter, file, error);
     std::ifstream in(file, std::ios::binary);

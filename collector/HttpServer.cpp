@@ -436,8 +436,8 @@ void HttpServer::DeliverAnswers() {
         Connection& connection = *found->second;
         const bool streamed = pending.Answer.Stream != nullptr;
         // A streamed body on HTTP/1.0 ends where the connection ends.
-        const bool keepAlive = connection.KeepAlive && !pending.Answer.Close &&
-                               (!streamed || connection.Minor >= 1);
+        const bool keepAlive =
+            connection.KeepAlive && !pending.Answer.Close && (!streamed || connection.Minor >= 1);
         if (streamed) {
             connection.Stream = pending.Answer.Stream;
             connection.Chunked = keepAlive;

@@ -16,12 +16,12 @@ void LoginBackoff::Failed(const std::string& address, std::int64_t nowMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (entries_.size() >= kMaxAddresses && !entries_.contains(address)) {
         // Full: forget the addresses that may try again now, then the smallest counts.
-        std::erase_if(entries_, [nowMs](const auto& e) { return e.second.BlockedUntilMs <= nowMs; });
+        std::erase_if(entries_,
+                      [nowMs](const auto& e) { return e.second.BlockedUntilMs <= nowMs; });
         if (entries_.size() >= kMaxAddresses) {
-            entries_.erase(std::min_element(entries_.begin(), entries_.end(),
-                                            [](const auto& a, const auto& b) {
-                                                return a.second.Wrong < b.second.Wrong;
-                                            }));
+            entries_.erase(std::min_element(
+                entries_.begin(), entries_.end(),
+                [](const auto& a, const auto& b) { return a.second.Wrong < b.second.Wrong; }));
         }
     }
     Entry& entry = entries_[address];
@@ -29,8 +29,7 @@ void LoginBackoff::Failed(const std::string& address, std::int64_t nowMs) {
     if (entry.Wrong < kFreeTries) {
         return;
     }
-    entry.DelayMs =
-        entry.DelayMs == 0 ? kFirstDelayMs : std::min(kMaxDelayMs, entry.DelayMs * 2);
+    entry.DelayMs = entry.DelayMs == 0 ? kFirstDelayMs : std::min(kMaxDelayMs, entry.DelayMs * 2);
     entry.BlockedUntilMs = nowMs + entry.DelayMs;
 }
 

@@ -14,16 +14,16 @@
 struct PageUpdate {
     std::string Today;
     std::vector<StoredResult> Rows;
-    bool More = false;                               // another poll should follow at once
+    bool More = false;  // another poll should follow at once
     std::vector<std::string> Groups;
     bool GroupsComplete = false;  // every class of the date, else only those of new rows
-    std::vector<std::string> KnownStations;          // sorted
+    std::vector<std::string> KnownStations;  // sorted
     std::vector<RefusalCounts::Refusal> Refused;
     std::vector<LoginBackoff::Attempts> Logins;
     std::int64_t VisibilityVersion = 0;
     std::vector<VisibilityRecord> VisibilityLog;
 };
 
-// The JSON the page reads: {"today", "groups" or "newGroups", "rows": [{id, received, station, group,
-// user, points, mark, known}], "more", "refused", "logins", "version", "log"}.
+// The JSON the page reads: {"today", "groups" or "newGroups", "rows": [{id, received, station,
+// group, user, points, mark, known}], "more", "refused", "logins", "version", "log"}.
 std::string PageUpdateJson(const PageUpdate& update);

@@ -76,7 +76,8 @@ void TakeHeader(std::string_view name, std::string_view value, RequestHead& head
 // "http://host:port/path?query" becomes "/path?query", "http://host?q" becomes "/?q" and
 // "http://host" becomes "/"; a target in origin form stays as it is.
 std::string OriginForm(std::string_view target) {
-    for (const std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
+    for (const std::string_view scheme :
+         {std::string_view("http://"), std::string_view("https://")}) {
         if (target.size() >= scheme.size() && SameAscii(target.substr(0, scheme.size()), scheme)) {
             const std::string_view rest = target.substr(scheme.size());
             const std::size_t path = rest.find_first_of("/?");

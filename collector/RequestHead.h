@@ -25,7 +25,7 @@ struct RequestHead {
     std::string Host;
     std::string FetchSite;  // Sec-Fetch-Site as browsers send it
     std::string FetchMode;  // Sec-Fetch-Mode: "navigate" for a page, "cors" for a script
-    bool HasBody = false;  // a Content-Length above 0 or any Transfer-Encoding
+    bool HasBody = false;   // a Content-Length above 0 or any Transfer-Encoding
 
     std::string_view Path() const;   // the target up to "?"
     std::string_view Query() const;  // after the first "?", empty when none

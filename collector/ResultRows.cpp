@@ -79,10 +79,12 @@ std::vector<StoredResult> ResultStore::Query(const ResultFilter& filter) {
 std::vector<std::string> ResultStore::Groups(const std::string& date) {
     std::vector<std::string> groups;
     SqliteStatement select =
-        date.empty() ? db_.Prepare("SELECT DISTINCT grp FROM results WHERE hidden = 0 "
-                                   "ORDER BY grp")
-                     : db_.Prepare("SELECT DISTINCT grp FROM results INDEXED BY results_by_date "
-                                   "WHERE local_date = ?1 AND hidden = 0 ORDER BY grp");
+        date.empty() ? db_.Prepare(
+                           "SELECT DISTINCT grp FROM results WHERE hidden = 0 "
+                           "ORDER BY grp")
+                     : db_.Prepare(
+                           "SELECT DISTINCT grp FROM results INDEXED BY results_by_date "
+                           "WHERE local_date = ?1 AND hidden = 0 ORDER BY grp");
     select.Bind(1, date);
     while (select.Step()) {
         groups.push_back(select.Text(0));
@@ -90,14 +92,15 @@ std::vector<std::string> ResultStore::Groups(const std::string& date) {
     return groups;
 }
 
-std::vector<std::string> ResultStore::GroupsAfter(const std::string& date,
-                                                  std::int64_t afterId) {
+std::vector<std::string> ResultStore::GroupsAfter(const std::string& date, std::int64_t afterId) {
     std::vector<std::string> groups;
     SqliteStatement select =
-        date.empty() ? db_.Prepare("SELECT DISTINCT grp FROM results WHERE id > ?2 AND hidden = 0 "
-                                   "ORDER BY grp")
-                     : db_.Prepare("SELECT DISTINCT grp FROM results INDEXED BY results_by_day "
-                                   "WHERE local_date = ?1 AND hidden = 0 AND id > ?2 ORDER BY grp");
+        date.empty() ? db_.Prepare(
+                           "SELECT DISTINCT grp FROM results WHERE id > ?2 AND hidden = 0 "
+                           "ORDER BY grp")
+                     : db_.Prepare(
+                           "SELECT DISTINCT grp FROM results INDEXED BY results_by_day "
+                           "WHERE local_date = ?1 AND hidden = 0 AND id > ?2 ORDER BY grp");
     select.Bind(1, date);
     select.Bind(2, afterId);
     while (select.Step()) {
@@ -121,10 +124,10 @@ std::optional<std::int64_t> ResultStore::SetHidden(const RowSelection& rows, boo
                                                    const std::string& who, std::int64_t nowMs) {
     SqliteTransaction transaction(db_);
     SqliteStatement update =
-        rows.Id != 0
-            ? db_.Prepare("UPDATE results SET hidden = ?1 WHERE id = ?2 AND hidden <> ?1")
-            : db_.Prepare("UPDATE results SET hidden = ?1 WHERE station = ?3 AND hidden <> ?1 "
-                          "AND (?4 = '' OR local_date = ?4)");
+        rows.Id != 0 ? db_.Prepare("UPDATE results SET hidden = ?1 WHERE id = ?2 AND hidden <> ?1")
+                     : db_.Prepare(
+                           "UPDATE results SET hidden = ?1 WHERE station = ?3 AND hidden <> ?1 "
+                           "AND (?4 = '' OR local_date = ?4)");
     update.Bind(1, std::int64_t{hidden ? 1 : 0});
     update.Bind(2, rows.Id);
     update.Bind(3, rows.Station);

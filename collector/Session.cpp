@@ -37,8 +37,9 @@ void SessionTable::MakeRoom(std::int64_t nowMs) {
     if (sessions_.size() < kMaxSessions) {
         return;
     }
-    std::erase_if(sessions_,
-                  [nowMs](const auto& entry) { return nowMs - entry.second.LastUseMs > kLifetimeMs; });
+    std::erase_if(sessions_, [nowMs](const auto& entry) {
+        return nowMs - entry.second.LastUseMs > kLifetimeMs;
+    });
     while (sessions_.size() >= kMaxSessions) {
         // Still full: the session unused for longest goes.
         auto oldest = sessions_.begin();

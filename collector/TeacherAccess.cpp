@@ -174,10 +174,9 @@ TeacherDecision TeacherGate::Check(const RequestHead& head, const std::string& p
     if (head.Method == "GET" && (path == "/" || path == "/index.html")) {
         // Only the page itself opens a session: programs that send the password with every
         // request do not fill the table.
-        decision.SetCookie = std::string(SessionTable::kCookieName) + "=" +
-                             sessions_.Create(decision.Who, nowMs) +
-                             "; Path=/; HttpOnly; SameSite=Strict" +
-                             (secureCookie_ ? "; Secure" : "");
+        decision.SetCookie =
+            std::string(SessionTable::kCookieName) + "=" + sessions_.Create(decision.Who, nowMs) +
+            "; Path=/; HttpOnly; SameSite=Strict" + (secureCookie_ ? "; Secure" : "");
     }
     return decision;
 }
@@ -188,9 +187,9 @@ HttpAnswer TeacherGate::Refusal(const TeacherDecision& decision, const RequestHe
             return TextAnswer(403, "Изменения принимаются только со страницы учителя.");
         case TeacherVerdict::MustWait: {
             const std::int64_t seconds = (decision.WaitMs + 999) / 1000;
-            HttpAnswer answer = TextAnswer(
-                429, "Слишком много неверных паролей с этого адреса: подождите " +
-                         std::to_string(seconds) + " с.");
+            HttpAnswer answer =
+                TextAnswer(429, "Слишком много неверных паролей с этого адреса: подождите " +
+                                    std::to_string(seconds) + " с.");
             answer.Headers.emplace_back("Retry-After", std::to_string(seconds));
             return answer;
         }

@@ -121,8 +121,8 @@ void TlsListener::AcceptLoop() {
         }
         sockaddr_in address{};
         socklen_t length = sizeof address;
-        const int fd = ::accept4(listener_, reinterpret_cast<sockaddr*>(&address), &length,
-                                 SOCK_CLOEXEC);
+        const int fd =
+            ::accept4(listener_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
         if (fd < 0) {
             continue;
         }

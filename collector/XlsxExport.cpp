@@ -63,7 +63,7 @@ lxw_datetime LocalDateTime(const std::string& stamp) {
     const auto field = [&stamp](std::size_t at, std::size_t length) {
         return at + length <= stamp.size() ? std::atoi(stamp.substr(at, length).c_str()) : 0;
     };
-    return lxw_datetime{field(0, 4), field(5, 2), field(8, 2),
+    return lxw_datetime{field(0, 4),  field(5, 2),  field(8, 2),
                         field(11, 2), field(14, 2), static_cast<double>(field(17, 2))};
 }
 

@@ -21,7 +21,8 @@ TEST(AddressFilter, BlocksTable) {
     const Case cases[] = {
         {"127.0.0.0/8", true, {{"127.0.0.1", true}, {"127.255.1.2", true}, {"128.0.0.1", false}}},
         {"127.0.0.2", true, {{"127.0.0.2", true}, {"127.0.0.1", false}, {"127.0.0.20", false}}},
-        {" 127.0.1.0/24 , 127.0.3.5/32", true,
+        {" 127.0.1.0/24 , 127.0.3.5/32",
+         true,
          {{"127.0.1.255", true}, {"127.0.2.1", false}, {"127.0.3.5", true}, {"?", false}}},
         {"127.0.0.9/0", true, {{"1.2.3.4", true}}},
         {"127.0.0.1/33", false, {}},
@@ -139,15 +140,15 @@ TEST(TeacherGate, OneCheckForPasswordAndSession) {
     const std::string right = "Basic dDpwdw==";  // t:pw
     const std::string wrong = "Basic dDp4";      // t:x
 
-    const TeacherDecision login = gate.Check(head("GET", "/", right, "", ""), "127.0.0.1", false, 0);
+    const TeacherDecision login =
+        gate.Check(head("GET", "/", right, "", ""), "127.0.0.1", false, 0);
     ASSERT_EQ(login.Verdict, TeacherVerdict::Allowed);
     EXPECT_EQ(login.Who, "t@127.0.0.1");
     EXPECT_NE(login.SetCookie.find("; HttpOnly; SameSite=Strict"), std::string::npos);
     EXPECT_EQ(login.SetCookie.find("Secure"), std::string::npos);
     const std::string cookie = login.SetCookie.substr(0, login.SetCookie.find(';'));
-    EXPECT_TRUE(
-        gate.Check(head("GET", "/api/results", right, "", ""), "127.0.0.1", false, 0).SetCookie
-            .empty())
+    EXPECT_TRUE(gate.Check(head("GET", "/api/results", right, "", ""), "127.0.0.1", false, 0)
+                    .SetCookie.empty())
         << "only the page opens a session";
 
     struct Case {
@@ -188,7 +189,8 @@ TEST(TeacherGate, OneCheckForPasswordAndSession) {
     for (int i = 0; i < LoginBackoff::kFreeTries; ++i) {
         gate.Check(head("GET", "/", wrong, "", ""), "127.0.0.3", false, 100);
     }
-    const TeacherDecision waiting = gate.Check(head("GET", "/", right, "", ""), "127.0.0.3", false, 100);
+    const TeacherDecision waiting =
+        gate.Check(head("GET", "/", right, "", ""), "127.0.0.3", false, 100);
     EXPECT_EQ(waiting.Verdict, TeacherVerdict::MustWait);
     EXPECT_EQ(waiting.WaitMs, LoginBackoff::kFirstDelayMs);
     EXPECT_EQ(gate.Check(head("GET", "/", "", cookie, ""), "127.0.0.3", false, 100).Verdict,

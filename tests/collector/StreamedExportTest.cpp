@@ -65,8 +65,8 @@ TEST(StreamedExport, ChunkedClosedAndAbandoned) {
     ASSERT_TRUE(collector->Service);
     FillRows(collector->Dir.Path / "results.sqlite");
     const int port = collector->Port();
-    const std::string request = "GET /results.csv HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                                TeacherAuthorization() + "\r\n";
+    const std::string request =
+        "GET /results.csv HTTP/1.1\r\nHost: 127.0.0.1\r\n" + TeacherAuthorization() + "\r\n";
 
     RawClient kept(port);
     ASSERT_TRUE(kept.Send(request + request));
@@ -98,8 +98,8 @@ TEST(StreamedExport, ChunkedClosedAndAbandoned) {
     ASSERT_TRUE(next.Send(request));
     EXPECT_EQ(StatusOf(next.ReadThrough("\r\n\r\n")), 200);
     EXPECT_EQ(Lines(ReadChunks(next)), kRows + 1u);
-    EXPECT_EQ(StatusOf(Exchange(port, "GET /api/results HTTP/1.1\r\n" + TeacherAuthorization() +
-                                          "\r\n")),
+    EXPECT_EQ(StatusOf(Exchange(
+                  port, "GET /api/results HTTP/1.1\r\n" + TeacherAuthorization() + "\r\n")),
               200);
     // The collector ends while an export waits for its reader.
     RawClient stalled(port);

@@ -48,8 +48,9 @@ TEST(TeacherServer, StrangersAndFloodsAreRefusedAndCounted) {
     }
     auto page = Poll(closed.Port(), "", TeacherAuthorization());
     EXPECT_EQ(page["rows"].size(), 0u);
-    EXPECT_EQ(page["refused"], nlohmann::json::parse(
-                                   R"([{"address":"127.0.0.1","reason":"not-a-station","count":3}])"));
+    EXPECT_EQ(
+        page["refused"],
+        nlohmann::json::parse(R"([{"address":"127.0.0.1","reason":"not-a-station","count":3}])"));
 
     RunningCollector limited([](CollectorOptions& options) { options.MaxResultsPerMinute = 3; });
     ASSERT_TRUE(limited.Service);
@@ -62,13 +63,13 @@ TEST(TeacherServer, StrangersAndFloodsAreRefusedAndCounted) {
     }
     page = Poll(limited.Port(), "", TeacherAuthorization());
     EXPECT_EQ(page["rows"].size(), 3u);
-    EXPECT_EQ(page["refused"], nlohmann::json::parse(
-                                   R"([{"address":"127.0.0.1","reason":"too-many","count":2}])"));
+    EXPECT_EQ(page["refused"],
+              nlohmann::json::parse(R"([{"address":"127.0.0.1","reason":"too-many","count":2}])"));
     // The absolute form of the same request is a request like any other.
     RunningCollector open;
-    EXPECT_EQ(StatusOf(Exchange(open.Port(),
-                                Request("GET", "http://127.0.0.1/tezra/result?group=9&user="
-                                               "abs&res=1&mark=5"))),
+    EXPECT_EQ(StatusOf(Exchange(open.Port(), Request("GET",
+                                                     "http://127.0.0.1/tezra/result?group=9&user="
+                                                     "abs&res=1&mark=5"))),
               200);
     EXPECT_EQ(Poll(open.Port(), "", TeacherAuthorization())["rows"][0]["user"], "abs");
 }
@@ -95,10 +96,18 @@ TEST(TeacherServer, SessionHideAndRestoreWithARecord) {
     const Step steps[] = {
         {"GET", "/api/hide?id=1", cookie, 405, {"a", "b", "c"}, {}},
         {"POST", "/api/hide?id=1", "", 401, {"a", "b", "c"}, {}},
-        {"POST", "/api/hide?id=1", cookie + "Origin: http://evil.example\r\n", 403,
-         {"a", "b", "c"}, {}},
-        {"POST", "/api/hide?id=1", TeacherAuthorization() + "Sec-Fetch-Site: cross-site\r\n", 403,
-         {"a", "b", "c"}, {}},
+        {"POST",
+         "/api/hide?id=1",
+         cookie + "Origin: http://evil.example\r\n",
+         403,
+         {"a", "b", "c"},
+         {}},
+        {"POST",
+         "/api/hide?id=1",
+         TeacherAuthorization() + "Sec-Fetch-Site: cross-site\r\n",
+         403,
+         {"a", "b", "c"},
+         {}},
         {"POST", "/api/hide?id=x", cookie, 400, {"a", "b", "c"}, {}},
         {"POST", "/api/hide?id=2", cookie + ownOrigin, 200, {"a", "c"}, {"b"}},
         {"POST", "/api/hide?station=127.0.0.1&date=" + today, cookie, 200, {}, {"a", "b", "c"}},
@@ -148,8 +157,9 @@ TEST(TeacherServer, WrongPasswordsWaitLongerAndLonger) {
     EXPECT_EQ(HeaderOf(waiting, "Retry-After"), "1");
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     // The script's request gets no login challenge, the browser's navigation does.
-    const std::string script = Exchange(
-        port, Request("GET", "/api/results", TeacherAuthorization("guess") + "Sec-Fetch-Mode: cors\r\n"));
+    const std::string script =
+        Exchange(port, Request("GET", "/api/results",
+                               TeacherAuthorization("guess") + "Sec-Fetch-Mode: cors\r\n"));
     EXPECT_EQ(StatusOf(script), 401);
     EXPECT_EQ(HeaderOf(script, "WWW-Authenticate"), "");
     const std::string again = Exchange(port, Request("GET", "/", TeacherAuthorization()));
@@ -180,12 +190,13 @@ TEST(TeacherServer, WorkbookHasASheetPerClass) {
     RunningCollector collector;
     ASSERT_TRUE(collector.Service);
     for (const std::string group : {"9", "10", "9"}) {
-        ASSERT_EQ(StatusOf(Exchange(collector.Port(),
-                                    Request("GET", "/tezra/result?group=" + group +
-                                                       "&user=u&res=35000&mark=4"))),
-                  200);
+        ASSERT_EQ(
+            StatusOf(Exchange(collector.Port(), Request("GET", "/tezra/result?group=" + group +
+                                                                   "&user=u&res=35000&mark=4"))),
+            200);
     }
-    const std::string all = Exchange(collector.Port(), Request("GET", "/results.xlsx", TeacherAuthorization()));
+    const std::string all =
+        Exchange(collector.Port(), Request("GET", "/results.xlsx", TeacherAuthorization()));
     EXPECT_EQ(StatusOf(all), 200);
     EXPECT_EQ(HeaderOf(all, "Content-Type"),
               "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
