@@ -148,20 +148,27 @@ bool WriteResultsXlsx(ResultStore& store, ResultFilter filter, const std::filesy
     if (!perClass) {
         sheet = NewSheet(workbook.get(), XlsxSheetName(filter.Group, used), formats);
     }
-    store.ForEach(filter, [&](const StoredResult& result) {
-        if (perClass && !sharedSheet && (sheet == nullptr || result.Group != sheetGroup)) {
-            sharedSheet = used.size() + 1 >= kMaxXlsxSheets;
-            sheet = NewSheet(workbook.get(),
-                             sharedSheet ? XlsxSheetName("Прочие классы", used)
-                                         : XlsxSheetName(result.Group, used),
-                             formats);
+    bool broken = false;
+    const bool read = store.ForEach(filter, [&](const StoredResult& result) {
+        const bool newClass =
+            perClass && !sharedSheet && (sheet == nullptr || result.Group != sheetGroup);
+        // A sheet holds about a million rows: the rest of its class goes on to another one.
+        const bool full = sheet != nullptr && row + 1 >= LXW_ROW_MAX;
+        if (newClass || full) {
+            sharedSheet = sharedSheet || (newClass && used.size() + 1 >= kMaxXlsxSheets);
+            const std::string& name = sharedSheet ? std::string("Прочие классы")
+                                      : perClass  ? result.Group
+                                                  : filter.Group;
+            sheet = NewSheet(workbook.get(), XlsxSheetName(name, used), formats);
             sheetGroup = result.Group;
             row = 0;
         }
-        if (sheet != nullptr && row < LXW_ROW_MAX - 1) {
-            WriteRow(sheet, ++row, result, formats);
+        if (sheet == nullptr) {
+            broken = true;
+            return false;
         }
-        return sheet != nullptr;
+        WriteRow(sheet, ++row, result, formats);
+        return true;
     });
     if (sheet == nullptr) {
         sheet = NewSheet(workbook.get(), "Результаты", formats);
@@ -170,6 +177,10 @@ bool WriteResultsXlsx(ResultStore& store, ResultFilter filter, const std::filesy
     const lxw_error closed = workbook_close(raw);
     if (closed != LXW_NO_ERROR) {
         error = lxw_strerror(closed);
+        return false;
+    }
+    if (!read || broken) {
+        error = "the results could not be read or written";
         return false;
     }
     return true;
