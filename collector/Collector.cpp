@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Collector.h"
 
-#include "collector/Exports.h"
+#include "collector/ExportAnswers.h"
+#include "collector/PageUpdate.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
 #include "collector/TeacherAccess.h"
@@ -10,24 +11,6 @@
 namespace {
 
 constexpr std::string_view kResultPath = "/tezra/result";
-
-void AddPageHeaders(HttpAnswer& answer) {
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    answer.Headers.emplace_back("Referrer-Policy", "no-referrer");
-    // The page loads nothing but its own files and talks to nobody but this server.
-    answer.Headers.emplace_back("Content-Security-Policy",
-                                "default-src 'none'; script-src 'self'; style-src 'self'; "
-                                "connect-src 'self'; img-src 'self'; base-uri 'none'; "
-                                "form-action 'self'; frame-ancestors 'none'");
-}
-
-HttpAnswer Unauthorized() {
-    HttpAnswer answer = TextAnswer(401, "Нужен пароль учителя.");
-    answer.Headers.emplace_back("WWW-Authenticate",
-                                "Basic realm=\"Tezra collector\", charset=\"UTF-8\"");
-    return answer;
-}
 
 HttpAnswer DataAnswer(std::string contentType, std::string body) {
     HttpAnswer answer;
@@ -44,8 +27,8 @@ bool ReadFilter(std::string_view query, ResultFilter& filter) {
     return filter.Date.empty() || IsIsoDate(filter.Date);
 }
 
-std::int64_t ReadAfter(std::string_view query) {
-    const std::string text = FormParameter(query, "after");
+// A positive decimal id; 0 when the text is not one.
+std::int64_t ReadId(const std::string& text) {
     std::int64_t after = 0;
     for (const char c : text) {
         if (c < '0' || c > '9' || after > (INT64_MAX - 9) / 10) {
@@ -56,49 +39,48 @@ std::int64_t ReadAfter(std::string_view query) {
     return after;
 }
 
-HttpAnswer PageUpdate(ResultStore& store, std::string_view query) {
-    ResultFilter filter;
-    if (!ReadFilter(query, filter)) {
-        return TextAnswer(400, "date must be YYYY-MM-DD");
-    }
-    filter.AfterId = ReadAfter(query);
-    filter.Limit = Collector::kPageRowsPerPoll;
-    const auto rows = store.Query(filter);
-    const bool more = static_cast<std::int64_t>(rows.size()) == filter.Limit;
-    return DataAnswer("application/json; charset=utf-8",
-                      PageUpdateJson(LocalDateToday(), store.Groups(filter.Date), rows, more));
+std::int64_t ReadAfter(std::string_view query) {
+    return ReadId(FormParameter(query, "after"));
 }
 
-HttpAnswer Export(ResultStore& store, std::string_view query, bool csv) {
-    ResultFilter filter;
-    if (!ReadFilter(query, filter)) {
-        return TextAnswer(400, "date must be YYYY-MM-DD");
+// The rows selected by a hide or restore request; false when it names none.
+bool ReadSelection(std::string_view query, RowSelection& rows) {
+    const std::string id = FormParameter(query, "id");
+    rows.Station = FormParameter(query, "station");
+    rows.Date = FormParameter(query, "date");
+    if (!id.empty()) {
+        rows.Id = ReadId(id);
+        return rows.Id > 0;
     }
-    const auto rows = store.Query(filter);
-    if (!csv) {
-        return DataAnswer("application/json; charset=utf-8", ResultsJson(rows));
-    }
-    HttpAnswer answer = DataAnswer("text/csv; charset=utf-8", ResultsCsv(rows));
-    const std::string day = filter.Date.empty() ? "all" : filter.Date;
-    answer.Headers.emplace_back("Content-Disposition",
-                                "attachment; filename=\"results-" + day + ".csv\"");
-    return answer;
+    return !rows.Station.empty() && (rows.Date.empty() || IsIsoDate(rows.Date));
 }
 
 }  // namespace
 
+Collector::Collector(const CollectorOptions& options)
+    : gate_(options.Password, options.SecureCookie),
+      stations_(options.Stations),
+      rateLimit_(options.MaxResultsPerMinute) {}
+
 std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std::string& error) {
-    std::unique_ptr<Collector> collector(new Collector(options.Password));
+    std::unique_ptr<Collector> collector(new Collector(options));
     collector->writer_ = ResultStore::OpenWriter(options.Database, error);
     if (collector->writer_) {
+        collector->teacherWriter_ = ResultStore::OpenWriter(options.Database, error);
+    }
+    if (collector->teacherWriter_) {
         collector->reader_ = ResultStore::OpenReader(options.Database, error);
     }
-    if (!collector->reader_) {
+    if (collector->reader_) {
+        collector->exportReader_ = ResultStore::OpenReader(options.Database, error);
+    }
+    if (!collector->exportReader_) {
         error = options.Database.string() + ": " + error;
         return nullptr;
     }
     collector->commits_ = std::make_unique<CommitQueue>(*collector->writer_);
     collector->queries_ = std::make_unique<JobThread>();
+    collector->exports_ = std::make_unique<JobThread>();
     return collector;
 }
 
@@ -106,14 +88,17 @@ Collector::~Collector() {
     // The threads finish their queued work before the stores they use go away.
     commits_.reset();
     queries_.reset();
+    exports_.reset();
 }
 
 void Collector::Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                        const std::string& peer) {
     if (head.Path() == kResultPath) {
         TakeResult(server, connection, head, peer);
+    } else if (&server == resultsOnly_) {
+        server.Answer(connection, TextAnswer(404, "the teacher's page has an address of its own"));
     } else {
-        ServeTeacher(server, connection, head);
+        ServeTeacher(server, connection, head, peer);
     }
 }
 
@@ -122,6 +107,16 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
     if (head.Method != "GET") {
         HttpAnswer answer = TextAnswer(405, "results are sent with GET");
         answer.Headers.emplace_back("Allow", "GET");
+        return server.Answer(connection, std::move(answer));
+    }
+    if (!stations_.Allows(peer)) {
+        refusals_.Count(peer, RefusalReason::NotAStation);
+        return server.Answer(connection, TextAnswer(403, "this address is not a station"));
+    }
+    if (!rateLimit_.Take(peer, UnixMsNow())) {
+        refusals_.Count(peer, RefusalReason::TooMany);
+        HttpAnswer answer = TextAnswer(429, "too many results from this address");
+        answer.Headers.emplace_back("Retry-After", "60");
         return server.Answer(connection, std::move(answer));
     }
     StationResult result;
@@ -143,35 +138,92 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
     });
 }
 
-void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
-                             const RequestHead& head) {
-    if (head.Method != "GET") {
-        HttpAnswer answer = TextAnswer(405, "only GET is served");
-        answer.Headers.emplace_back("Allow", "GET");
+void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
+                             const std::string& peer) {
+    const std::string_view path = head.Path();
+    const bool write = path == "/api/hide" || path == "/api/restore";
+    const std::string_view method = write ? "POST" : "GET";
+    if (head.Method != method) {
+        HttpAnswer answer = TextAnswer(405, write ? "only POST is taken" : "only GET is served");
+        answer.Headers.emplace_back("Allow", std::string(method));
         return server.Answer(connection, std::move(answer));
     }
-    if (!AuthorizationAllows(head.Authorization, password_)) {
-        return server.Answer(connection, Unauthorized());
+    const TeacherDecision decision = gate_.Check(head, peer, write, UnixMsNow());
+    if (decision.Verdict != TeacherVerdict::Allowed) {
+        return server.Answer(connection, TeacherGate::Refusal(decision, head));
     }
-    const std::string_view path = head.Path();
+    if (write) {
+        return ChangeVisibility(server, connection, head, decision.Who);
+    }
     if (const WebAsset* asset = FindWebAsset(path)) {
-        return server.Answer(
-            connection, DataAnswer(std::string(asset->ContentType), std::string(asset->Body)));
+        HttpAnswer answer = DataAnswer(std::string(asset->ContentType), std::string(asset->Body));
+        if (!decision.SetCookie.empty()) {
+            answer.Headers.emplace_back("Set-Cookie", decision.SetCookie);
+        }
+        return server.Answer(connection, std::move(answer));
     }
     const std::string query(head.Query());
-    ResultStore& store = *reader_;
     if (path == "/api/results") {
-        queries_->Post([&server, &store, connection, query] {
-            server.Answer(connection, PageUpdate(store, query));
-        });
-    } else if (path == "/results.json" || path == "/results.csv") {
-        const bool csv = path == "/results.csv";
-        queries_->Post([&server, &store, connection, query, csv] {
-            server.Answer(connection, Export(store, query, csv));
+        queries_->Post(
+            [this, &server, connection, query] { server.Answer(connection, Poll(query)); });
+    } else if (path == "/results.json" || path == "/results.csv" || path == "/results.xlsx") {
+        const ExportFormat format = path == "/results.csv"    ? ExportFormat::Csv
+                                    : path == "/results.json" ? ExportFormat::Json
+                                                              : ExportFormat::Xlsx;
+        ResultStore& exportStore = *exportReader_;
+        exports_->Post([&server, &exportStore, connection, query, format] {
+            AnswerExport(server, connection, exportStore, query, format);
         });
     } else {
         server.Answer(connection, TextAnswer(404, "not found"));
     }
+}
+
+HttpAnswer Collector::Poll(std::string_view query) {
+    ResultFilter filter;
+    if (!ReadFilter(query, filter)) {
+        return TextAnswer(400, "date must be YYYY-MM-DD");
+    }
+    ResultStore& store = *reader_;
+    filter.AfterId = ReadAfter(query);
+    filter.Limit = kPageRowsPerPoll;
+    filter.Hidden = FormParameter(query, "hidden") == "1";
+    filter.InIdOrder = true;
+    PageUpdate update;
+    update.Today = LocalDateToday();
+    update.Rows = store.Query(filter);
+    update.More = static_cast<std::int64_t>(update.Rows.size()) == filter.Limit;
+    // The classes once in full; then only those of the rows stored since, which the page
+    // adds to its list: a poll reads only what is new.
+    update.Groups = filter.AfterId == 0 ? store.Groups(filter.Date)
+                                        : store.GroupsAfter(filter.Date, filter.AfterId);
+    update.GroupsComplete = filter.AfterId == 0;
+    if (!update.Rows.empty()) {
+        update.KnownStations = store.StationsKnownBefore(update.Today);
+    }
+    update.Refused = refusals_.Snapshot();
+    update.Logins = gate_.Backoff().Snapshot();
+    update.VisibilityVersion = store.VisibilityVersion();
+    if (filter.AfterId == 0) {
+        update.VisibilityLog = store.VisibilityLog(20);
+    }
+    return DataAnswer("application/json; charset=utf-8", PageUpdateJson(update));
+}
+
+void Collector::ChangeVisibility(HttpServer& server, std::uint64_t connection,
+                                 const RequestHead& head, const std::string& who) {
+    RowSelection rows;
+    if (!ReadSelection(head.Query(), rows)) {
+        return server.Answer(connection, TextAnswer(400, "give id, or station (and date)"));
+    }
+    const bool hide = head.Path() == "/api/hide";
+    queries_->Post([this, &server, connection, rows, hide, who] {
+        const auto changed = teacherWriter_->SetHidden(rows, hide, who, UnixMsNow());
+        server.Answer(connection,
+                      changed ? DataAnswer("application/json; charset=utf-8",
+                                           "{\"changed\":" + std::to_string(*changed) + "}")
+                              : TextAnswer(503, "the change was not stored"));
+    });
 }
 
 std::unique_ptr<CollectorService> CollectorService::Start(const CollectorOptions& options,
@@ -186,11 +238,54 @@ std::unique_ptr<CollectorService> CollectorService::Start(const CollectorOptions
     if (!service->server_->Listen(address, port, error)) {
         return nullptr;
     }
+    if (options.TeacherAddress.empty()) {
+        return service;
+    }
+    service->teacherServer_ = std::make_unique<HttpServer>(options.Limits, *service->collector_);
+    service->collector_->SetResultsOnly(service->server_.get());
+    if (options.TlsCertificate.empty()) {
+        if (!service->teacherServer_->Listen(options.TeacherAddress, options.TeacherPort, error)) {
+            return nullptr;
+        }
+    } else {
+        service->tls_ =
+            TlsListener::Start(*service->teacherServer_, options.TlsCertificate, options.TlsKey,
+                               options.TeacherAddress, options.TeacherPort, error);
+        if (!service->tls_) {
+            return nullptr;
+        }
+    }
     return service;
 }
 
+int CollectorService::TeacherPort() const {
+    return tls_ ? tls_->Port() : teacherServer_ ? teacherServer_->Port() : 0;
+}
+
+void CollectorService::Run() {
+    std::thread teacher;
+    if (teacherServer_) {
+        teacher = std::thread([this] { teacherServer_->Run(); });
+    }
+    server_->Run();
+    if (teacher.joinable()) {
+        teacherServer_->Stop();
+        teacher.join();
+    }
+}
+
+void CollectorService::Stop() {
+    server_->Stop();
+    if (teacherServer_) {
+        teacherServer_->Stop();
+    }
+}
+
 CollectorService::~CollectorService() {
-    // The collector's threads may still answer through the server: they end first.
+    // The TLS relays feed the teacher's server; the collector's threads may still answer
+    // through the servers: both end first.
+    tls_.reset();
     collector_.reset();
+    teacherServer_.reset();
     server_.reset();
 }

@@ -7,14 +7,29 @@
 #include <memory>
 #include <string>
 
+#include "collector/AddressFilter.h"
 #include "collector/CommitQueue.h"
 #include "collector/HttpServer.h"
+#include "collector/RateLimit.h"
+#include "collector/RefusalCounts.h"
 #include "collector/ResultStore.h"
+#include "collector/TeacherAccess.h"
+#include "collector/TlsListener.h"
 
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
     std::string Password;  // the teacher's; never empty
     ServerLimits Limits;
+    AddressFilter Stations;        // empty: results from every address
+    int MaxResultsPerMinute = 60;  // per address; 0: no limit
+    bool SecureCookie = false;     // the page is served over TLS
+    // The teacher's own address ("" for none: the page is on the stations' port). With a
+    // certificate and key the page is served there over TLS; the stations' port then takes
+    // results only.
+    std::string TeacherAddress;
+    int TeacherPort = 0;
+    std::string TlsCertificate;
+    std::string TlsKey;
 };
 
 class Collector : public RequestHandler {
@@ -27,18 +42,31 @@ public:
 
     void Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                 const std::string& peer) override;
+    // The server that takes results only (the teacher's page has an address of its own).
+    void SetResultsOnly(const HttpServer* server) { resultsOnly_ = server; }
 
 private:
-    explicit Collector(std::string password) : password_(std::move(password)) {}
+    explicit Collector(const CollectorOptions& options);
     void TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                     const std::string& peer);
-    void ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head);
+    void ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
+                      const std::string& peer);
+    void ChangeVisibility(HttpServer& server, std::uint64_t connection, const RequestHead& head,
+                          const std::string& who);
+    HttpAnswer Poll(std::string_view query);
 
-    std::string password_;
+    const HttpServer* resultsOnly_ = nullptr;
+    TeacherGate gate_;
+    AddressFilter stations_;
+    RateLimit rateLimit_;
+    RefusalCounts refusals_;
     std::unique_ptr<ResultStore> writer_;
     std::unique_ptr<ResultStore> reader_;
+    std::unique_ptr<ResultStore> teacherWriter_;  // hides and restores, beside the stations
+    std::unique_ptr<ResultStore> exportReader_;   // exports, so that polls never wait for one
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<JobThread> queries_;
+    std::unique_ptr<JobThread> exports_;
 };
 
 // The collector with its server: what the program, the tests and the benchmark run.
@@ -51,13 +79,17 @@ public:
     ~CollectorService();
 
     int Port() const { return server_->Port(); }
+    // The teacher's port when the page has an address of its own, else 0.
+    int TeacherPort() const;
     HttpServer& Server() { return *server_; }
-    void Run() { server_->Run(); }
-    void Stop() { server_->Stop(); }
+    void Run();
+    void Stop();
 
 private:
     CollectorService() = default;
 
     std::unique_ptr<Collector> collector_;
     std::unique_ptr<HttpServer> server_;
+    std::unique_ptr<HttpServer> teacherServer_;
+    std::unique_ptr<TlsListener> tls_;
 };

@@ -67,17 +67,29 @@ std::string ResultsJson(const std::vector<StoredResult>& rows) {
     return Dump(array);
 }
 
+std::string ResultJson(const StoredResult& row) {
+    return Dump(RowObject(row));
+}
+
+std::string CsvHead() {
+    // The byte-order mark tells Excel the text is UTF-8.
+    return "\xEF\xBB\xBFВремя;Станция;Класс;Фамилия;Баллы;Оценка\r\n";
+}
+
+std::string CsvLine(const StoredResult& row) {
+    std::string time = row.ReceivedLocal.substr(0, 19);
+    if (time.size() > 10) {
+        time[10] = ' ';
+    }
+    return time + ";" + CsvField(row.Station) + ";" + CsvField(row.Group) + ";" +
+           CsvField(row.User) + ";" + PointsText(row.Res, ',') + ";" + std::to_string(row.Mark) +
+           "\r\n";
+}
+
 std::string ResultsCsv(const std::vector<StoredResult>& rows) {
-    std::string csv = "\xEF\xBB\xBF";  // the byte-order mark tells Excel the text is UTF-8
-    csv += "Время;Станция;Класс;Фамилия;Баллы;Оценка\r\n";
+    std::string csv = CsvHead();
     for (const StoredResult& row : rows) {
-        std::string time = row.ReceivedLocal.substr(0, 19);
-        if (time.size() > 10) {
-            time[10] = ' ';
-        }
-        csv += time + ";" + CsvField(row.Station) + ";" + CsvField(row.Group) + ";" +
-               CsvField(row.User) + ";" + PointsText(row.Res, ',') + ";" +
-               std::to_string(row.Mark) + "\r\n";
+        csv += CsvLine(row);
     }
     return csv;
 }

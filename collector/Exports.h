@@ -14,6 +14,12 @@ std::string PointsText(std::int64_t res, char decimalPoint);
 
 // An array of objects with the keys received, station, group, user, points and mark.
 std::string ResultsJson(const std::vector<StoredResult>& rows);
+// One object of that array.
+std::string ResultJson(const StoredResult& row);
+
+// The CSV's first line (with the byte-order mark) and one line per row.
+std::string CsvHead();
+std::string CsvLine(const StoredResult& row);
 
 // UTF-8 with a byte-order mark, ";" between fields, CR LF line ends, a decimal comma.
 std::string ResultsCsv(const std::vector<StoredResult>& rows);

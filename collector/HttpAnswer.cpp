@@ -19,6 +19,8 @@ const char* ReasonPhrase(int status) {
             return "Bad Request";
         case 401:
             return "Unauthorized";
+        case 403:
+            return "Forbidden";
         case 404:
             return "Not Found";
         case 405:
@@ -29,6 +31,8 @@ const char* ReasonPhrase(int status) {
             return "Content Too Large";
         case 414:
             return "URI Too Long";
+        case 429:
+            return "Too Many Requests";
         case 431:
             return "Request Header Fields Too Large";
         case 503:
@@ -42,7 +46,11 @@ std::string FormatAnswer(const HttpAnswer& answer, bool keepAlive, int minorVers
     std::string text =
         "HTTP/1.1 " + std::to_string(answer.Status) + " " + ReasonPhrase(answer.Status) + "\r\n";
     text += "Content-Type: " + answer.ContentType + "\r\n";
-    text += "Content-Length: " + std::to_string(answer.Body.size()) + "\r\n";
+    if (!answer.Stream) {
+        text += "Content-Length: " + std::to_string(answer.Body.size()) + "\r\n";
+    } else if (keepAlive) {
+        text += "Transfer-Encoding: chunked\r\n";
+    }
     for (const auto& [name, value] : answer.Headers) {
         text += name + ": " + value + "\r\n";
     }
@@ -52,5 +60,5 @@ std::string FormatAnswer(const HttpAnswer& answer, bool keepAlive, int minorVers
         text += "Connection: keep-alive\r\n";
     }
     text += "\r\n";
-    return text + answer.Body;
+    return answer.Stream ? text : text + answer.Body;
 }

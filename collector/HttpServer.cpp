@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "collector/StreamPipe.h"
+
 namespace {
 
 constexpr std::uint64_t kListenerId = 1;
@@ -52,6 +54,8 @@ struct HttpServer::Connection {
     bool KeepAlive = true;
     int Minor = 1;
     bool CloseAfterWrite = false;
+    std::shared_ptr<StreamPipe> Stream;  // the body still being made, when streamed
+    bool Chunked = false;
     std::int64_t HeadStartMs = 0;     // when the pending request's first byte arrived
     std::int64_t LastActivityMs = 0;  // last byte read or written
     std::int64_t DrainUntilMs = 0;
@@ -68,6 +72,10 @@ HttpServer::HttpServer(const ServerLimits& limits, RequestHandler& handler)
 }
 
 HttpServer::~HttpServer() {
+    CancelStreams();
+    for (const auto& [fd, peer] : adopted_) {
+        ::close(fd);
+    }
     for (auto& [id, connection] : connections_) {
         ::close(connection->Fd);
     }
@@ -133,6 +141,16 @@ void HttpServer::Run() {
             nextSweep = NowMs() + kTickMs;
         }
     }
+    // Producers waiting for room in a pipe must not wait for a server that has stopped.
+    CancelStreams();
+}
+
+void HttpServer::CancelStreams() {
+    for (auto& [id, connection] : connections_) {
+        if (connection->Stream) {
+            connection->Stream->Cancel();
+        }
+    }
 }
 
 void HttpServer::Stop() {
@@ -148,6 +166,38 @@ void HttpServer::Answer(std::uint64_t connection, HttpAnswer answer) {
     }
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+}
+
+void HttpServer::StreamReady(std::uint64_t connection) {
+    {
+        std::lock_guard<std::mutex> lock(answersMutex_);
+        streamsReady_.push_back(connection);
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+}
+
+void HttpServer::Adopt(int fd, std::string peer) {
+    {
+        std::lock_guard<std::mutex> lock(answersMutex_);
+        adopted_.emplace_back(fd, std::move(peer));
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+}
+
+void HttpServer::AddConnection(int fd, std::string peer) {
+    auto connection = std::make_unique<Connection>();
+    connection->Fd = fd;
+    connection->Id = nextId_++;
+    connection->Peer = std::move(peer);
+    connection->LastActivityMs = NowMs();
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = connection->Id;
+    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
+    connections_.emplace(connection->Id, std::move(connection));
+    connectionCount_.store(connections_.size());
 }
 
 void HttpServer::Accept() {
@@ -179,17 +229,7 @@ void HttpServer::Accept() {
         Reap();
         const int noDelay = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        auto connection = std::make_unique<Connection>();
-        connection->Fd = fd;
-        connection->Id = nextId_++;
-        connection->Peer = PeerAddress(fd);
-        connection->LastActivityMs = NowMs();
-        epoll_event event{};
-        event.events = EPOLLIN;
-        event.data.u64 = connection->Id;
-        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
-        connections_.emplace(connection->Id, std::move(connection));
-        connectionCount_.store(connections_.size());
+        AddConnection(fd, PeerAddress(fd));
     }
 }
 
@@ -301,6 +341,10 @@ void HttpServer::WriteTo(Connection& connection) {
 }
 
 void HttpServer::FinishWriting(Connection& connection) {
+    if (connection.Stream) {
+        PullStream(connection);
+        return;
+    }
     connection.Out.clear();
     connection.Out.shrink_to_fit();
     connection.Sent = 0;
@@ -319,19 +363,87 @@ void HttpServer::FinishWriting(Connection& connection) {
     ProcessInput(connection);
 }
 
+// The next bytes of a streamed body, written when the socket takes them (never from here,
+// so that a fast client and a fast producer do not recurse).
+void HttpServer::PullStream(Connection& connection) {
+    std::string data;
+    connection.Out.clear();
+    connection.Sent = 0;
+    switch (connection.Stream->TakeAll(data)) {
+        case StreamPipe::Take::Data:
+            if (connection.Chunked) {
+                char size[32];
+                std::snprintf(size, sizeof size, "%zx\r\n", data.size());
+                connection.Out = size + data + "\r\n";
+            } else {
+                connection.Out = std::move(data);
+            }
+            Watch(connection, EPOLLOUT);
+            return;
+        case StreamPipe::Take::Empty:
+            Watch(connection, 0);  // until the producer says more is there
+            return;
+        case StreamPipe::Take::Ended:
+            connection.Stream.reset();
+            if (connection.Chunked) {
+                connection.Out = "0\r\n\r\n";
+                WriteTo(connection);
+            } else {
+                FinishWriting(connection);
+            }
+            return;
+        case StreamPipe::Take::Failed:
+            // The client must see that the answer is incomplete: the connection is cut.
+            connection.Stream.reset();
+            Close(connection.Id);
+            return;
+    }
+}
+
 void HttpServer::DeliverAnswers() {
     std::vector<PendingAnswer> answers;
+    std::vector<std::uint64_t> ready;
+    std::vector<std::pair<int, std::string>> adopted;
     {
         std::lock_guard<std::mutex> lock(answersMutex_);
         answers.swap(answers_);
+        ready.swap(streamsReady_);
+        adopted.swap(adopted_);
+    }
+    for (auto& [fd, peer] : adopted) {
+        if (connections_.size() - dead_.size() >= limits_.MaxConnections && !EvictOne()) {
+            ::close(fd);
+            continue;
+        }
+        AddConnection(fd, std::move(peer));
+    }
+    for (const std::uint64_t id : ready) {
+        const auto found = connections_.find(id);
+        if (found != connections_.end() && found->second->Stream &&
+            found->second->Phase == Connection::State::Writing && found->second->Out.empty()) {
+            found->second->LastActivityMs = NowMs();
+            PullStream(*found->second);
+        }
     }
     for (PendingAnswer& pending : answers) {
         const auto found = connections_.find(pending.Connection);
         if (found == connections_.end() || found->second->Phase != Connection::State::Waiting) {
+            if (pending.Answer.Stream) {
+                pending.Answer.Stream->Cancel();  // nobody will read it: the producer stops
+            }
             continue;
         }
         Connection& connection = *found->second;
-        const bool keepAlive = connection.KeepAlive && !pending.Answer.Close;
+        const bool streamed = pending.Answer.Stream != nullptr;
+        // A streamed body on HTTP/1.0 ends where the connection ends.
+        const bool keepAlive =
+            connection.KeepAlive && !pending.Answer.Close && (!streamed || connection.Minor >= 1);
+        if (streamed) {
+            connection.Stream = pending.Answer.Stream;
+            connection.Chunked = keepAlive;
+            const std::uint64_t id = connection.Id;
+            connection.Stream->OnReady([this, id] { StreamReady(id); });
+        }
         StartWriting(connection, FormatAnswer(pending.Answer, keepAlive, connection.Minor),
                      !keepAlive);
     }
@@ -430,6 +542,10 @@ void HttpServer::Close(std::uint64_t id) {
         return;
     }
     found->second->Phase = Connection::State::Dead;
+    if (found->second->Stream) {
+        found->second->Stream->Cancel();
+        found->second->Stream.reset();
+    }
     ::epoll_ctl(epoll_, EPOLL_CTL_DEL, found->second->Fd, nullptr);
     dead_.push_back(id);
 }

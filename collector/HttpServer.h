@@ -55,6 +55,11 @@ public:
 
     // Answers the request pending on the connection; dropped when the connection has gone.
     void Answer(std::uint64_t connection, HttpAnswer answer);
+    // A streamed answer's pipe has new bytes or its end; safe from any thread.
+    void StreamReady(std::uint64_t connection);
+    // Serves a connection accepted elsewhere (a TLS relay's end of a socket pair) as if it
+    // came from peer; takes the descriptor. Safe from any thread.
+    void Adopt(int fd, std::string peer);
 
     std::size_t ConnectionCount() const { return connectionCount_.load(); }
 
@@ -66,6 +71,7 @@ private:
     };
 
     void Accept();
+    void AddConnection(int fd, std::string peer);
     void OnEvent(std::uint64_t id, std::uint32_t events);
     void ReadFrom(Connection& connection);
     void ProcessInput(Connection& connection);
@@ -73,6 +79,8 @@ private:
     void StartWriting(Connection& connection, std::string bytes, bool close);
     void WriteTo(Connection& connection);
     void FinishWriting(Connection& connection);
+    void PullStream(Connection& connection);
+    void CancelStreams();
     void DeliverAnswers();
     void Sweep();
     bool EvictOne();
@@ -94,6 +102,8 @@ private:
     std::vector<std::uint64_t> dead_;  // closed during the current event, freed by Reap()
     std::mutex answersMutex_;
     std::vector<PendingAnswer> answers_;
+    std::vector<std::uint64_t> streamsReady_;
+    std::vector<std::pair<int, std::string>> adopted_;
 };
 
 // Raises the limit of open files to its hard maximum, so that many stations and idle

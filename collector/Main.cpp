@@ -38,10 +38,32 @@ bool SplitListen(const std::string& listen, std::string& address, int& port) {
     return value && *value >= 0 && *value <= 65535;
 }
 
-int Serve(const std::string& listen, const std::string& database,
-          const std::string& passwordFile) {
+struct ServeOptions {
+    std::string Listen = "0.0.0.0:80";
+    std::string Database = "results.sqlite";
+    std::string PasswordFile;
+    std::string Stations;
+    int MaxResultsPerMinute = 60;
+    std::string TeacherListen;
+    std::string TlsCertificate;
+    std::string TlsKey;
+};
+
+int Serve(const ServeOptions& serve) {
+    const std::string& listen = serve.Listen;
+    const std::string& passwordFile = serve.PasswordFile;
     CollectorOptions options;
-    options.Database = database;
+    options.Database = serve.Database;
+    options.MaxResultsPerMinute = serve.MaxResultsPerMinute;
+    if (!serve.Stations.empty()) {
+        std::string error;
+        const auto stations = AddressFilter::Parse(serve.Stations, error);
+        if (!stations) {
+            std::cerr << "tezra-collector: --stations: " << error << "\n";
+            return 2;
+        }
+        options.Stations = *stations;
+    }
     std::string address;
     int port = 0;
     if (!SplitListen(listen, address, port)) {
@@ -58,6 +80,21 @@ int Serve(const std::string& listen, const std::string& database,
     } else {
         options.Password = GeneratePassword();
     }
+    if (serve.TlsCertificate.empty() != serve.TlsKey.empty() ||
+        (!serve.TlsCertificate.empty() && serve.TeacherListen.empty())) {
+        std::cerr << "tezra-collector: --tls-cert and --tls-key go together, with "
+                     "--teacher-listen\n";
+        return 2;
+    }
+    if (!serve.TeacherListen.empty() &&
+        !SplitListen(serve.TeacherListen, options.TeacherAddress, options.TeacherPort)) {
+        std::cerr << "tezra-collector: --teacher-listen wants ADDRESS:PORT, not "
+                  << serve.TeacherListen << "\n";
+        return 2;
+    }
+    options.TlsCertificate = serve.TlsCertificate;
+    options.TlsKey = serve.TlsKey;
+    options.SecureCookie = !serve.TlsCertificate.empty();
     RaiseOpenFileLimit();
     std::string error;
     auto service = CollectorService::Start(options, address, port, error);
@@ -67,6 +104,10 @@ int Serve(const std::string& listen, const std::string& database,
     }
     std::cout << "Listening on " << address << ":" << service->Port() << "\n"
               << "Results database: " << options.Database.string() << "\n";
+    if (service->TeacherPort() != 0) {
+        std::cout << "Teacher's page on " << (options.SecureCookie ? "https://" : "http://")
+                  << options.TeacherAddress << ":" << service->TeacherPort() << "/\n";
+    }
     if (passwordFile.empty()) {
         std::cout << "Teacher's password (any user name): " << options.Password << "\n";
     } else {
@@ -122,14 +163,23 @@ int main(int argc, char** argv) {
         "Tezra Net result collector: receives the stations' results and shows them "
         "to the teacher"};
     app.failure_message(CLI::FailureMessage::help);
-    std::string listen = "0.0.0.0:80";
-    std::string database = "results.sqlite";
-    std::string passwordFile;
-    app.add_option("--listen", listen, "ADDRESS:PORT to listen on")->capture_default_str();
-    app.add_option("--db", database, "the results database file")->capture_default_str();
-    app.add_option("--teacher-password-file", passwordFile,
+    ServeOptions serve;
+    app.add_option("--listen", serve.Listen, "ADDRESS:PORT to listen on")->capture_default_str();
+    app.add_option("--db", serve.Database, "the results database file")->capture_default_str();
+    app.add_option("--teacher-password-file", serve.PasswordFile,
                    "file whose first line is the teacher's password (without it a password "
                    "is made up and printed)");
+    app.add_option("--stations", serve.Stations,
+                   "CIDR[,CIDR...]: take results only from these addresses (default: all)");
+    app.add_option("--max-results-per-minute", serve.MaxResultsPerMinute,
+                   "results one address may send in a minute; 0 for no limit")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--teacher-listen", serve.TeacherListen,
+                   "ADDRESS:PORT of the teacher's page (then --listen takes results only)");
+    app.add_option("--tls-cert", serve.TlsCertificate,
+                   "PEM certificate (chain) to serve the teacher's page over TLS");
+    app.add_option("--tls-key", serve.TlsKey, "PEM private key of that certificate");
 
     CLI::App* import = app.add_subcommand("import", "add the records of stations' report.log");
     std::string importDatabase;
@@ -147,5 +197,5 @@ int main(int argc, char** argv) {
     if (*import) {
         return Import(importDatabase, station, journals);
     }
-    return Serve(listen, database, passwordFile);
+    return Serve(serve);
 }

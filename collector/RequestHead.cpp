@@ -50,6 +50,16 @@ bool HasToken(std::string_view value, std::string_view token) {
 void TakeHeader(std::string_view name, std::string_view value, RequestHead& head) {
     if (SameAscii(name, "Authorization")) {
         head.Authorization = std::string(value);
+    } else if (SameAscii(name, "Cookie")) {
+        head.Cookie = std::string(value);
+    } else if (SameAscii(name, "Origin")) {
+        head.Origin = std::string(value);
+    } else if (SameAscii(name, "Host")) {
+        head.Host = std::string(value);
+    } else if (SameAscii(name, "Sec-Fetch-Site")) {
+        head.FetchSite = std::string(value);
+    } else if (SameAscii(name, "Sec-Fetch-Mode")) {
+        head.FetchMode = std::string(value);
     } else if (SameAscii(name, "Connection")) {
         if (HasToken(value, "close")) {
             head.KeepAlive = false;
@@ -61,6 +71,23 @@ void TakeHeader(std::string_view name, std::string_view value, RequestHead& head
     } else if (SameAscii(name, "Content-Length")) {
         head.HasBody = head.HasBody || value.find_first_not_of('0') != std::string_view::npos;
     }
+}
+
+// "http://host:port/path?query" becomes "/path?query", "http://host?q" becomes "/?q" and
+// "http://host" becomes "/"; a target in origin form stays as it is.
+std::string OriginForm(std::string_view target) {
+    for (const std::string_view scheme :
+         {std::string_view("http://"), std::string_view("https://")}) {
+        if (target.size() >= scheme.size() && SameAscii(target.substr(0, scheme.size()), scheme)) {
+            const std::string_view rest = target.substr(scheme.size());
+            const std::size_t path = rest.find_first_of("/?");
+            if (path == std::string_view::npos) {
+                return "/";
+            }
+            return (rest[path] == '?' ? "/" : "") + std::string(rest.substr(path));
+        }
+    }
+    return std::string(target);
 }
 
 }  // namespace
@@ -98,7 +125,7 @@ bool ParseRequestLine(std::string_view line, RequestHead& head) {
         return false;
     }
     head.Method = std::string(line.substr(0, space));
-    head.Target = std::string(line.substr(space + 1, version - space - 1));
+    head.Target = OriginForm(line.substr(space + 1, version - space - 1));
     head.Minor = minor - '0';
     head.KeepAlive = head.Minor >= 1;
     return !head.Target.empty();

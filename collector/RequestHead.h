@@ -20,7 +20,12 @@ struct RequestHead {
     int Minor = 1;       // HTTP/1.<Minor>
     bool KeepAlive = true;
     std::string Authorization;
-    bool HasBody = false;  // a Content-Length above 0 or any Transfer-Encoding
+    std::string Cookie;
+    std::string Origin;
+    std::string Host;
+    std::string FetchSite;  // Sec-Fetch-Site as browsers send it
+    std::string FetchMode;  // Sec-Fetch-Mode: "navigate" for a page, "cors" for a script
+    bool HasBody = false;   // a Content-Length above 0 or any Transfer-Encoding
 
     std::string_view Path() const;   // the target up to "?"
     std::string_view Query() const;  // after the first "?", empty when none
@@ -39,5 +44,6 @@ HeadParse ParseRequestHead(std::string_view buffer, const RequestLimits& limits,
                            RequestHead& head);
 
 // The request line read alone: method, target and minor version. False when it is no
-// "METHOD target HTTP/1.x" line.
+// "METHOD target HTTP/1.x" line. A target in absolute form ("http://host/path?query") is
+// kept as its path and query, as every HTTP/1.1 server must accept it.
 bool ParseRequestLine(std::string_view line, RequestHead& head);

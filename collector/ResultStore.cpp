@@ -31,10 +31,46 @@ constexpr const char* kInsert =
     "user, res, mark, raw_query, source, test, import_key) "
     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
-constexpr const char* kSelect =
-    "SELECT id, received_local, station, grp, user, res, mark FROM results "
-    "WHERE id > ?1 AND (?2 = '' OR grp = ?2) AND (?3 = '' OR local_date = ?3) "
-    "ORDER BY received_ms, id LIMIT ?4";
+// Hidden rows, the stations known so far, the record of hides and restores, and indexes
+// that let the page's poll and the exports read only the rows they need.
+constexpr const char* kSchemaStep2 = R"(
+ALTER TABLE results ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0;
+DROP INDEX IF EXISTS results_by_date;
+CREATE INDEX results_by_date ON results(local_date, grp, hidden);
+CREATE INDEX results_by_day ON results(local_date, hidden);
+CREATE INDEX results_by_time ON results(local_date, received_ms);
+CREATE TABLE stations(address TEXT PRIMARY KEY, first_date TEXT NOT NULL) WITHOUT ROWID;
+INSERT OR IGNORE INTO stations(address, first_date)
+    SELECT station, MIN(local_date) FROM results GROUP BY station;
+CREATE TABLE visibility_log(
+    id INTEGER PRIMARY KEY,
+    at_utc TEXT NOT NULL,
+    at_local TEXT NOT NULL,
+    who TEXT NOT NULL,
+    action TEXT NOT NULL,
+    target TEXT NOT NULL,
+    rows INTEGER NOT NULL
+);
+PRAGMA user_version = 2;
+)";
+
+constexpr const char* kRememberStation =
+    "INSERT OR IGNORE INTO stations(address, first_date) VALUES(?1, ?2)";
+
+// The first day a station (an address, or the name a journal was imported under) was seen.
+bool RememberStation(SqliteStatement& remember, const NewResult& result) {
+    remember.Bind(1, result.Station);
+    remember.Bind(2, StampOf(result.ReceivedMs).LocalDate);
+    const bool done = remember.Run();
+    remember.Reset();
+    return done;
+}
+
+// One step of the schema, in a transaction of its own.
+bool RunSchemaStep(SqliteDatabase& db, const char* step) {
+    SqliteTransaction transaction(db);
+    return transaction.Begun() && db.Execute(step) && transaction.Commit();
+}
 
 void BindResult(SqliteStatement& insert, const NewResult& result) {
     const ReceivedTime stamp = StampOf(result.ReceivedMs);
@@ -84,12 +120,10 @@ std::unique_ptr<ResultStore> ResultStore::OpenWriter(const std::filesystem::path
             "the database was made by a newer collector (schema " + std::to_string(*version) + ")";
         return nullptr;
     }
-    if (version.value_or(0) < kSchemaVersion) {
-        SqliteTransaction transaction(store->db_);
-        if (!transaction.Begun() || !store->db_.Execute(kSchema) || !transaction.Commit()) {
-            error = store->db_.Error();
-            return nullptr;
-        }
+    if ((version.value_or(0) < 1 && !RunSchemaStep(store->db_, kSchema)) ||
+        (version.value_or(0) < 2 && !RunSchemaStep(store->db_, kSchemaStep2))) {
+        error = store->db_.Error();
+        return nullptr;
     }
     return store;
 }
@@ -114,7 +148,8 @@ bool ResultStore::Prepare(std::string& error) {
 bool ResultStore::Append(const std::vector<NewResult>& results) {
     SqliteTransaction transaction(db_);
     SqliteStatement insert = db_.Prepare(kInsert);
-    if (!transaction.Begun() || !insert.Ok()) {
+    SqliteStatement remember = db_.Prepare(kRememberStation);
+    if (!transaction.Begun() || !insert.Ok() || !remember.Ok()) {
         return false;
     }
     for (const NewResult& result : results) {
@@ -123,46 +158,18 @@ bool ResultStore::Append(const std::vector<NewResult>& results) {
             return false;
         }
         insert.Reset();
+        if (!RememberStation(remember, result)) {
+            return false;
+        }
     }
     return transaction.Commit();
 }
 
 bool ResultStore::Insert(const NewResult& result) {
     SqliteStatement insert = db_.Prepare(kInsert);
+    SqliteStatement remember = db_.Prepare(kRememberStation);
     BindResult(insert, result);
-    return insert.Run();
-}
-
-std::vector<StoredResult> ResultStore::Query(const ResultFilter& filter) {
-    std::vector<StoredResult> rows;
-    SqliteStatement select = db_.Prepare(kSelect);
-    select.Bind(1, filter.AfterId);
-    select.Bind(2, filter.Group);
-    select.Bind(3, filter.Date);
-    select.Bind(4, filter.Limit);
-    while (select.Step()) {
-        StoredResult row;
-        row.Id = select.Int(0);
-        row.ReceivedLocal = select.Text(1);
-        row.Station = select.Text(2);
-        row.Group = select.Text(3);
-        row.User = select.Text(4);
-        row.Res = select.Int(5);
-        row.Mark = static_cast<int>(select.Int(6));
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
-std::vector<std::string> ResultStore::Groups(const std::string& date) {
-    std::vector<std::string> groups;
-    SqliteStatement select = db_.Prepare(
-        "SELECT DISTINCT grp FROM results WHERE ?1 = '' OR local_date = ?1 ORDER BY grp");
-    select.Bind(1, date);
-    while (select.Step()) {
-        groups.push_back(select.Text(0));
-    }
-    return groups;
+    return insert.Run() && RememberStation(remember, result);
 }
 
 bool ResultStore::HasImportKey(const std::string& key) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,11 +41,32 @@ struct ResultFilter {
     std::string Date;   // local YYYY-MM-DD; empty: every day
     std::int64_t AfterId = 0;
     std::int64_t Limit = -1;  // -1: no limit
+    bool Hidden = false;      // the rows the teacher hid instead of the shown ones
+    bool InIdOrder = false;   // in the order they were stored, for a poll that pages by id
+    bool ByGroup = false;     // class by class, each in the order received
+};
+
+// Which rows the teacher hides or restores: one row, or all of one address (on one date
+// when Date is given).
+struct RowSelection {
+    std::int64_t Id = 0;  // 0: by address
+    std::string Station;
+    std::string Date;
+};
+
+// One hide or restore as recorded.
+struct VisibilityRecord {
+    std::int64_t Id = 0;
+    std::string AtLocal;  // ISO 8601 with offset
+    std::string Who;
+    std::string Action;  // "hide" or "restore"
+    std::string Target;  // "row 17" or "address 10.0.0.5 on 2026-12-08"
+    std::int64_t Rows = 0;
 };
 
 class ResultStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     // Opens the file for writing, creating it and its schema on first use. Empty with the
     // reason in error when that fails (also for a file of a newer schema).
@@ -59,10 +81,26 @@ public:
     // Adds one result inside a transaction the caller holds.
     bool Insert(const NewResult& result);
 
-    // Results in the order they were received (oldest first).
+    // Results in the order they were received (oldest first), or by id.
     std::vector<StoredResult> Query(const ResultFilter& filter);
-    // The classes that sent results on the date (every date when empty), sorted.
+    // The same rows one by one, read from the database as they are handed on, so that an
+    // export of any size takes little memory. The callback returns false to stop early.
+    bool ForEach(const ResultFilter& filter, const std::function<bool(const StoredResult&)>& row);
+    // The classes with shown results on the date (every date when empty), sorted.
     std::vector<std::string> Groups(const std::string& date);
+    // The classes of the shown rows stored after the id on the date (every date when empty).
+    std::vector<std::string> GroupsAfter(const std::string& date, std::int64_t afterId);
+
+    // Addresses that sent results on a day before the date: the class's known stations.
+    std::vector<std::string> StationsKnownBefore(const std::string& date);
+    // Hides (hidden) or restores rows and records who did it, in one transaction. The number
+    // of rows changed, or nothing when the database failed.
+    std::optional<std::int64_t> SetHidden(const RowSelection& rows, bool hidden,
+                                          const std::string& who, std::int64_t nowMs);
+    // The latest hides and restores, newest first.
+    std::vector<VisibilityRecord> VisibilityLog(int limit);
+    // Grows with every hide or restore: a page that saw another value reloads its rows.
+    std::int64_t VisibilityVersion();
 
     // Whether a journal record with this key is in the database already.
     bool HasImportKey(const std::string& key);

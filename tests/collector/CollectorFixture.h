@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,11 +22,14 @@ inline const std::string kTeacherPassword = "класс-9Б secret";
 
 class RunningCollector {
 public:
-    explicit RunningCollector(ServerLimits limits = {}) {
+    explicit RunningCollector(ServerLimits limits = {})
+        : RunningCollector([&limits](CollectorOptions& options) { options.Limits = limits; }) {}
+    // A collector whose options the test adjusts first.
+    explicit RunningCollector(const std::function<void(CollectorOptions&)>& adjust) {
         CollectorOptions options;
         options.Database = Dir.Path / "results.sqlite";
         options.Password = kTeacherPassword;
-        options.Limits = limits;
+        adjust(options);
         std::string error;
         Service = CollectorService::Start(options, "127.0.0.1", 0, error);
         if (Service) {
@@ -98,6 +102,35 @@ public:
                 return {};
             }
         }
+    }
+
+    // Everything up to and including the first marker; empty when it does not come in time.
+    std::string ReadThrough(const std::string& marker, int timeoutMs = 10000) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (pending_.find(marker) == std::string::npos) {
+            if (!Receive(deadline)) {
+                return {};
+            }
+        }
+        const std::size_t end = pending_.find(marker) + marker.size();
+        std::string text = pending_.substr(0, end);
+        pending_.erase(0, end);
+        return text;
+    }
+
+    // Reads and drops everything until the server closes the connection or the time limit
+    // passes; the number of bytes read.
+    std::size_t ReadUntilClosed(int timeoutMs) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        std::size_t total = pending_.size();
+        pending_.clear();
+        while (Receive(deadline)) {
+            total += pending_.size();
+            pending_.clear();
+        }
+        return total;
     }
 
     // Whether the server closes the connection within the time limit.

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// What the teacher's page polls for: the new rows and what the teacher must see beside
+// them (refused results, wrong passwords, hides and restores).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "collector/LoginBackoff.h"
+#include "collector/RefusalCounts.h"
+#include "collector/ResultStore.h"
+
+struct PageUpdate {
+    std::string Today;
+    std::vector<StoredResult> Rows;
+    bool More = false;  // another poll should follow at once
+    std::vector<std::string> Groups;
+    bool GroupsComplete = false;  // every class of the date, else only those of new rows
+    std::vector<std::string> KnownStations;  // sorted
+    std::vector<RefusalCounts::Refusal> Refused;
+    std::vector<LoginBackoff::Attempts> Logins;
+    std::int64_t VisibilityVersion = 0;
+    std::vector<VisibilityRecord> VisibilityLog;
+};
+
+// The JSON the page reads: {"today", "groups" or "newGroups", "rows": [{id, received, station,
+// group, user, points, mark, known}], "more", "refused", "logins", "version", "log"}.
+std::string PageUpdateJson(const PageUpdate& update);
