@@ -77,7 +77,9 @@ protected:
                 argv.push_back(word.data());
             }
             argv.push_back(nullptr);
-            freopen(log.c_str(), "w", stderr);
+            if (freopen(log.c_str(), "w", stderr) == nullptr) {
+                _exit(126);
+            }
             execv(argv[0], argv.data());
             _exit(127);
         }
