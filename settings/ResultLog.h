@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/TimeOfDay.h"
 
@@ -32,8 +33,17 @@ struct TResultRecord {
     double EndTime = 0;
 };
 
-// The record's nine lines, each ended by CR LF.
+// A text as a record carries it: every byte below 0x20 and 0x7F becomes a blank, so that no
+// text can break its line or add lines of its own.
+std::string RecordText(std::string_view text);
+
+// The record's nine lines, each ended by CR LF; the surname, class and test name as
+// RecordText gives them.
 std::string FormatResultRecord(const TResultRecord& record);
-// Appends the record to the log (an empty line first when the file already exists);
-// written in one piece. False when the file cannot be written.
-bool AppendResultRecord(const std::filesystem::path& log, const TResultRecord& record);
+// Appends the record to the log (an empty line first when the file already holds records)
+// in one write, then flushes it to the disk. When the write is short (a full disk) the file
+// is cut back to its length before, so it never ends in a part of a record. False, with the
+// reason in error when given, when the record could not be written whole and durably; the
+// log must be a regular file.
+bool AppendResultRecord(const std::filesystem::path& log, const TResultRecord& record,
+                        std::error_code* error = nullptr);
