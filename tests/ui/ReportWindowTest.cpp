@@ -114,4 +114,32 @@ TEST_F(ReportWindow, HeadingStretchesAndCloseButtonKeepsToTheBottomLeft) {
     EXPECT_EQ(form.bnExit->x(), 8);
 }
 
+// A test that could not be opened drew no problems: its thresholds of 0 must not give a mark.
+TEST_F(ReportWindow, TestThatCouldNotBeOpenedShowsNoMark) {
+    TfmTezraReport form;
+    struct Case {
+        int Problems;
+        QString Heading;
+        QString Mark;
+        bool Gauges;
+    };
+    const Case cases[] = {
+        {0, "Тест не удалось открыть", "", false},
+        {2, "ВАШ РЕЗУЛЬТАТ", "5", true},
+        {0, "Тест не удалось открыть", "", false},
+    };
+    for (const Case& c : cases) {
+        SetCurrentTest(c.Problems, c.Problems);
+        form.FormShow();
+        EXPECT_EQ(form.Label1->text(), c.Heading) << c.Problems;
+        EXPECT_EQ(form.Value("Сданный тест"), "Geography");
+        EXPECT_EQ(form.Value("Полученная оценка"), c.Mark);
+        EXPECT_EQ(form.Value("Количество вопросов"), c.Gauges ? QString::number(c.Problems) : "");
+        EXPECT_EQ(form.tbSpeed->isHidden(), !c.Gauges);
+    }
+    Settings->TestFile.clear();  // no test chosen: the designed heading
+    form.FormShow();
+    EXPECT_EQ(form.Label1->text(), "ВАШ РЕЗУЛЬТАТ");
+}
+
 }  // namespace
