@@ -92,14 +92,17 @@ TEST_F(ReportWindow, ShowsThisPassAndNeverAnEarlierResult) {
     EXPECT_TRUE(form.tbCCleverness->isHidden());
     EXPECT_EQ(ShownPictures(form), std::vector<std::string>{});
 
-    // A test that drew no problems: both gauges at the bottom, the lowest pictures.
+    // A test that drew no problems is one the station could not open (the test window said
+    // so): no count, no mark, no gauges, and the heading tells it.
     Settings->TestFile = Dir.Path / "tezra" / "empty.ttxt";
     SetCurrentTest(0, 0);
     form.FormShow();
-    EXPECT_EQ(form.Value("Количество вопросов"), "0");
-    EXPECT_EQ(form.tbSpeed->value(), 100);
-    EXPECT_EQ(form.tbCCleverness->value(), 100);
-    EXPECT_EQ(ShownPictures(form), (std::vector<std::string>{"imgDumbSlow", "imgIdiot"}));
+    EXPECT_EQ(form.Value("Количество вопросов"), "");
+    EXPECT_EQ(form.Value("Полученная оценка"), "");
+    EXPECT_TRUE(form.tbSpeed->isHidden());
+    EXPECT_TRUE(form.tbCCleverness->isHidden());
+    EXPECT_EQ(ShownPictures(form), std::vector<std::string>{});
+    EXPECT_EQ(form.Label1->text(), "Тест не удалось открыть");
 }
 
 TEST_F(ReportWindow, HeadingStretchesAndCloseButtonKeepsToTheBottomLeft) {
@@ -125,7 +128,7 @@ TEST_F(ReportWindow, TestThatCouldNotBeOpenedShowsNoMark) {
     };
     const Case cases[] = {
         {0, "Тест не удалось открыть", "", false},
-        {2, "ВАШ РЕЗУЛЬТАТ", "5", true},
+        {2, "ВАШ РЕЗУЛЬТАТ", "4", true},
         {0, "Тест не удалось открыть", "", false},
     };
     for (const Case& c : cases) {
