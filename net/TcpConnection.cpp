@@ -25,8 +25,9 @@ using SteadyClock = std::chrono::steady_clock;
 // revents, 0 when the time ran out, -1 on error.
 int PollUntil(int fd, short events, SteadyClock::time_point deadline) {
     for (;;) {
+        // Rounded up, so that a wait never ends before its deadline.
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
         pollfd entry{fd, events, 0};
         const int ready = ::poll(&entry, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
         if (ready > 0) {
