@@ -11,6 +11,10 @@
 
 namespace {
 
+// A closed terminal or session (SIGHUP) ends the station as SIGTERM does: with the record of
+// the test in progress.
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
 // The write end of the pipe, for the signal handler (which may only do async-signal-safe
 // work: one write).
 int signalWriteFd = -1;
@@ -33,8 +37,9 @@ TSignalBridge::TSignalBridge(QObject* parent) : QObject(parent) {
         action.sa_handler = HandleSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &action, nullptr);
-        sigaction(SIGINT, &action, nullptr);
+        for (int signal : kTerminationSignals) {
+            sigaction(signal, &action, nullptr);
+        }
     }
     if (auto* app = qobject_cast<QGuiApplication*>(QGuiApplication::instance())) {
         connect(app, &QGuiApplication::commitDataRequest, this, [] { RequestTermination(); });
@@ -42,8 +47,9 @@ TSignalBridge::TSignalBridge(QObject* parent) : QObject(parent) {
 }
 
 TSignalBridge::~TSignalBridge() {
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
+    for (int number : kTerminationSignals) {
+        signal(number, SIG_DFL);
+    }
     signalWriteFd = -1;
     Notifier.reset();
     for (int fd : Pipe) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Turns SIGTERM and SIGINT, and the end of the desktop session, into a termination request
-// handled on the user-interface thread.
+// Turns SIGTERM, SIGINT and SIGHUP, and the end of the desktop session, into a termination
+// request handled on the user-interface thread.
 
 #include <QObject>
 #include <QSocketNotifier>

@@ -57,18 +57,22 @@ void ChooseTest() {
 
 TTestOutcome CurrentOutcome() {
     TTezra& test = CurrentTezra();
+    if (test.Selected.empty()) {
+        return {};  // a test that could not be opened: no problems, no points, no mark above 1
+    }
     const float points = test.GetPoints();
     return {static_cast<std::int32_t>(test.Selected.size()), points, test.GetMark(points)};
 }
 
+// Whether the test window is showing a test whose record is not yet written.
+bool testInProgress = false;
+
 void TakeTest(const TClock& clock) {
     Settings->StartDate = clock.Today();
     Settings->StartTime = clock.TimeOfDayNow();
+    testInProgress = true;
     fmTezra->ShowModal();
-    Settings->EndTime = clock.TimeOfDayNow();
-    if (Settings->SaveResults) {
-        Settings->AppendResultLog(CurrentOutcome());
-    }
+    EndTestInProgress(clock);
 }
 
 }  // namespace
@@ -110,6 +114,18 @@ void RunPass(const TClock& clock) {
         TakeTest(clock);
     }
     fmTezraReport->ShowModal();
+}
+
+bool EndTestInProgress(const TClock& clock) {
+    if (!testInProgress) {
+        return false;
+    }
+    testInProgress = false;
+    Settings->EndTime = clock.TimeOfDayNow();
+    if (Settings->SaveResults) {
+        Settings->AppendResultLog(CurrentOutcome());
+    }
+    return true;
 }
 
 int RunCycle(const TClock& clock) {

@@ -12,6 +12,9 @@ void DestroyForms();
 
 // One student's pass; the start and end of the test are read from clock.
 void RunPass(const TClock& clock = SystemClock());
+// When the program must end in the middle of a test (its display went away), writes the
+// record of that test as the end of its pass would; false when no test is in progress.
+bool EndTestInProgress(const TClock& clock = SystemClock());
 // Runs passes until termination is requested; the request is looked at only after the results
 // window of a pass has closed. Returns the number of passes run.
 int RunCycle(const TClock& clock = SystemClock());

@@ -141,8 +141,11 @@ int Import(const std::string& database, const std::string& station,
         }
         const std::string bytes(std::istreambuf_iterator<char>(file), {});
         const ImportSummary summary = ImportReportLog(*store, station, bytes);
-        for (const JournalProblem& problem : summary.Problems) {
-            std::cerr << journal << ":" << problem.Line << ": skipped: " << problem.Reason << "\n";
+        for (const auto* list : {&summary.Problems, &summary.NotOpened}) {
+            for (const JournalProblem& problem : *list) {
+                std::cerr << journal << ":" << problem.Line << ": skipped: " << problem.Reason
+                          << "\n";
+            }
         }
         if (!summary.Ok) {
             std::cerr << journal << ": the database did not take the records: " << store->Error()
@@ -151,7 +154,8 @@ int Import(const std::string& database, const std::string& station,
             continue;
         }
         std::cout << journal << ": " << summary.Added << " added, " << summary.Present
-                  << " already in the database, " << summary.Problems.size() << " damaged\n";
+                  << " already in the database, " << summary.Problems.size() << " damaged, "
+                  << summary.NotOpened.size() << " of tests not opened\n";
     }
     return exitCode;
 }

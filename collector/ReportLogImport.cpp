@@ -106,6 +106,7 @@ std::string ReadValues(const std::array<std::string_view, kFields>& values, Jour
     if (!ReadInt(values[3], questions) || questions < 0) {
         return bad(3, "is not a count");
     }
+    record.Questions = questions;
     const std::optional<double> points = ParseFloat(values[4]);
     if (!points || !std::isfinite(*points) || std::fabs(*points) > 1e14) {
         return bad(4, "is not a number");
@@ -193,6 +194,11 @@ ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
     for (JournalRecord& record : contents.Records) {
         if (!summary.Ok) {
             break;
+        }
+        if (record.Questions == 0) {
+            summary.NotOpened.push_back(
+                {record.Line, "the test could not be opened (Questions=0): no result to store"});
+            continue;
         }
         NewResult result;
         result.ReceivedMs = record.EndMs;

@@ -17,6 +17,7 @@ struct JournalRecord {
     std::string User;      // UTF-8
     std::string Group;     // UTF-8
     std::string Test;      // UTF-8
+    std::int64_t Questions = 0;
     std::int64_t Res = 0;
     int Mark = 0;
     std::int64_t StartMs = 0;  // Unix milliseconds, local time of the collector's zone
@@ -41,6 +42,9 @@ struct ImportSummary {
     int Added = 0;
     int Present = 0;  // imported before, or received from the station over the network
     std::vector<JournalProblem> Problems;
+    // Records of a test that could not be opened (Questions=0): they carry no result and are
+    // not stored.
+    std::vector<JournalProblem> NotOpened;
     bool Ok = true;  // false when the database could not take the records
 };
 
@@ -48,6 +52,7 @@ struct ImportSummary {
 // result received over the network.
 constexpr std::int64_t kClockSlackMs = 5 * 60 * 1000;
 
-// Adds the records that are not yet in the database, in one transaction.
+// Adds the records that are not yet in the database, in one transaction; records of a test
+// that could not be opened are reported in NotOpened instead.
 ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
                               std::string_view bytes);

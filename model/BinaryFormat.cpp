@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The binary test format: little-endian records, each test, problem and answer block opened
 // by a four-letter tag. Counts and lengths are bounded by the data that remains, so a damaged
-// file can neither make the reader allocate for data that is not there nor read past it.
+// file can neither make the reader allocate for data that is not there nor read past it; a
+// count above the limits of any test makes the file damaged as a whole.
 
 #include <cstring>
 #include <exception>
 
 #include "model/UTypes.h"
+#include "platform/StationLimits.h"
 #include "platform/TextUtils.h"
 
 namespace {
@@ -82,6 +84,15 @@ bool ReadRecordTag(TMemoryStream& stream, const char (&tag)[4], TReadSink* sink,
     return false;
 }
 
+// A count above the limit gives the whole test up: the listener hears it first.
+void CheckCount(std::int32_t count, std::int32_t limit, TReadSink* sink, TReadBlock block,
+                std::size_t where) {
+    if (count > limit) {
+        Note(sink, TReadNote::TooManyRecords, block, where, {}, count);
+        throw TDamagedTest();
+    }
+}
+
 }  // namespace
 
 std::string ReadStreamString(TMemoryStream& stream) {
@@ -128,6 +139,7 @@ bool TAnswers::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
     if (!ReadInt32(stream, count)) {
         return cut();
     }
+    CheckCount(count, kMaxVariants, sink, TReadBlock::Variants, stream.Position() - 4);
     for (std::int32_t i = 0; i < count; ++i) {
         const std::size_t at = stream.Position();
         TVariant variant;
@@ -219,6 +231,7 @@ bool TTezra::ReadStream(TMemoryStream& stream, TReadSink* sink) {
     if (!ReadInt32(stream, groupCount)) {
         return cut();
     }
+    CheckCount(groupCount, kMaxGroups, sink, TReadBlock::Groups, stream.Position() - 4);
     Groups.clear();
     // A record is read only while data remains; a failed one is kept with what it read.
     for (std::int32_t i = 0; i < groupCount && stream.Remaining() > 0; ++i) {
@@ -238,6 +251,7 @@ bool TTezra::ReadStream(TMemoryStream& stream, TReadSink* sink) {
     if (!ReadInt32(stream, problemCount)) {
         return cut();
     }
+    CheckCount(problemCount, kMaxProblems, sink, TReadBlock::Problems, stream.Position() - 4);
     Problems.clear();
     for (std::int32_t i = 0; i < problemCount && stream.Remaining() > 0; ++i) {
         Note(sink, TReadNote::ProblemStart, TReadBlock::Problems, stream.Position());

@@ -11,13 +11,12 @@
 #include "platform/FileEnum.h"
 #include "platform/ProgramDir.h"
 #include "platform/Random.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
 bool IsFile(const std::filesystem::path& path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+    return IsRegularFile(path);
 }
 
 template <typename T>

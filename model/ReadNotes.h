@@ -50,6 +50,8 @@ enum class TReadNote : std::uint8_t {
     BadTag,            // a problem or answer record whose tag is wrong
     RecordsShort,      // a count that names more records than the data holds; Number: the count
     DataAfterEnd,      // lines after END TEZRA, or bytes after the last record, that are not read
+    TooManyRecords,    // a binary count above the limits of any test: the test is damaged and
+                       // nothing of it is used; Number: the count
 };
 
 struct TReadEvent {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,12 @@ struct TVariant {
     std::int32_t Weight = 0;
 };
 
+// A binary test whose counts promise more records than any test may hold
+// (platform/StationLimits.h): the reader gives the whole test up.
+struct TDamagedTest : std::runtime_error {
+    TDamagedTest() : std::runtime_error("a count exceeds the limits of a test") {}
+};
+
 class TAnswers {
 public:
     std::uint8_t Mode = ModeRadio;
@@ -47,6 +54,8 @@ public:
 
     // Reads one answer block, from just after its ANSWER line through its END ANSWER line.
     bool LoadFromText(TTextReader& reader);
+    // Reads one binary answer record. A variant count above kMaxVariants makes the whole
+    // test damaged: it throws TDamagedTest, which TTezra::LoadFromStream turns into false.
     bool LoadFromStream(TMemoryStream& stream, TReadSink* sink = nullptr);
 
     // Index of the first variant whose text equals text ignoring case, or -1.

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/HttpClient.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "net/HttpParse.h"
 #include "net/ResponseReader.h"
 #include "net/UrlParts.h"
@@ -34,8 +37,10 @@ HttpResult HttpClient::Get(const std::string& url) {
                         connection_->IsStale(kKeptConnectionCheckMs))) {
         Disconnect();
     }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(attemptLimitMs_);
     if (!connection_) {
-        result.error = TcpConnection::Open(parts.host, *port, kConnectTimeoutMs, connection_);
+        const int connectMs = std::min(kConnectTimeoutMs, attemptLimitMs_);
+        result.error = TcpConnection::Open(parts.host, *port, connectMs, connection_);
         if (result.error != HttpError::None) {
             return result;
         }
@@ -44,17 +49,21 @@ HttpResult HttpClient::Get(const std::string& url) {
         connectedPort_ = *port;
     }
 
+    connection_->SetEnd(end);
     const std::string requestPath = parts.RequestPath();
     const std::string cookies = cookies_.CookieHeader(parts.host, requestPath, *port, CookieNow());
     const std::string request =
         BuildRequest(parts.Target(), parts.host, portText, basicAuthorization_, cookies);
     result.error = Exchange(parts.host, *port, request, requestPath, result);
+    if (result.error == HttpError::ReadTimeout && std::chrono::steady_clock::now() >= end) {
+        result.error = HttpError::AttemptTimeout;
+    }
     return result;
 }
 
 HttpError HttpClient::Exchange(const std::string& host, int port, const std::string& request,
                                const std::string& requestPath, HttpResult& result) {
-    if (!connection_->SendAll(request, kReadTimeoutMs)) {
+    if (!connection_->SendAll(request, std::min(kReadTimeoutMs, attemptLimitMs_))) {
         Disconnect();
         return HttpError::SendFailed;
     }

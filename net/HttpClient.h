@@ -10,6 +10,7 @@
 #include "net/CookieJar.h"
 #include "net/HttpError.h"
 #include "net/TcpConnection.h"
+#include "platform/StationLimits.h"
 
 struct HttpResult {
     HttpError error = HttpError::None;
@@ -25,8 +26,13 @@ public:
     ~HttpClient();
 
     // Sends one GET for url and reads the answer. Blocks until the exchange is over; every
-    // wait is bounded by the time limits in net/HttpParse.h. Redirects are never followed.
+    // wait is bounded by the time limits in net/HttpParse.h, and the whole exchange by the
+    // attempt limit (kAttemptTimeLimitMs), after which it fails with AttemptTimeout.
+    // Redirects are never followed.
     HttpResult Get(const std::string& url);
+
+    // Another limit for one whole exchange than kAttemptTimeLimitMs (for the tests).
+    void SetAttemptTimeLimit(int milliseconds) { attemptLimitMs_ = milliseconds; }
 
     // Whether a connection is kept open for the next request.
     bool Connected() const { return connection_ != nullptr; }
@@ -41,5 +47,6 @@ private:
     int connectedPort_ = 0;
     std::string keptPort_;  // port text of the last URL
     bool basicAuthorization_ = false;
+    int attemptLimitMs_ = kAttemptTimeLimitMs;
     CookieJar cookies_;
 };

@@ -31,6 +31,10 @@ std::string_view to_string(HttpError error) {
             return "error-status";
         case HttpError::SocketError:
             return "socket-error";
+        case HttpError::AttemptTimeout:
+            return "attempt-timeout";
+        case HttpError::AnswerTooLong:
+            return "answer-too-long";
     }
     return "unknown";
 }

@@ -20,6 +20,8 @@ enum class HttpError {
     Redirect,            // a 3xx answer or any answer with a Location header
     ErrorStatus,         // any other status that is not a success
     SocketError,         // any other socket failure
+    AttemptTimeout,      // the whole exchange took longer than one attempt may
+    AnswerTooLong,       // the answer's header blocks or body are longer than the station reads
 };
 
 // A short, stable token for the reason ("read-timeout", "error-status", ...).

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "net/HttpParse.h"
+#include "platform/StationLimits.h"
 
 namespace {
 
@@ -51,6 +52,11 @@ ResponseReader::Fill ResponseReader::FillBuffer() {
             break;
     }
     return Fill::Failed;
+}
+
+bool ResponseReader::CountHead(const std::string& line) {
+    headBytes_ += line.size() + 2;
+    return headBytes_ <= kMaxAnswerHead;
 }
 
 LineResult ResponseReader::ReadLine(std::string& line) {
@@ -101,6 +107,9 @@ HttpError ResponseReader::ReadHeaderBlock(HttpHeaders& headers, bool& closedInHe
         if (result != LineResult::Line) {
             return LineError(result);
         }
+        if (!CountHead(line)) {
+            return HttpError::AnswerTooLong;
+        }
         if (line.empty()) {
             return HttpError::None;
         }
@@ -130,6 +139,9 @@ HttpError ResponseReader::ReadExactly(std::int64_t count, std::string& body) {
         }
         const std::size_t take =
             static_cast<std::size_t>(std::min<std::int64_t>(count, Buffered()));
+        if (take > kMaxAnswerBody - body.size()) {
+            return HttpError::AnswerTooLong;
+        }
         body.append(buffer_, position_, take);
         position_ += take;
         count -= static_cast<std::int64_t>(take);
@@ -163,6 +175,9 @@ HttpError ResponseReader::ReadChunked(std::string& body) {
 
 HttpError ResponseReader::ReadToClose(std::string& body) {
     for (;;) {
+        if (Buffered() > kMaxAnswerBody - body.size()) {
+            return HttpError::AnswerTooLong;
+        }
         body.append(buffer_, position_, Buffered());
         position_ = buffer_.size();
         if (closed_) {
@@ -182,6 +197,9 @@ HttpError ResponseReader::ReadBody(const HttpHeaders& headers, std::string& body
     const HttpHeader* lengthHeader = headers.Find("Content-Length");
     const std::optional<std::int64_t> length =
         lengthHeader != nullptr ? ParseContentLength(lengthHeader->value) : std::nullopt;
+    if (length && *length > static_cast<std::int64_t>(kMaxAnswerBody)) {
+        return HttpError::AnswerTooLong;  // not worth waiting for
+    }
     if (length && *length > 0) {
         return ReadExactly(*length, body);
     }
@@ -206,6 +224,9 @@ HttpError ResponseReader::Read(HttpResponse& response, const HeaderBlockHandler&
         if (result != LineResult::Line) {
             response.closed = closed_;
             return LineError(result);
+        }
+        if (!CountHead(statusLine)) {
+            return HttpError::AnswerTooLong;
         }
         response.status = ParseStatusCode(statusLine);
         response.headers.Clear();

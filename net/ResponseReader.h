@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads one response from a byte source: status lines (skipping interim 100 answers), header
-// blocks and the body, and decides whether the exchange succeeded.
+// blocks and the body, and decides whether the exchange succeeded. A body longer than
+// kMaxAnswerBody, or status and header lines longer than kMaxAnswerHead in all, are not read:
+// the exchange fails with AnswerTooLong.
 
 #include <functional>
 #include <string>
@@ -45,9 +47,12 @@ private:
     HttpError ReadToClose(std::string& body);
     HttpError SkipLine();
     std::size_t Buffered() const { return buffer_.size() - position_; }
+    // Adds a status or header line to the bytes of the answer's head; false past the limit.
+    bool CountHead(const std::string& line);
 
     ByteSource& source_;
     std::string buffer_;
     std::size_t position_ = 0;
     bool closed_ = false;
+    std::size_t headBytes_ = 0;
 };

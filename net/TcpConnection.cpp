@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -24,8 +25,9 @@ using SteadyClock = std::chrono::steady_clock;
 // revents, 0 when the time ran out, -1 on error.
 int PollUntil(int fd, short events, SteadyClock::time_point deadline) {
     for (;;) {
+        // Rounded up, so that a wait never ends before its deadline.
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
         pollfd entry{fd, events, 0};
         const int ready = ::poll(&entry, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
         if (ready > 0) {
@@ -130,7 +132,7 @@ bool TcpConnection::SendAll(std::string_view data, int timeoutMs) {
             continue;
         }
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int events = PollUntil(fd_, POLLOUT, DeadlineAfter(timeoutMs));
+            const int events = PollUntil(fd_, POLLOUT, std::min(DeadlineAfter(timeoutMs), end_));
             if (events <= 0 || (events & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
                 return false;
             }
@@ -160,7 +162,7 @@ bool TcpConnection::IsStale(int waitMs) {
 
 ReadStatus TcpConnection::Read(char* buffer, std::size_t capacity, std::size_t& received) {
     received = 0;
-    const SteadyClock::time_point deadline = DeadlineAfter(readTimeoutMs_);
+    const SteadyClock::time_point deadline = std::min(DeadlineAfter(readTimeoutMs_), end_);
     for (;;) {
         const ssize_t got = ::recv(fd_, buffer, capacity, MSG_DONTWAIT);
         if (got > 0) {

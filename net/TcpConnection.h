@@ -3,6 +3,7 @@
 // One TCP connection to a result server over POSIX sockets. Every wait is bounded; writing
 // never raises SIGPIPE.
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,13 +30,16 @@ public:
     // reset it, or sent bytes nobody asked for. Waits at most waitMs.
     bool IsStale(int waitMs);
 
-    // Reads with the limit given by SetReadTimeout.
+    // Reads with the limit given by SetReadTimeout, and never past the end set by SetEnd.
     ReadStatus Read(char* buffer, std::size_t capacity, std::size_t& received) override;
     void SetReadTimeout(int milliseconds) { readTimeoutMs_ = milliseconds; }
+    // The moment after which no read waits any longer, whatever the read limit says.
+    void SetEnd(std::chrono::steady_clock::time_point end) { end_ = end; }
 
 private:
     explicit TcpConnection(int fd) : fd_(fd) {}
 
     int fd_;
     int readTimeoutMs_ = 2000;
+    std::chrono::steady_clock::time_point end_ = std::chrono::steady_clock::time_point::max();
 };

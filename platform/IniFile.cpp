@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/IniFile.h"
 
-#include <fstream>
-#include <sstream>
+#include <cstdint>
 
 #include "platform/Cp1251.h"
 #include "platform/Numbers.h"
+#include "platform/RegularFile.h"
 #include "platform/TextUtils.h"
 
 namespace {
@@ -24,16 +24,11 @@ std::string Unquote(std::string_view value) {
 bool TIniFile::LoadFromFile(const std::filesystem::path& path) {
     Sections.clear();
     Outside.clear();
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    const std::optional<std::string> content = ReadRegularFile(path, SIZE_MAX);
+    if (!content) {
         return false;
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad()) {
-        return false;
-    }
-    LoadFromString(content.str());
+    LoadFromString(*content);
     return true;
 }
 
@@ -41,7 +36,8 @@ void TIniFile::LoadFromString(std::string_view text) {
     Sections.clear();
     Outside.clear();
     Section* current = nullptr;
-    std::size_t pos = 0;
+    // A UTF-8 byte-order mark, as some editors save it, is not part of the first line.
+    std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     for (std::size_t number = 1; pos < text.size(); ++number) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) {

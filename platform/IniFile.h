@@ -23,7 +23,8 @@ public:
         std::size_t Line = 0;
     };
 
-    // Reads the whole file; false (and an empty ini) when it cannot be read.
+    // Reads the whole file; false (and an empty ini) when it is not a regular file or cannot
+    // be read. A UTF-8 byte-order mark at the start of the text is skipped.
     bool LoadFromFile(const std::filesystem::path& path);
     void LoadFromString(std::string_view text);
 

@@ -4,13 +4,16 @@
 #include <algorithm>
 #include <bit>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
+#include <optional>
+#include <string>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 
 #include "platform/JpegLimits.h"
+#include "platform/RegularFile.h"
 
 namespace {
 
@@ -121,30 +124,16 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeRequest& re
     return ok;
 }
 
-// The whole file in one read; false when it cannot be opened or read.
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
-        return false;
-    }
-    const std::streamoff size = file.tellg();
-    if (size < 0) {
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(size));
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(bytes.data()), size);
-    return file.gcount() == size;
-}
-
+// The whole file; a FIFO or device under a picture's name is not read.
 bool DecodeFile(const std::filesystem::path& path, const TDecodeRequest& request,
                 TRgbImage& image) {
-    std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
+    const std::optional<std::string> bytes = ReadRegularFile(path, SIZE_MAX);
+    if (!bytes) {
         image = TRgbImage();
         return false;
     }
-    return Decode(bytes.data(), bytes.size(), request, image);
+    return Decode(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size(), request,
+                  image);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/TimeOfDay.h"
 
@@ -32,8 +33,24 @@ struct TResultRecord {
     double EndTime = 0;
 };
 
-// The record's nine lines, each ended by CR LF.
+// A text as a record carries it: every byte below 0x20 and 0x7F becomes a blank, so that no
+// text can break its line or add lines of its own.
+std::string RecordText(std::string_view text);
+
+// The record's nine lines, each ended by CR LF; the surname, class and test name as
+// RecordText gives them.
 std::string FormatResultRecord(const TResultRecord& record);
-// Appends the record to the log (an empty line first when the file already exists);
-// written in one piece. False when the file cannot be written.
-bool AppendResultRecord(const std::filesystem::path& log, const TResultRecord& record);
+// The length of a record cut short at the end of tail (the last bytes of the log; wholeFile
+// when they are all of it), with the empty line before it: the bytes after the last whole
+// record when they are the beginning of one. 0 when the log ends with a whole record, or with
+// anything else, which is left as it is.
+std::size_t CutRecordLength(std::string_view tail, bool wholeFile);
+
+// Appends the record to the log (an empty line first when the file already holds records)
+// in one write, then flushes it to the disk. A record cut short at the end of the log (the
+// writer killed in the middle of its write) is removed first. When the write is short (a full
+// disk) the file is cut back to its length before, so it never ends in a part of a record. False,
+// with the reason in error when given, when the record could not be written whole and durably; the
+// log must be a regular file.
+bool AppendResultRecord(const std::filesystem::path& log, const TResultRecord& record,
+                        std::error_code* error = nullptr);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/TestDescription.h"
 
-#include <fstream>
+#include <algorithm>
 
 #include "platform/Cp1251.h"
+#include "platform/RegularFile.h"
+#include "platform/StationLimits.h"
 
 std::filesystem::path DescriptionPath(const std::filesystem::path& testFile) {
     std::filesystem::path desc = testFile;
@@ -17,12 +19,13 @@ std::filesystem::path DescriptionPath(const std::filesystem::path& testFile) {
 }
 
 std::optional<std::string> DescriptionFirstLine(const std::filesystem::path& testFile) {
-    std::ifstream desc(DescriptionPath(testFile), std::ios::binary);
-    std::string line;
-    if (!desc || !std::getline(desc, line)) {
+    std::optional<std::string> line =
+        ReadRegularFile(DescriptionPath(testFile), kMaxDescriptionLine);
+    if (!line || line->empty()) {
         return std::nullopt;
     }
-    return line.substr(0, line.find('\r'));
+    line->resize(std::min(line->find_first_of("\r\n"), line->size()));
+    return line;
 }
 
 std::string TestDisplayText(const std::filesystem::path& testFile) {

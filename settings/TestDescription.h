@@ -10,8 +10,9 @@
 // appended when the name has none).
 std::filesystem::path DescriptionPath(const std::filesystem::path& testFile);
 
-// The first line of the test's description file, up to its first CR or LF, as cp1251 text;
-// none when there is no such file, it cannot be read, or it holds no line at all.
+// The first line of the test's description file, up to its first CR or LF and at most
+// kMaxDescriptionLine bytes, as cp1251 text; none when there is no such regular file, it
+// cannot be read, or it holds no line at all.
 std::optional<std::string> DescriptionFirstLine(const std::filesystem::path& testFile);
 
 // The first line of the test's description file, or, when there is none (no file, an

@@ -2,6 +2,7 @@
 #include "settings/UCommon.h"
 
 #include <array>
+#include <cstdio>
 
 #include "platform/FileEnum.h"
 #include "platform/IniFile.h"
@@ -70,7 +71,13 @@ void TSettings::ScanTestFiles() {
 bool TSettings::AppendResultLog(const TTestOutcome& outcome) const {
     const TResultRecord record{User,      StudentGroup, TestName, outcome,
                                StartDate, StartTime,    EndTime};
-    return AppendResultRecord(ReportLog, record);
+    std::error_code error;
+    if (AppendResultRecord(ReportLog, record, &error)) {
+        return true;
+    }
+    std::fprintf(stderr, "tezra-net: %s: the result record was not written: %s\n",
+                 ReportLog.c_str(), error.message().c_str());
+    return false;
 }
 
 int FindFiles(std::vector<std::filesystem::path>* list, const std::filesystem::path& folder,

@@ -27,7 +27,8 @@ public:
     void ScanSplashFiles();
     void ScanTestFiles();
     // Appends one record for the finished pass to ReportLog; false when it could not be
-    // written (nothing is shown to the student either way).
+    // written. Nothing is shown to the student either way; a failure is told in one line on
+    // standard error, where the school's session log keeps it.
     bool AppendResultLog(const TTestOutcome& outcome) const;
 
     std::filesystem::path ProgramDir;

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QProxyStyle>
 #include <QResizeEvent>
+#include <QValidator>
 
 #include "ui/ButtonGlyphs.h"
 #include "ui/WindowOpacity.h"
@@ -22,6 +23,33 @@ public:
             return 0x263A;
         }
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+// Keeps an edit field to one line, however the text arrives (typed, pasted, set): line breaks
+// are dropped and other control characters become blanks, so no surname can carry a line of
+// its own into the result log.
+class SingleLineValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& pos) const override {
+        QString clean;
+        clean.reserve(input.size());
+        int cursor = pos;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            const char16_t c = input[i].unicode();
+            if (c == u'\r' || c == u'\n' || c == 0x85 || c == 0x2028 || c == 0x2029) {
+                if (i < pos) {
+                    --cursor;
+                }
+                continue;
+            }
+            clean += c < 0x20 || c == 0x7F ? QChar(u' ') : input[i];
+        }
+        input = clean;
+        pos = cursor;
+        return Acceptable;
     }
 };
 
@@ -81,6 +109,8 @@ TfmLogin::TfmLogin(QWidget* parent)
         cbxClass->addItem(QString::fromUtf8(name));
     }
     cbxClass->setCurrentIndex(0);
+    edSurName->setValidator(new SingleLineValidator(edSurName));
+    edPassword->setValidator(new SingleLineValidator(edPassword));
     edPassword->setEchoMode(QLineEdit::Password);
     auto* style = new SmileyPasswordStyle;
     style->setParent(edPassword);

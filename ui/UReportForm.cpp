@@ -165,6 +165,8 @@ void TfmTezraReport::PlaceColumn(int left, QLabel* label, QSlider* gauge,
 void TfmTezraReport::FormShow() {
     const TReportView view = MakeReportView(
         Settings ? CurrentReportInputs(*Settings, CurrentTezra()) : TReportInputs{});
+    Label1->setText(view.Heading.empty() ? QStringLiteral("ВАШ РЕЗУЛЬТАТ")
+                                         : ToQString(view.Heading));
     for (int row = 0; row < rrCount; ++row) {
         vleResults->item(row, 1)->setText(ToQString(view.Values[row]));
     }

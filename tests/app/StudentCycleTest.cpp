@@ -253,6 +253,36 @@ TEST_F(StudentCycle, TerminationDuringTheTestStillLogsTheResult) {
     EXPECT_EQ(Server.Accepted(), 0);
 }
 
+// The display going away ends the program in the middle of a test: its record is written
+// once, then, and only while a test is in progress.
+TEST_F(StudentCycle, TheTestInProgressIsLoggedOnceWhenTheProgramMustEnd) {
+    Start("", {"t.ttxt"});
+    bool ended = false;
+    Script
+        .Then("fmSplash",
+              [](TModalForm& form) {
+                  EXPECT_FALSE(EndTestInProgress());
+                  ClickSplash(form);
+              })
+        .Then("fmChooseTezra", ClickStart)
+        .Then("fmTezra",
+              [&ended](TModalForm&) {
+                  ended = EndTestInProgress();
+                  EXPECT_FALSE(EndTestInProgress());
+                  RequestTermination();
+              })
+        .Then("fmTezraReport", [](TModalForm& form) {
+            EXPECT_FALSE(EndTestInProgress());
+            Exit(form);
+        });
+    EXPECT_EQ(RunCycle(), 1);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(Script.Errors, Names{});
+    const std::string log = Log();
+    EXPECT_NE(log.find("Test=t\r\nQuestions=1\r\nPoints=0.000\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("==================="), log.rfind("===================")) << log;
+}
+
 TEST_F(StudentCycle, ATestThatCannotBeOpenedIsReportedLoggedEmptyAndNotSubmitted) {
     Start("", {"a.ttxt"});
     Dir.Write("tezra/b.tbin", "TZRA garbage");
@@ -269,14 +299,19 @@ TEST_F(StudentCycle, ATestThatCannotBeOpenedIsReportedLoggedEmptyAndNotSubmitted
                   ClickStart(form);
               })
         .Then("fmTezra", [](TModalForm&) {})  // it closes by itself
-        .Then("fmTezraReport", Exit);
+        .Then("fmTezraReport", [](TModalForm& form) {
+            // No mark for a test that was never opened.
+            EXPECT_EQ(fmTezraReport->Label1->text(), "Тест не удалось открыть");
+            EXPECT_EQ(fmTezraReport->Value("Полученная оценка"), "");
+            Exit(form);
+        });
     RunPass();
     RunPass();
     EXPECT_EQ(Script.Errors, Names{});
     EXPECT_TRUE(Script.Done());
     EXPECT_EQ(Script.Messages, (Names{"Вы набрали баллов: 1\nОценка 5",
                                       "Этот тест не удалось открыть.\nПозовите учителя."}));
-    EXPECT_NE(Log().find("Test=b\r\nQuestions=0\r\nPoints=0.000\r\nMark=5\r\n"), std::string::npos)
+    EXPECT_NE(Log().find("Test=b\r\nQuestions=0\r\nPoints=0.000\r\nMark=1\r\n"), std::string::npos)
         << Log();
     ASSERT_TRUE(Server.WaitScriptsDone(1));
     EXPECT_EQ(Server.Accepted(), 1);

@@ -123,11 +123,12 @@ TEST_F(MoscowTime, NewerSchemaIsRefused) {
 
 // A record as the station writes it.
 std::string Record(const std::string& user, const std::string& group, const std::string& points,
-                   const std::string& mark, const std::string& start,
-                   const std::string& duration) {
+                   const std::string& mark, const std::string& start, const std::string& duration,
+                   const std::string& questions = "10") {
     return Utf8ToCp1251("===================\r\nUser=" + user + "\r\nGroup=" + group +
-                        "\r\nTest=Физика\r\nQuestions=10\r\nPoints=" + points + "\r\nMark=" +
-                        mark + "\r\nStart at=" + start + "\r\nDuration=" + duration + "\r\n");
+                        "\r\nTest=Физика\r\nQuestions=" + questions + "\r\nPoints=" + points +
+                        "\r\nMark=" + mark + "\r\nStart at=" + start + "\r\nDuration=" + duration +
+                        "\r\n");
 }
 
 TEST_F(MoscowTime, ReadsRecordsAndReportsDamagedOnesByLine) {
@@ -197,6 +198,27 @@ TEST_F(MoscowTime, ImportAddsOnlyWhatIsNotThereYet) {
     // The same record in another station's journal is another student's result.
     EXPECT_EQ(ImportReportLog(*store, "класс-4", journal).Added, 2);
     EXPECT_EQ(store->Query({}).size(), 4u);
+}
+
+// A test that could not be opened leaves a record without a result: it is told, not stored,
+// whatever mark an older station wrote into it.
+TEST_F(MoscowTime, RecordsOfTestsNotOpenedAreToldNotStored) {
+    auto store = Open();
+    ASSERT_TRUE(store);
+    const std::string journal =
+        Record("Иванов", "9Б", "0.000", "5", "14.05.2025 10:00:00", "0:3", "0") + "\r\n" +
+        Record("Петров", "9Б", "0.000", "1", "14.05.2025 10:01:00", "0:2", "0") + "\r\n" +
+        Record("Сидоров", "9Б", "1.000", "2", "14.05.2025 10:02:00", "1:0", "1");
+    const ImportSummary summary = ImportReportLog(*store, "класс-3", journal);
+    EXPECT_TRUE(summary.Ok);
+    EXPECT_EQ(summary.Added, 1);
+    EXPECT_TRUE(summary.Problems.empty());
+    ASSERT_EQ(summary.NotOpened.size(), 2u);
+    EXPECT_EQ(summary.NotOpened[0].Line, 1u);
+    EXPECT_EQ(summary.NotOpened[1].Line, 11u);
+    const auto rows = store->Query({});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].User, "Сидоров");
 }
 
 }  // namespace

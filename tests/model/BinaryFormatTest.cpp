@@ -5,6 +5,7 @@
 
 #include "ModelTestSupport.h"
 #include "model/Compare.h"
+#include "platform/StationLimits.h"
 
 namespace {
 
@@ -148,15 +149,15 @@ TEST(BinaryFormat, AnswerWithAWrongTagFailsItsProblemOnly) {
 
 TEST(BinaryFormat, CountsBeyondTheDataAppendNothingForMissingRecords) {
     bool ok = true;
-    // A group count of two billion with one group present: one group, then the problem count
-    // cannot be read.
+    // Counts at the limits of a test with fewer records present. A group count with one group
+    // present: one group, then the problem count cannot be read.
     const auto groups =
-        ReadBytes(TBytes().TestHead().Int(INT32_MAX).Str("g").Int(1).Float(1).Data, &ok);
+        ReadBytes(TBytes().TestHead().Int(kMaxGroups).Str("g").Int(1).Float(1).Data, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(groups->Groups.size(), 1u);
     // A problem count far beyond the one record present.
     const auto problems =
-        ReadBytes(TBytes().TestHead().Int(0).Int(1'000'000'000).Problem("only").Data, &ok);
+        ReadBytes(TBytes().TestHead().Int(0).Int(kMaxProblems).Problem("only").Data, &ok);
     EXPECT_TRUE(ok);
     ASSERT_EQ(problems->Problems.size(), 1u);
     EXPECT_EQ(problems->Problems[0]->Id, "only");
@@ -172,10 +173,58 @@ TEST(BinaryFormat, CountsBeyondTheDataAppendNothingForMissingRecords) {
     // A variant count beyond the data.
     TBytes variants;
     variants.TestHead().Int(0).Int(1).Raw("PRBL").Str("v").Str("").Str("").Int(0).Str("");
-    variants.Float(0).Str("").Str("").Int(0).Raw("ANSW").Byte(0).Int(INT32_MAX).Int(5).Str("a");
+    variants.Float(0).Str("").Str("").Int(0).Raw("ANSW").Byte(0).Int(kMaxVariants).Int(5).Str("a");
     const auto many = ReadBytes(variants.Data, &ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(many->Problems.at(0)->Answers.Variants.size(), 1u);
+}
+
+// Counts past the limits of any test make the file damaged, before anything is allocated for
+// them: a problem count of two billion over megabytes of zeros once gave millions of empty
+// problems.
+TEST(BinaryFormat, CountsPastTheLimitsAreADamagedTest) {
+    struct Recorder : TReadSink {
+        std::vector<TReadEvent> Past;
+        void Note(const TReadEvent& event) override {
+            if (event.Note == TReadNote::TooManyRecords) {
+                Past.push_back(event);
+            }
+        }
+    };
+    auto withVariants = [](std::int32_t count) {
+        TBytes bytes;
+        bytes.TestHead().Int(0).Int(1).Raw("PRBL").Str("v").Str("").Str("").Int(0).Str("");
+        return bytes.Float(0).Str("").Str("").Int(0).Raw("ANSW").Byte(0).Int(count).Data;
+    };
+    struct Case {
+        const char* Name;
+        std::vector<std::uint8_t> Bytes;
+        TReadBlock Block;
+        std::int64_t Count;
+    };
+    std::vector<std::uint8_t> zeros = TBytes().TestHead().Int(0).Int(INT32_MAX).Data;
+    zeros.resize(zeros.size() + (4 << 20), 0);
+    const Case cases[] = {
+        {"groups", TBytes().TestHead().Int(kMaxGroups + 1).Data, TReadBlock::Groups,
+         kMaxGroups + 1},
+        {"problems", TBytes().TestHead().Int(0).Int(kMaxProblems + 1).Problem("p").Data,
+         TReadBlock::Problems, kMaxProblems + 1},
+        {"variants", withVariants(kMaxVariants + 1), TReadBlock::Variants, kMaxVariants + 1},
+        {"problems over zeros", zeros, TReadBlock::Problems, INT32_MAX},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TTezra tezra;
+        TMemoryStream stream(c.Bytes.data(), c.Bytes.size());
+        Recorder recorder;
+        EXPECT_FALSE(LoadTestFromBinary(tezra, stream, &recorder));
+        EXPECT_LE(tezra.Problems.size(), 1u);
+        ASSERT_EQ(recorder.Past.size(), 1u);
+        EXPECT_EQ(recorder.Past[0].Block, c.Block);
+        EXPECT_EQ(recorder.Past[0].Number, c.Count);
+        TMemoryStream again(c.Bytes.data(), c.Bytes.size());
+        EXPECT_FALSE(LoadTestFromBinary(tezra, again, nullptr));
+    }
 }
 
 TEST(BinaryFormat, EveryTruncationKeepsTheRecordsBeforeTheCut) {

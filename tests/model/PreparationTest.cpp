@@ -322,11 +322,16 @@ TEST(Preparation, MissingAndUnreadablePictureFiles) {
     p.PictureFile = "folder.jpg";
     EXPECT_FALSE(p.LoadPictureFile(dir.Path));
     EXPECT_EQ(p.Picture, (Bytes{1, 2, 3}));
-    // A name that is there but cannot be read as a file leaves no picture.
+    // A FIFO under the name is passed over as if it were not there (reading it could wait
+    // for good), so the next folder is looked at.
     ASSERT_EQ(mkfifo((dir / "pipe.jpg").c_str(), 0600), 0);
     p.PictureFile = "pipe.jpg";
     EXPECT_FALSE(p.LoadPictureFile(dir.Path));
-    EXPECT_TRUE(p.Picture.empty());
+    EXPECT_EQ(p.Picture, (Bytes{1, 2, 3}));
+    TTempDir tests;
+    WriteFile(tests / "pipe.jpg", "found");
+    EXPECT_TRUE(p.LoadPictureFile(tests.Path, dir.Path));
+    EXPECT_EQ(p.Picture.size(), 5u);
 }
 
 }  // namespace

@@ -282,4 +282,55 @@ TEST(HttpClient, TimeLimitsOfTwoSeconds) {
     }
 }
 
+// A server that keeps every gap under the read limit still cannot hold one attempt for longer
+// than the attempt limit; an answer in time is taken.
+TEST(HttpClient, OneAttemptHasAnEnd) {
+    auto dripping = [](int pieces, int gapMs) {
+        const std::string answer = Response(200, std::string(64, 'd'), "Connection: close\r\n");
+        ConnectionScript script{ReadRequest()};
+        const std::size_t step = answer.size() / static_cast<std::size_t>(pieces) + 1;
+        for (std::size_t at = 0; at < answer.size(); at += step) {
+            script.push_back(Send(answer.substr(at, step)));
+            script.push_back(Pause(gapMs));
+        }
+        script.push_back(CloseConnection());
+        return script;
+    };
+    struct Case {
+        int Pieces;
+        int GapMs;
+        HttpError Error;
+    };
+    // Gaps far under the 2 s read limit; the attempt limit is 2 s.
+    const Case cases[] = {
+        {2, 200, HttpError::None},
+        {20, 300, HttpError::AttemptTimeout},
+    };
+    for (const Case& c : cases) {
+        ScriptedServer server({dripping(c.Pieces, c.GapMs)});
+        HttpClient client;
+        client.SetAttemptTimeLimit(2000);
+        const auto start = steady_clock::now();
+        const HttpResult result = client.Get(server.Url("/x"));
+        const auto waited = steady_clock::now() - start;
+        EXPECT_EQ(result.error, c.Error) << c.Pieces;
+        EXPECT_LT(waited, milliseconds(3500));
+        EXPECT_FALSE(client.Connected());
+    }
+}
+
+TEST(HttpClient, EndlessAnswerFailsAndClosesTheConnection) {
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 999999999\r\n\r\n";
+    const std::string toClose = "HTTP/1.1 200 OK\r\n\r\n";
+    for (const std::string& start : {head, toClose}) {
+        ScriptedServer server({{ReadRequest(), Send(start), Send(std::string(3 << 20, 'z')),
+                                Pause(3000), CloseConnection()}});
+        HttpClient client;
+        const HttpResult result = client.Get(server.Url("/x"));
+        EXPECT_EQ(result.error, HttpError::AnswerTooLong);
+        EXPECT_LE(result.body.size(), kMaxAnswerBody);
+        EXPECT_FALSE(client.Connected());
+    }
+}
+
 }  // namespace

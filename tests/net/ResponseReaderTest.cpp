@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "net/HttpParse.h"
+#include "platform/StationLimits.h"
 
 namespace {
 
@@ -110,6 +113,63 @@ TEST(ResponseReader, ExchangeOutcomesAndBodyRules) {
             EXPECT_EQ(response.status, c.status);
             EXPECT_EQ(response.body, c.body);
             EXPECT_EQ(response.closed, c.closed);
+        }
+    }
+}
+
+// Whatever a server sends, the station holds at most the limits of an answer in memory.
+TEST(ResponseReader, AnswerBodyAndHeadAreBounded) {
+    const std::size_t limit = kMaxAnswerBody;
+    const std::string ok = "HTTP/1.1 200 OK\r\n";
+    auto chunk = [](std::size_t size) {
+        std::ostringstream hex;
+        hex << std::hex << size;
+        return hex.str() + "\r\n" + std::string(size, 'c') + "\r\n";
+    };
+    std::string manyHeaders = ok;
+    while (manyHeaders.size() <= kMaxAnswerHead) {
+        manyHeaders += "X-Padding: " + std::string(1000, 'p') + "\r\n";
+    }
+    std::string endlessInterim;
+    while (endlessInterim.size() <= kMaxAnswerHead) {
+        endlessInterim += "HTTP/1.1 100 Continue\r\n\r\n";
+    }
+    struct Case {
+        const char* Name;
+        std::string Bytes;
+        HttpError Error;
+        std::size_t BodySize;
+    };
+    const Case cases[] = {
+        {"length at the limit",
+         ok + "Content-Length: " + std::to_string(limit) + "\r\n\r\n" + std::string(limit, 'b'),
+         HttpError::None, limit},
+        {"length one past the limit",
+         ok + "Content-Length: " + std::to_string(limit + 1) + "\r\n\r\n" +
+             std::string(limit + 1, 'b'),
+         HttpError::AnswerTooLong, 0},
+        {"read to close at the limit", ok + "\r\n" + std::string(limit, 'b'), HttpError::None,
+         limit},
+        {"read to close one past the limit", ok + "\r\n" + std::string(limit + 1, 'b'),
+         HttpError::AnswerTooLong, 0},
+        {"chunks at the limit",
+         ok + "Transfer-Encoding: chunked\r\n\r\n" + chunk(limit - 10) + chunk(10) + "0\r\n\r\n",
+         HttpError::None, limit},
+        {"chunks one past the limit",
+         ok + "Transfer-Encoding: chunked\r\n\r\n" + chunk(limit - 10) + chunk(11) + "0\r\n\r\n",
+         HttpError::AnswerTooLong, limit - 10},
+        {"header lines past the limit", manyHeaders + "\r\n", HttpError::AnswerTooLong, 0},
+        {"interim answers past the limit", endlessInterim, HttpError::AnswerTooLong, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        MemoryByteSource source(c.Bytes, 65536, ReadStatus::Closed);
+        ResponseReader reader(source);
+        HttpResponse response;
+        EXPECT_EQ(reader.Read(response), c.Error);
+        EXPECT_LE(response.body.size(), limit);
+        if (c.Error == HttpError::None) {
+            EXPECT_EQ(response.body.size(), c.BodySize);
         }
     }
 }

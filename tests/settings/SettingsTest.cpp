@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "platform/ProgramDir.h"
@@ -82,6 +84,45 @@ TEST(Settings, IniPathReplacesTheExecutableExtension) {
     dir.Write("station.ini", "[general]\nsecure=0\n");
     EXPECT_FALSE(TSettings(dir.Path / "station.exe").Secure);
     EXPECT_TRUE(TSettings(dir.Path / "other").Secure);
+}
+
+// An editor's UTF-8 byte-order mark once hid the [general] section: the login disappeared and
+// secure mode came on.
+TEST(Settings, IniWithAByteOrderMarkOrThatIsNoRegularFile) {
+    struct Case {
+        const char* Name;
+        std::string Ini;
+        bool NeedLogin;
+        bool Secure;
+    };
+    const Case cases[] = {
+        {"mark", "\xEF\xBB\xBF[general]\r\nneedlogin=1\r\nsecure=0\r\n", true, false},
+        {"no mark", "[general]\r\nneedlogin=1\r\nsecure=0\r\n", true, false},
+        {"mark inside", "[general]\r\n\xEF\xBB\xBFneedlogin=1\r\nsecure=0\r\n", false, false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.Write("tezra-net.ini", c.Ini);
+        const TSettings settings(dir.Path / "tezra-net");
+        EXPECT_EQ(settings.NeedLogin, c.NeedLogin) << c.Name;
+        EXPECT_EQ(settings.Secure, c.Secure) << c.Name;
+    }
+    // A FIFO as the ini, a FIFO and a device among the tests and pictures: passed over as if
+    // they were not there, without waiting for a writer.
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir.Path / "tezra-net.ini").c_str(), 0644), 0);
+    dir.Write("tezra/real.ttxt", "x");
+    ASSERT_EQ(mkfifo((dir.Path / "tezra" / "pipe.ttxt").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.Path / "tezra" / "zero.bin");
+    std::filesystem::create_directories(dir.Path / "splash");
+    ASSERT_EQ(mkfifo((dir.Path / "splash" / "pipe.jpg").c_str(), 0644), 0);
+    const TSettings settings(dir.Path / "tezra-net");
+    EXPECT_FALSE(settings.NeedLogin);
+    EXPECT_TRUE(settings.Secure);
+    EXPECT_TRUE(settings.RefreshTests);
+    EXPECT_EQ(settings.TestFiles,
+              std::vector<std::filesystem::path>{dir.Path / "tezra" / "real.ttxt"});
+    EXPECT_TRUE(settings.SplashFiles.empty());
 }
 
 TEST(Settings, ScansTestsByExtensionGroupsAndSplashesJpgFirst) {

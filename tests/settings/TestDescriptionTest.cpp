@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "platform/StationLimits.h"
 #include "settings/TestDescription.h"
 #include "tests/common/TempDir.h"
 
@@ -40,6 +42,41 @@ TEST(TestDescription, EditedDescriptionIsReadAfresh) {
     EXPECT_EQ(TestDisplayText(test), "Old");
     dir.Write("t.desc", "New");
     EXPECT_EQ(TestDisplayText(test), "New");
+}
+
+// A FIFO or a device under the description's name would block or never end: it is passed
+// over, and a long first line is cut at the limit.
+TEST(TestDescription, OnlyRegularFilesAndOnlyUpToTheLimit) {
+    TempDir dir;
+    const auto fifoTest = dir.Write("fifo.ttxt", "x");
+    ASSERT_EQ(mkfifo((dir.Path / "fifo.desc").c_str(), 0644), 0);
+    EXPECT_EQ(TestDisplayText(fifoTest), "fifo");
+    const auto zeroTest = dir.Write("zero.ttxt", "x");
+    std::filesystem::create_symlink("/dev/zero", dir.Path / "zero.desc");
+    EXPECT_EQ(TestDisplayText(zeroTest), "zero");
+    const auto folderTest = dir.Write("folder.ttxt", "x");
+    std::filesystem::create_directories(dir.Path / "folder.desc");
+    EXPECT_EQ(TestDisplayText(folderTest), "folder");
+
+    struct Case {
+        std::string Desc;
+        std::size_t Length;
+    };
+    const std::size_t limit = kMaxDescriptionLine;
+    const Case cases[] = {
+        {std::string(limit, 'a'), limit},
+        {std::string(limit + 1, 'a'), limit},
+        {std::string(limit, 'a') + "\r\nmore", limit},
+        {std::string(limit - 1, 'a') + "\nmore", limit - 1},
+        {std::string(3 * limit, 'a'), limit},
+    };
+    for (const Case& c : cases) {
+        const auto test = dir.Write("long.ttxt", "x");
+        dir.Write("long.desc", c.Desc);
+        const auto line = DescriptionFirstLine(test);
+        ASSERT_TRUE(line.has_value());
+        EXPECT_EQ(line->size(), c.Length);
+    }
 }
 
 }  // namespace

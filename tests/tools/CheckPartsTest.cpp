@@ -2,13 +2,18 @@
 // The small parts of the test checker that read untrusted bytes or walk the result servers.
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "tests/common/Loopback.h"
 #include "tests/common/TempDir.h"
 #include "tools/check/CheckText.h"
 #include "tools/check/PictureCheck.h"
 #include "tools/check/ServerCheck.h"
+#include "tools/check/StationCheck.h"
 
 namespace {
 
@@ -118,6 +123,79 @@ TEST(CheckParts, ServersAreProbedInTheOrderAndWithThePortsOfTheStationsWalk) {
         EXPECT_EQ(probes[i].Why, expected[i].Why);
     }
     EXPECT_EQ(ProbeServers(servers[1], servers, 2000).size(), 4u);  // listed: tried in place
+}
+
+// A report.log that cannot take a record is told, and a FIFO under its name does not hold the
+// check.
+TEST(CheckParts, StationTellsWhenReportLogTakesNoRecord) {
+    struct Case {
+        const char* Name;
+        void (*Make)(const std::filesystem::path& log);
+        bool Refused;
+    };
+    const Case cases[] = {
+        {"missing", [](const std::filesystem::path&) {}, false},
+        {"regular file", [](const std::filesystem::path& log) { std::ofstream(log) << "x"; },
+         false},
+        {"folder",
+         [](const std::filesystem::path& log) { std::filesystem::create_directory(log); }, true},
+        {"fifo", [](const std::filesystem::path& log) { ::mkfifo(log.c_str(), 0644); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempDir dir;
+        dir.Write("tezra/a.ttxt", "x");
+        c.Make(dir.Path / "report.log");
+        TStationCheckOptions options;
+        options.Folder = dir.Path.string();
+        options.StartServer = "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+        TCheckRun run;
+        ASSERT_TRUE(CheckStation(options, run));
+        bool refused = false;
+        for (const TFileReport& file : run.Files) {
+            for (const TDiagnostic& diagnostic : file.Diagnostics) {
+                refused = refused || diagnostic.Code == "report-log-not-writable";
+            }
+        }
+        EXPECT_EQ(refused, c.Refused);
+    }
+}
+
+// A full disk takes no record either: the check says so before the students find out.
+TEST(CheckParts, StationTellsWhenTheDiskHasNoRoomForARecord) {
+    TempDir dir;
+    const auto station = dir.Path / "station";
+    std::filesystem::create_directories(station);
+    if (::mount("tezra-test", station.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0) {
+        GTEST_SKIP() << "a 64 KiB tmpfs cannot be mounted here (it needs root)";
+    }
+    struct Unmount {
+        std::filesystem::path Path;
+        ~Unmount() { ::umount2(Path.c_str(), MNT_DETACH); }
+    } unmount{station};
+    std::filesystem::create_directories(station / "tezra");
+    std::ofstream(station / "tezra" / "a.ttxt") << "x";
+    std::ofstream(station / "report.log") << "x";
+    std::vector<std::string> found;
+    for (int fill = 0; fill < 2; ++fill) {
+        TStationCheckOptions options;
+        options.Folder = station.string();
+        options.StartServer = "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
+        TCheckRun run;
+        ASSERT_TRUE(CheckStation(options, run));
+        std::string text;
+        for (const TFileReport& file : run.Files) {
+            for (const TDiagnostic& diagnostic : file.Diagnostics) {
+                if (diagnostic.Code == "report-log-not-writable") {
+                    text = diagnostic.Text;
+                }
+            }
+        }
+        found.push_back(text);
+        std::ofstream(station / "filler") << std::string(128 * 1024, 'f');
+    }
+    EXPECT_EQ(found[0], "");
+    EXPECT_NE(found[1].find("на диске нет места"), std::string::npos) << found[1];
 }
 
 }  // namespace

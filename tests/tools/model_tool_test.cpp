@@ -141,6 +141,24 @@ TEST(ModelTool, DumpOfATestThatDoesNotLoad) {
     }
 }
 
+// A count of two billion problems over megabytes of zeros once gave millions of empty
+// problems and gigabytes of memory: dump and check read it as a damaged file.
+TEST(ModelTool, CountsPastTheLimitsOfATestAreADamagedFile) {
+    TTempDir dir;
+    std::vector<std::uint8_t> bytes = TBytes().TestHead().Int(0).Int(INT32_MAX).Data;
+    bytes.resize(bytes.size() + (8 << 20), 0);
+    const auto path = dir / "zeros.tbin";
+    WriteFile(path, std::string(bytes.begin(), bytes.end()));
+    const TRun dump = RunTool({"dump", path.string()});
+    EXPECT_EQ(dump.Status, 1);
+    EXPECT_EQ(dump.Json()["Loaded"], false);
+    EXPECT_TRUE(dump.Json()["Problems"].empty());
+    const TRun check = RunTool({"check", path.string()});
+    EXPECT_EQ(check.Status, 1);
+    EXPECT_NE(check.Out.find("2147483647 — больше, чем может быть в тесте"), std::string::npos)
+        << check.Out;
+}
+
 TEST(ModelTool, BadArgumentsGiveStatusTwoAndUsage) {
     const std::vector<std::vector<std::string>> cases = {
         {"dump"},

@@ -32,6 +32,34 @@ TEST(LoginDesign, TabOrder) {
     EXPECT_EQ(order, expected);
 }
 
+// A pasted surname with line breaks once wrote a second, forged record into the result log.
+TEST(LoginDesign, EditFieldsTakeNoLineBreaks) {
+    TfmLogin login;
+    struct Case {
+        QString Given;
+        QString Kept;
+    };
+    const Case cases[] = {
+        {"Хакеров\r\nGroup=5Б\r\nMark=5\r\n\r\n===", "ХакеровGroup=5БMark=5==="},
+        {"a\nb\rc\u2028d\u2029e\u0085f", "abcdef"},
+        {"tab\there\x7F\x01", "tab here  "},
+        {"Иванов", "Иванов"},
+    };
+    for (QLineEdit* field : {login.edSurName, login.edPassword}) {
+        for (const Case& c : cases) {
+            field->setText(c.Given);
+            EXPECT_EQ(field->text(), c.Kept);
+            field->clear();
+            field->insert(c.Given);  // as a paste inserts it
+            EXPECT_EQ(field->text(), c.Kept);
+            field->clear();
+        }
+        QTest::keyClicks(field, "ab");
+        EXPECT_EQ(field->text(), "ab");
+        field->clear();
+    }
+}
+
 TEST(LoginDesign, EnterInEitherFieldGivesOk) {
     TfmLogin login;
     for (QLineEdit* field : {login.edSurName, login.edPassword}) {

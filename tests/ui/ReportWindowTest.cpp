@@ -92,14 +92,17 @@ TEST_F(ReportWindow, ShowsThisPassAndNeverAnEarlierResult) {
     EXPECT_TRUE(form.tbCCleverness->isHidden());
     EXPECT_EQ(ShownPictures(form), std::vector<std::string>{});
 
-    // A test that drew no problems: both gauges at the bottom, the lowest pictures.
+    // A test that drew no problems is one the station could not open (the test window said
+    // so): no count, no mark, no gauges, and the heading tells it.
     Settings->TestFile = Dir.Path / "tezra" / "empty.ttxt";
     SetCurrentTest(0, 0);
     form.FormShow();
-    EXPECT_EQ(form.Value("Количество вопросов"), "0");
-    EXPECT_EQ(form.tbSpeed->value(), 100);
-    EXPECT_EQ(form.tbCCleverness->value(), 100);
-    EXPECT_EQ(ShownPictures(form), (std::vector<std::string>{"imgDumbSlow", "imgIdiot"}));
+    EXPECT_EQ(form.Value("Количество вопросов"), "");
+    EXPECT_EQ(form.Value("Полученная оценка"), "");
+    EXPECT_TRUE(form.tbSpeed->isHidden());
+    EXPECT_TRUE(form.tbCCleverness->isHidden());
+    EXPECT_EQ(ShownPictures(form), std::vector<std::string>{});
+    EXPECT_EQ(form.Label1->text(), "Тест не удалось открыть");
 }
 
 TEST_F(ReportWindow, HeadingStretchesAndCloseButtonKeepsToTheBottomLeft) {
@@ -112,6 +115,34 @@ TEST_F(ReportWindow, HeadingStretchesAndCloseButtonKeepsToTheBottomLeft) {
     EXPECT_EQ(form.Label1->width(), headingWidth + 100);
     EXPECT_EQ(form.height() - form.bnExit->geometry().bottom(), buttonGap);
     EXPECT_EQ(form.bnExit->x(), 8);
+}
+
+// A test that could not be opened drew no problems: its thresholds of 0 must not give a mark.
+TEST_F(ReportWindow, TestThatCouldNotBeOpenedShowsNoMark) {
+    TfmTezraReport form;
+    struct Case {
+        int Problems;
+        QString Heading;
+        QString Mark;
+        bool Gauges;
+    };
+    const Case cases[] = {
+        {0, "Тест не удалось открыть", "", false},
+        {2, "ВАШ РЕЗУЛЬТАТ", "4", true},
+        {0, "Тест не удалось открыть", "", false},
+    };
+    for (const Case& c : cases) {
+        SetCurrentTest(c.Problems, c.Problems);
+        form.FormShow();
+        EXPECT_EQ(form.Label1->text(), c.Heading) << c.Problems;
+        EXPECT_EQ(form.Value("Сданный тест"), "Geography");
+        EXPECT_EQ(form.Value("Полученная оценка"), c.Mark);
+        EXPECT_EQ(form.Value("Количество вопросов"), c.Gauges ? QString::number(c.Problems) : "");
+        EXPECT_EQ(form.tbSpeed->isHidden(), !c.Gauges);
+    }
+    Settings->TestFile.clear();  // no test chosen: the designed heading
+    form.FormShow();
+    EXPECT_EQ(form.Label1->text(), "ВАШ РЕЗУЛЬТАТ");
 }
 
 }  // namespace

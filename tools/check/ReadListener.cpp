@@ -149,6 +149,18 @@ bool TakesText(std::string_view keyword) {
     return false;
 }
 
+// What a count of the block counts, for the message about a count past the limits.
+std::string RecordsName(TReadBlock block) {
+    switch (block) {
+        case TReadBlock::Groups:
+            return "групп: ";
+        case TReadBlock::Variants:
+            return "вариантов ответа в задаче: ";
+        default:
+            return "задач: ";
+    }
+}
+
 }  // namespace
 
 void TReadListener::Note(const TReadEvent& event) {
@@ -214,6 +226,14 @@ void TReadListener::Note(const TReadEvent& event) {
                       std::to_string(event.Number) + ", а в данных их " + std::to_string(read));
             break;
         }
+        case TReadNote::TooManyRecords:
+            MarkBroken();
+            Error(event.Where, "too-many-records",
+                  std::string("в файле объявлено ") + RecordsName(event.Block) +
+                      std::to_string(event.Number) +
+                      " — больше, чем может быть в тесте: файл повреждён, станция его не "
+                      "откроет");
+            break;
         case TReadNote::DataAfterEnd:
             Warning(event.Where, "data-after-end",
                     Binary ? std::to_string(event.Number) +

@@ -2,7 +2,11 @@
 #include "tools/check/StationCheck.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <optional>
@@ -21,19 +25,38 @@
 
 namespace {
 
-// Whether a record could be appended to the log: an existing one is opened for appending and
-// closed again, unchanged; for a missing one the folder must let the station create it.
-bool LogAppendable(const std::filesystem::path& log) {
+// Room that a record needs on the disk, with its separating empty line and some to spare.
+constexpr unsigned long long kRecordRoom = 4096;
+
+// Why no record could be appended to the log; empty when one could. An existing log is
+// opened for appending (without waiting, so a FIFO cannot hold the check) and closed again,
+// unchanged; for a missing one the folder must let the station create it; either way the disk
+// must have room for a record.
+std::string LogRefusal(const std::filesystem::path& log) {
     std::error_code error;
     if (std::filesystem::exists(log, error)) {
-        const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
-            return false;
+            return std::generic_category().message(errno);
         }
+        struct stat info {};
+        const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
         ::close(fd);
-        return true;
+        if (!regular) {
+            return "это не обычный файл";
+        }
+    } else if (::access(log.parent_path().c_str(), W_OK | X_OK) != 0) {
+        return std::generic_category().message(errno);
     }
-    return ::access(log.parent_path().c_str(), W_OK | X_OK) == 0;
+    struct statvfs disk {};
+    if (::statvfs(log.parent_path().c_str(), &disk) == 0) {
+        // The superuser may also fill the blocks kept in reserve.
+        const unsigned long long blocks = ::geteuid() == 0 ? disk.f_bfree : disk.f_bavail;
+        if (blocks * disk.f_frsize < kRecordRoom) {
+            return "на диске нет места";
+        }
+    }
+    return {};
 }
 
 class TStationChecker {
@@ -64,10 +87,11 @@ public:
             Station.Add(TSeverity::Warning, std::nullopt, "no-splash",
                         "в папке splash нет рисунков (.jpg, .jpeg): заставка будет пустой");
         }
-        if (Settings.SaveResults && !LogAppendable(Settings.ReportLog)) {
+        const std::string refusal = Settings.SaveResults ? LogRefusal(Settings.ReportLog) : "";
+        if (!refusal.empty()) {
             Station.Add(TSeverity::Error, std::nullopt, "report-log-not-writable",
-                        "в " + Shown(Settings.ReportLog) +
-                            " нельзя дописать запись: результаты на станции не сохранятся");
+                        "в " + Shown(Settings.ReportLog) + " нельзя дописать запись (" + refusal +
+                            "): результаты на станции не сохранятся");
         }
         if (!Station.Diagnostics.empty()) {
             Run.Files.push_back(Station);

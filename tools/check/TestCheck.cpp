@@ -56,8 +56,11 @@ TFileReport CheckTestFile(const std::filesystem::path& path, const std::string& 
     }
 
     TReadListener listener(report, binary);
-    LoadTestFile(path, &listener);
+    const bool loaded = LoadTestFile(path, &listener);
     listener.Finish();
+    if (!loaded && HasCode(report, "too-many-records")) {
+        return report;  // nothing of a damaged test is worth a rule
+    }
     if (!binary && !HasCode(report, "not-a-test") && LooksLikeUtf8(bytes->Text())) {
         report.Add(TSeverity::Warning, std::nullopt, "utf8-text",
                    "файл, похоже, в кодировке UTF-8: станция читает Windows-1251, и русские "

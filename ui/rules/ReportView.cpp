@@ -2,6 +2,7 @@
 #include "ui/rules/ReportView.h"
 
 #include "model/UTypes.h"
+#include "platform/Cp1251.h"
 #include "platform/Numbers.h"
 #include "settings/UCommon.h"
 #include "ui/rules/ElapsedTime.h"
@@ -12,7 +13,10 @@ TReportView MakeReportView(const TReportInputs& inputs) {
     view.Values[rrUser] = inputs.User;
     view.Values[rrGroup] = inputs.Group;
     view.Values[rrTest] = inputs.TestName;
-    if (!inputs.TestTaken) {
+    if (inputs.TestTaken && !inputs.TestOpened) {
+        view.Heading = NotOpenedHeading();
+    }
+    if (!inputs.TestTaken || !inputs.TestOpened) {
         return view;
     }
     const int seconds = ElapsedSeconds(inputs.StartTime, inputs.EndTime);
@@ -28,12 +32,18 @@ TReportView MakeReportView(const TReportInputs& inputs) {
     return view;
 }
 
+const std::string& NotOpenedHeading() {
+    static const std::string text = Utf8ToCp1251("Тест не удалось открыть");
+    return text;
+}
+
 TReportInputs CurrentReportInputs(const TSettings& settings, TTezra& test) {
     TReportInputs inputs;
     inputs.User = settings.User;
     inputs.Group = settings.StudentGroup;
     inputs.TestName = settings.TestName;
     inputs.TestTaken = !settings.TestFile.empty();
+    inputs.TestOpened = !test.Selected.empty();
     if (inputs.TestTaken) {
         inputs.Problems = static_cast<int>(test.Selected.size());
         inputs.Points = test.GetPoints();

@@ -17,6 +17,8 @@ struct TReportInputs {
     std::string Group;       // cp1251
     std::string TestName;    // cp1251
     bool TestTaken = false;  // this pass ran a test; without one only the first three rows hold
+    bool TestOpened = true;  // the test could be opened (it drew problems); a test taken that
+                             // could not gives the view without a test and a heading that says so
     int Problems = 0;        // the problems drawn for the student
     float Points = 0;
     int Mark = 1;
@@ -26,6 +28,7 @@ struct TReportInputs {
 
 struct TReportView {
     std::array<std::string, rrCount> Values;  // cp1251
+    std::string Heading;                      // cp1251; empty: the designed heading
     bool GaugesShown = false;
     int SpeedPosition = 0;        // 0 (top) to 100
     int CorrectnessPosition = 0;  // 0 (top) to 100
@@ -34,6 +37,9 @@ struct TReportView {
 };
 
 TReportView MakeReportView(const TReportInputs& inputs);
+
+// The heading of the view of a pass whose test could not be opened (cp1251).
+const std::string& NotOpenedHeading();
 
 // The inputs of this pass: the student and test from the settings; the count, points and mark
 // from the test only when the settings say that this pass ran one (a chosen test file), so an
