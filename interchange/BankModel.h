@@ -40,7 +40,11 @@ public:
     std::size_t DroppedExtrasLine = 0;  // where the first of them stood
     bool Failed = false;                // the input could not be read at all
 
+    // The same warning twice for the same line is given once.
     void Warn(std::size_t line, std::string code, std::string text) {
+        if (!Warnings.empty() && Warnings.back().Line == line && Warnings.back().Text == text) {
+            return;
+        }
         Warnings.push_back({line, std::move(code), std::move(text), false});
     }
     void Fail(std::size_t line, std::string text) {

@@ -71,24 +71,35 @@ std::string Lower(std::string_view text) {
 
 enum class TextFormat { Moodle, Html, Plain, Markdown };
 
-// Takes a leading [html], [moodle], [plain] or [markdown] off the text.
-TextFormat TakeFormat(std::string_view& text) {
+// Takes a leading [html], [moodle], [plain] or [markdown] off the text; the blanks right
+// after a marker are kept as part of the text. marked tells whether there was one.
+TextFormat TakeFormat(std::string_view& text, bool* marked = nullptr) {
     const std::string_view trimmed = TrimView(text);
     for (const auto& [name, format] :
          {std::pair{"[html]", TextFormat::Html}, std::pair{"[moodle]", TextFormat::Moodle},
           std::pair{"[plain]", TextFormat::Plain}, std::pair{"[markdown]", TextFormat::Markdown}}) {
         if (Lower(trimmed.substr(0, std::string_view(name).size())) == name) {
             text = trimmed.substr(std::string_view(name).size());
+            if (marked != nullptr) {
+                *marked = true;
+            }
             return format;
         }
     }
+    text = trimmed;
     return TextFormat::Moodle;
 }
 
 std::string PlainText(std::string_view text) {
-    const TextFormat format = TakeFormat(text);
-    std::string restored = RestoreEscapes(std::string(TrimView(text)));
-    return format == TextFormat::Html ? HtmlToPlain(restored) : TidyLines(restored);
+    bool marked = false;
+    const TextFormat format = TakeFormat(text, &marked);
+    if (format == TextFormat::Html) {
+        return HtmlToPlain(RestoreEscapes(std::string(text)));
+    }
+    while (marked && !text.empty() && (text.front() == '\n' || text.front() == '\r')) {
+        text.remove_prefix(1);
+    }
+    return TidyLines(RestoreEscapes(std::string(marked ? text : TrimView(text))));
 }
 
 struct GiftAnswer {
@@ -290,15 +301,6 @@ void ReadQuestion(std::string_view rawBlock, std::size_t line, const std::string
     bank.Questions.push_back(std::move(q));
 }
 
-// Braces still open at the end of the text, escapes already hidden.
-int OpenBraces(std::string_view text) {
-    int open = 0;
-    for (char c : text) {
-        open += c == '{' ? 1 : (c == '}' ? -1 : 0);
-    }
-    return open;
-}
-
 }  // namespace
 
 void ReadGift(std::string_view bytes, const std::filesystem::path& folder, BankCollector& bank) {
@@ -310,13 +312,11 @@ void ReadGift(std::string_view bytes, const std::filesystem::path& folder, BankC
     std::string category;
     std::string block;
     std::size_t blockLine = 0;
-    int open = 0;  // braces of the block not yet closed
     auto finish = [&] {
         if (!TrimView(block).empty()) {
             ReadQuestion(block, blockLine, category, folder, bank);
         }
         block.clear();
-        open = 0;
     };
     std::size_t lineNumber = 0;
     std::size_t start = 0;
@@ -329,17 +329,17 @@ void ReadGift(std::string_view bytes, const std::filesystem::path& folder, BankC
         const std::string_view line = std::string_view(text).substr(start, end - start);
         start = end + 1;
         const std::string_view trimmed = TrimView(line);
-        const bool insideAnswers = open > 0;
         if (trimmed.starts_with("//")) {
             continue;
         }
-        if (!insideAnswers && trimmed.starts_with("$CATEGORY:")) {
+        // A blank line always ends a question, so that one unclosed brace costs one question.
+        if (TrimView(block).empty() && trimmed.starts_with("$CATEGORY:")) {
             finish();
             category = CategoryLastPart(TrimView(trimmed.substr(10)));
             bank.SeeCategory(category);
             continue;
         }
-        if (trimmed.empty() && !insideAnswers) {
+        if (trimmed.empty()) {
             finish();
             continue;
         }
@@ -347,7 +347,6 @@ void ReadGift(std::string_view bytes, const std::filesystem::path& folder, BankC
             blockLine = lineNumber;
         }
         block.append(line).append("\n");
-        open += OpenBraces(HideEscapes(line));
     }
     finish();
 }

@@ -236,8 +236,14 @@ std::string HtmlToPlain(std::string_view html) {
         const std::string name = TagName(tag);
         if (name == "script" || name == "style") {
             skipping = !tag.starts_with("/");
-        } else if (IsBlockTag(name)) {
+        } else if (name == "br") {
             out += '\n';
+            space = false;
+        } else if (IsBlockTag(name)) {
+            // A paragraph, list item or other block starts and ends a line, never an empty one.
+            if (!out.empty() && out.back() != '\n') {
+                out += '\n';
+            }
             space = false;
         }
     };
