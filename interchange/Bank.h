@@ -36,6 +36,13 @@ struct LeftOutKind {
 
 // The largest input file a conversion reads; a larger one is refused before it is read.
 inline constexpr std::uintmax_t BankMaxFileBytes = 64ULL * 1024 * 1024;
+// The most problems, variants in a problem and groups a station test holds; more would be
+// read by the station as a damaged file.
+inline constexpr std::size_t BankMaxProblems = 100000;
+inline constexpr std::size_t BankMaxVariants = 10000;
+inline constexpr std::size_t BankMaxGroups = 10000;
+// The most distinct characters that cp1251 cannot hold named for one problem.
+inline constexpr std::size_t BankMaxReplacementsShown = 100;
 // The largest picture file (embedded or beside a GIFT file) that is taken.
 inline constexpr std::size_t BankMaxPictureBytes = 10ULL * 1024 * 1024;
 

@@ -42,15 +42,22 @@ std::string HideEscapes(std::string_view text) {
     return out;
 }
 
-std::string RestoreEscapes(std::string text) {
-    for (std::size_t index = 0; index < kEscapable.size(); ++index) {
-        const std::string marker = Marker(index);
-        for (std::size_t at = text.find(marker); at != std::string::npos;
-             at = text.find(marker, at + 1)) {
-            text.replace(at, marker.size(), 1, kEscapable[index]);
+std::string RestoreEscapes(const std::string& text) {
+    // The markers are U+E000 to U+E006: EE 80 80 to EE 80 86 in UTF-8.
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\xEE\x80") == 0 && i + 2 < text.size()) {
+            const auto index = static_cast<unsigned char>(text[i + 2]) - 0x80u;
+            if (index < kEscapable.size()) {
+                out += kEscapable[index];
+                i += 2;
+                continue;
+            }
         }
+        out += text[i];
     }
-    return text;
+    return out;
 }
 
 std::string_view TrimView(std::string_view text) {

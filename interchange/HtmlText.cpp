@@ -263,12 +263,18 @@ std::string HtmlToPlain(std::string_view html) {
         trimmed += lines[i];
     }
     // Non-breaking spaces hold blanks that HTML would collapse; they become plain blanks last.
-    std::string tidy = TidyLines(trimmed);
-    for (std::size_t at = tidy.find("\xC2\xA0"); at != std::string::npos;
-         at = tidy.find("\xC2\xA0", at)) {
-        tidy.replace(at, 2, 1, ' ');
+    const std::string tidy = TidyLines(trimmed);
+    std::string plain;
+    plain.reserve(tidy.size());
+    for (std::size_t i = 0; i < tidy.size(); ++i) {
+        if (tidy.compare(i, 2, "\xC2\xA0") == 0) {
+            plain += ' ';
+            ++i;
+        } else {
+            plain += tidy[i];
+        }
     }
-    return tidy;
+    return plain;
 }
 
 std::vector<std::string> HtmlImageSources(std::string_view html) {

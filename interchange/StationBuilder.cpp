@@ -5,6 +5,7 @@
 #include "interchange/StationBuilder.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "interchange/Pictures.h"
 #include "interchange/TextCodec.h"
@@ -20,7 +21,17 @@ std::string Quote(std::string_view utf8) {
 // Converts the texts of one problem, remembering what cp1251 could not hold.
 class ProblemText {
 public:
-    std::string operator()(std::string_view utf8) { return Utf8ToStation(utf8, replaced_); }
+    // Control characters (NUL, tabs, stray line breaks) become blanks: a station file holds
+    // each text on its line.
+    std::string operator()(std::string_view utf8) {
+        std::string text = Utf8ToStation(utf8, replaced_);
+        for (char& c : text) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                c = ' ';
+            }
+        }
+        return text;
+    }
     void Report(std::size_t line, BankCollector& bank) const {
         for (const CharReplacement& r : replaced_) {
             bank.Warn(line, "char-replaced",
@@ -117,12 +128,22 @@ std::unique_ptr<TProblem> BuildProblem(BankQuestion& q, BankCollector& bank) {
     return problem;
 }
 
-void AddGroups(TTezra& tezra) {
+// A group per category, in the order met, quota all of its problems and rate 1. Names are
+// compared as the station compares them, without regard to case.
+void AddGroups(TTezra& tezra, BankCollector& bank) {
+    std::unordered_map<std::string, TGroupInfo*> groups;
     for (const auto& problem : tezra.Problems) {
         if (problem->Group.empty()) {
             continue;
         }
-        TGroupInfo* group = tezra.FindGroup(problem->Group);
+        TGroupInfo*& group = groups[AnsiUpperCase(problem->Group)];
+        if (group == nullptr && tezra.Groups.size() >= BankMaxGroups) {
+            bank.Warn(0, "too-many-groups",
+                      "групп больше " + std::to_string(BankMaxGroups) + "; задача группы «" +
+                          Cp1251ToUtf8(problem->Group) + "» записана без группы");
+            problem->Group.clear();
+            continue;
+        }
         if (group == nullptr) {
             auto info = std::make_unique<TGroupInfo>();
             info->Name = problem->Group;
@@ -157,6 +178,18 @@ BankReadResult BuildStationTest(BankCollector&& bank, const std::string& fallbac
     result.Tezra = std::make_unique<TTezra>();
     TTezra& tezra = *result.Tezra;
     for (BankQuestion& q : bank.Questions) {
+        if (tezra.Problems.size() >= BankMaxProblems) {
+            bank.LeaveOut(q.Line, "сверх предела",
+                          "в тесте станции не больше " + std::to_string(BankMaxProblems) +
+                              " задач");
+            continue;
+        }
+        if (q.Variants.size() > BankMaxVariants) {
+            bank.Warn(q.Line, "too-many-variants",
+                      "вариантов больше " + std::to_string(BankMaxVariants) +
+                          "; лишние не записаны");
+            q.Variants.resize(BankMaxVariants);
+        }
         if (auto problem = BuildProblem(q, bank)) {
             tezra.Problems.push_back(std::move(problem));
         }
@@ -171,7 +204,7 @@ BankReadResult BuildStationTest(BankCollector&& bank, const std::string& fallbac
         tezra.Title =
             text(OneLine(bank.FirstCategory.empty() ? fallbackTitle : bank.FirstCategory));
         text.Report(0, bank);
-        AddGroups(tezra);
+        AddGroups(tezra, bank);
         SetDefaultMarks(tezra, bank);
     }
     std::stable_sort(bank.Warnings.begin(), bank.Warnings.end(),

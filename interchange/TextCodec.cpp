@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "interchange/Bank.h"
 #include "platform/Cp1251.h"
 
 namespace {
@@ -62,6 +63,9 @@ char32_t DecodeSequence(std::string_view seq) {
 
 void Remember(std::vector<CharReplacement>& replaced, std::string_view from,
               std::string_view to) {
+    if (replaced.size() >= BankMaxReplacementsShown) {
+        return;
+    }
     const bool known = std::any_of(replaced.begin(), replaced.end(),
                                    [&](const CharReplacement& r) { return r.From == from; });
     if (!known) {

@@ -21,5 +21,6 @@ struct CharReplacement {
 };
 
 // UTF-8 text as cp1251. Each character without a place in the code page becomes its plain
-// look-alike ("−" "-", "×" "x") or "?"; every distinct one is added to replaced once.
+// look-alike ("−" "-", "×" "x") or "?"; every distinct one is added to replaced once (up to
+// BankMaxReplacementsShown of them).
 std::string Utf8ToStation(std::string_view utf8, std::vector<CharReplacement>& replaced);

@@ -13,6 +13,7 @@ packages=(
     openbox x11-utils x11-xserver-utils x11-xkb-utils xserver-xorg-core
     xserver-xorg-video-dummy dpkg-dev lintian dbus-daemon at-spi2-core python3-pyatspi
     libsqlite3-dev chromium
+    libpugixml-dev libpng-dev libgif-dev
 )
 
 # The collector's browser test drives Chromium with playwright-core under Node.js; a machine
