@@ -62,16 +62,18 @@ const std::string& Bank() {
     static const std::string bank = [] {
         std::vector<std::uint8_t> jpeg;
         EncodeJpeg(Gradient(320, 240, 7), 85, jpeg);
-        const std::string pictures[] = {EncodeBase64(jpeg), EncodeBase64(Png(Gradient(200, 150, 3))),
+        const std::string pictures[] = {EncodeBase64(jpeg),
+                                        EncodeBase64(Png(Gradient(200, 150, 3))),
                                         EncodeBase64(SmallGif())};
         const char* names[] = {"photo.jpg", "chart.png", "flag.gif"};
         std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<quiz>\n";
         for (int i = 0; i < kQuestions; ++i) {
             if (i % (kQuestions / kCategories) == 0) {
-                xml += "<question type=\"category\"><category><text>$course$/top/География/"
-                       "Раздел " +
-                       std::to_string(i / (kQuestions / kCategories)) +
-                       "</text></category></question>\n";
+                xml +=
+                    "<question type=\"category\"><category><text>$course$/top/География/"
+                    "Раздел " +
+                    std::to_string(i / (kQuestions / kCategories)) +
+                    "</text></category></question>\n";
             }
             const int kind = i % 3;
             xml += "<question type=\"multichoice\"><name><text>Вопрос " + std::to_string(i) +
@@ -113,7 +115,8 @@ void BM_StationTestToMoodleXml(benchmark::State& state) {
     const BankReadResult read = ReadQuestionBank(Bank(), BankFormat::MoodleXml, {});
     for (auto _ : state) {
         std::vector<BankWarning> warnings;
-        const std::string xml = WriteQuestionBank(*read.Tezra, BankFormat::MoodleXml, {}, warnings);
+        const std::string xml =
+            WriteQuestionBank(*read.Tezra, BankFormat::MoodleXml, {}, warnings);
         benchmark::DoNotOptimize(xml.data());
     }
 }

@@ -21,8 +21,8 @@ std::string_view Trim(std::string_view text) {
 // The letter of an option line ("B) text", "B. text"), or 0.
 char OptionLetter(std::string_view line) {
     if (line.size() >= 2 && line[0] >= 'A' && line[0] <= 'Z' &&
-        (line[1] == ')' || line[1] == '.') && (line.size() == 2 || line[2] == ' ' ||
-                                               line[2] == '\t')) {
+        (line[1] == ')' || line[1] == '.') &&
+        (line.size() == 2 || line[2] == ' ' || line[2] == '\t')) {
         return line[0];
     }
     return 0;

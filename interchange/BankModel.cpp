@@ -29,8 +29,8 @@ std::string CategoryLastPart(std::string_view path) {
         return {};
     }
     const std::string last = trim(parts.back());
-    const bool root = last == "top" && (parts.size() == 1 || (parts.size() == 2 &&
-                                                              trim(parts[0]).starts_with("$")));
+    const bool root = last == "top" && (parts.size() == 1 ||
+                                        (parts.size() == 2 && trim(parts[0]).starts_with("$")));
     return root ? std::string() : last;
 }
 

@@ -35,8 +35,8 @@ public:
     std::vector<BankQuestion> Questions;
     std::vector<BankWarning> Warnings;
     std::vector<LeftOutKind> LeftOut;
-    std::string FirstCategory;  // the last part of the first category path met
-    std::size_t DroppedExtras = 0;     // feedback, penalties and hints
+    std::string FirstCategory;          // the last part of the first category path met
+    std::size_t DroppedExtras = 0;      // feedback, penalties and hints
     std::size_t DroppedExtrasLine = 0;  // where the first of them stood
     bool Failed = false;                // the input could not be read at all
 

@@ -31,8 +31,8 @@ std::string StationTextFromUtf8(std::string_view bytes, std::vector<BankWarning>
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
     }
-    warnings.push_back({0, "utf8-input",
-                        "файл в UTF-8, а станция читает cp1251; перекодирован в cp1251", false});
+    warnings.push_back(
+        {0, "utf8-input", "файл в UTF-8, а станция читает cp1251; перекодирован в cp1251", false});
     std::string out;
     std::size_t line = 0;
     std::size_t start = 0;
@@ -43,10 +43,10 @@ std::string StationTextFromUtf8(std::string_view bytes, std::vector<BankWarning>
         std::vector<CharReplacement> replaced;
         out += Utf8ToStation(bytes.substr(start, end - start), replaced);
         for (const CharReplacement& r : replaced) {
-            warnings.push_back({line, "char-replaced",
-                                "символ «" + r.From + "» не помещается в cp1251; записан как «" +
-                                    r.To + "»",
-                                false});
+            warnings.push_back(
+                {line, "char-replaced",
+                 "символ «" + r.From + "» не помещается в cp1251; записан как «" + r.To + "»",
+                 false});
         }
         start = end;
     }
@@ -70,11 +70,11 @@ BankReadResult ReadStation(std::string_view bytes, BankFormat format) {
     }
     result.Converted = static_cast<int>(result.Tezra->Problems.size());
     if (!read) {
-        result.Warnings.push_back(
-            {0, "unreadable",
-             result.Converted == 0 ? "файл не читается как тест станции"
-                                   : "тест станции прочитан не до конца (файл повреждён)",
-             true});
+        result.Warnings.push_back({0, "unreadable",
+                                   result.Converted == 0
+                                       ? "файл не читается как тест станции"
+                                       : "тест станции прочитан не до конца (файл повреждён)",
+                                   true});
         result.Failed = result.Converted == 0;
     }
     return result;

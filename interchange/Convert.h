@@ -44,5 +44,4 @@ struct BankWriteOptions {
 // The test in the given format: station files in cp1251 with CR LF, GIFT and Moodle XML in
 // UTF-8. Aiken is not written (an empty text and a warning).
 std::string WriteQuestionBank(const TTezra& tezra, BankFormat format,
-                              const BankWriteOptions& options,
-                              std::vector<BankWarning>& warnings);
+                              const BankWriteOptions& options, std::vector<BankWarning>& warnings);

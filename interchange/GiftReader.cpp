@@ -84,7 +84,8 @@ TextFormat TakeFormat(std::string_view& text, bool* marked = nullptr) {
     const std::string_view trimmed = TrimView(text);
     for (const auto& [name, format] :
          {std::pair{"[html]", TextFormat::Html}, std::pair{"[moodle]", TextFormat::Moodle},
-          std::pair{"[plain]", TextFormat::Plain}, std::pair{"[markdown]", TextFormat::Markdown}}) {
+          std::pair{"[plain]", TextFormat::Plain},
+          std::pair{"[markdown]", TextFormat::Markdown}}) {
         if (Lower(trimmed.substr(0, std::string_view(name).size())) == name) {
             text = trimmed.substr(std::string_view(name).size());
             if (marked != nullptr) {
@@ -243,8 +244,8 @@ bool ReadChoices(std::string_view block, BankQuestion& q, BankCollector& bank) {
 }
 
 // The pictures of an HTML question text, read from beside the GIFT file.
-void TakePictures(std::string_view rawText, const std::filesystem::path& folder,
-                  BankQuestion& q, BankCollector& bank) {
+void TakePictures(std::string_view rawText, const std::filesystem::path& folder, BankQuestion& q,
+                  BankCollector& bank) {
     std::string_view text = rawText;
     if (TakeFormat(text) != TextFormat::Html) {
         return;

@@ -50,8 +50,8 @@ struct GiftWriter {
     int Pictures = 0;
 
     void Warn(std::size_t number, const std::string& text) {
-        Warnings.push_back({0, "export-changed", "задача " + std::to_string(number) + ": " + text,
-                            false});
+        Warnings.push_back(
+            {0, "export-changed", "задача " + std::to_string(number) + ": " + text, false});
     }
 
     std::string Answers(const TAnswers& answers, std::size_t number) {
@@ -118,7 +118,9 @@ std::string CategoryLine(std::string_view group) {
 std::string WriteGift(const TTezra& tezra, std::vector<BankWarning>& warnings) {
     GiftWriter w{warnings, {}, 0};
     w.Out = "// " + Cp1251ToUtf8(tezra.Title.empty() ? tezra.Id : tezra.Title) + "\n";
-    w.Out += "// Группы, квоты, SHUFFLE, DEFER и пороги оценок теста станции в GIFT не переносятся.\n\n";
+    w.Out +=
+        "// Группы, квоты, SHUFFLE, DEFER и пороги оценок теста станции в GIFT не "
+        "переносятся.\n\n";
     warnings.push_back({0, "export-params",
                         "квоты групп, SHUFFLE, DEFER и пороги оценок в GIFT не переносятся",
                         false});
@@ -132,10 +134,10 @@ std::string WriteGift(const TTezra& tezra, std::vector<BankWarning>& warnings) {
         w.Problem(problem, i + 1);
     }
     if (w.Pictures > 0) {
-        warnings.push_back({0, "export-pictures",
-                            "рисунки в GIFT не переносятся: задач с рисунком " +
-                                std::to_string(w.Pictures),
-                            false});
+        warnings.push_back(
+            {0, "export-pictures",
+             "рисунки в GIFT не переносятся: задач с рисунком " + std::to_string(w.Pictures),
+             false});
     }
     return w.Out;
 }

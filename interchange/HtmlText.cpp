@@ -5,8 +5,8 @@
 #include "interchange/HtmlText.h"
 
 #include <array>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -16,16 +16,16 @@
 namespace {
 
 constexpr std::array<std::pair<std::string_view, char32_t>, 22> kEntities = {{
-    {"amp", U'&'},        {"lt", U'<'},         {"gt", U'>'},         {"quot", U'"'},
-    {"apos", U'\''},      {"nbsp", U'\u00A0'},       {"laquo", U'\u00AB'}, {"raquo", U'\u00BB'},
-    {"mdash", U'\u2014'}, {"ndash", U'\u2013'}, {"hellip", U'\u2026'}, {"minus", U'\u2212'},
-    {"times", U'\u00D7'}, {"divide", U'\u00F7'}, {"le", U'\u2264'},   {"ge", U'\u2265'},
-    {"ne", U'\u2260'},    {"deg", U'\u00B0'},   {"plusmn", U'\u00B1'}, {"middot", U'\u00B7'},
+    {"amp", U'&'},        {"lt", U'<'},          {"gt", U'>'},          {"quot", U'"'},
+    {"apos", U'\''},      {"nbsp", U'\u00A0'},   {"laquo", U'\u00AB'},  {"raquo", U'\u00BB'},
+    {"mdash", U'\u2014'}, {"ndash", U'\u2013'},  {"hellip", U'\u2026'}, {"minus", U'\u2212'},
+    {"times", U'\u00D7'}, {"divide", U'\u00F7'}, {"le", U'\u2264'},     {"ge", U'\u2265'},
+    {"ne", U'\u2260'},    {"deg", U'\u00B0'},    {"plusmn", U'\u00B1'}, {"middot", U'\u00B7'},
     {"copy", U'\u00A9'},  {"shy", U'\u00AD'},
 }};
 
 constexpr std::array<std::string_view, 18> kBlockTags = {
-    "p",  "div", "br", "li", "tr", "h1", "h2",  "h3",         "h4",
+    "p",  "div", "br", "li", "tr",    "h1",  "h2",         "h3", "h4",
     "h5", "h6",  "ul", "ol", "table", "pre", "blockquote", "hr", "dd"};
 
 bool IsHtmlSpace(char c) {
@@ -75,9 +75,8 @@ std::string AttributeValue(std::string_view tag, std::string_view attribute) {
         }
         if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
             const std::size_t end = tag.find(tag[i], i + 1);
-            return DecodeEntities(tag.substr(i + 1, end == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : end - i - 1));
+            return DecodeEntities(tag.substr(
+                i + 1, end == std::string_view::npos ? std::string_view::npos : end - i - 1));
         }
         std::size_t end = i;
         while (end < tag.size() && !IsHtmlSpace(tag[end]) && tag[end] != '>') {
@@ -162,8 +161,8 @@ std::string DecodeEntities(std::string_view text) {
             const bool hex = name[1] == 'x' || name[1] == 'X';
             const std::string_view digits = name.substr(hex ? 2 : 1);
             std::uint32_t value = 0;
-            const auto [end, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(),
+                                                      value, hex ? 16 : 10);
             if (error == std::errc() && end == digits.data() + digits.size() && !digits.empty()) {
                 code = value;
             }

@@ -31,10 +31,9 @@ public:
         if (offset < 0) {
             return 0;
         }
-        return static_cast<std::size_t>(
-                   std::lower_bound(breaks_.begin(), breaks_.end(),
-                                    static_cast<std::size_t>(offset)) -
-                   breaks_.begin()) +
+        return static_cast<std::size_t>(std::lower_bound(breaks_.begin(), breaks_.end(),
+                                                         static_cast<std::size_t>(offset)) -
+                                        breaks_.begin()) +
                1;
     }
 
@@ -162,8 +161,8 @@ private:
         for (const pugi::xml_node& answer : node.children("answer")) {
             const std::optional<double> fraction =
                 ParseFloat(answer.attribute("fraction").as_string("0"));
-            q.Variants.push_back({PlainOf(answer), RoundedWeight(fraction.value_or(0), q.Line,
-                                                                 bank_)});
+            q.Variants.push_back(
+                {PlainOf(answer), RoundedWeight(fraction.value_or(0), q.Line, bank_)});
         }
         if (q.Variants.empty()) {
             bank_.LeaveOut(q.Line, "без ответов", "у вопроса нет ответов");
@@ -213,8 +212,8 @@ private:
                 bank_.DropExtras(line);
             }
         };
-        for (const char* name : {"generalfeedback", "correctfeedback",
-                                 "partiallycorrectfeedback", "incorrectfeedback"}) {
+        for (const char* name : {"generalfeedback", "correctfeedback", "partiallycorrectfeedback",
+                                 "incorrectfeedback"}) {
             count(node.child(name));
         }
         for (const pugi::xml_node& answer : node.children("answer")) {
@@ -311,8 +310,8 @@ void ReadMoodleXml(std::string_view bytes, BankCollector& bank) {
     }
     pugi::xml_document document;
     // No parse_doctype: the document type declaration is skipped, its entities never defined.
-    const pugi::xml_parse_result parsed = document.load_buffer(
-        text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result parsed =
+        document.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!parsed) {
         bank.Fail(lines.LineOf(parsed.offset),
                   "файл не читается как XML: " + std::string(parsed.description()));

@@ -143,10 +143,12 @@ public:
                (mode == ModeInput ? "shortanswer" : "multichoice") + "\">\n";
         Out += "    <name>\n      <text>" + Escaped(name) + "</text>\n    </name>\n";
         QuestionText(problem, number);
-        Out += "    <generalfeedback format=\"html\">\n      <text></text>\n"
-               "    </generalfeedback>\n";
-        Out += "    <defaultgrade>1</defaultgrade>\n    <penalty>0</penalty>\n"
-               "    <hidden>0</hidden>\n";
+        Out +=
+            "    <generalfeedback format=\"html\">\n      <text></text>\n"
+            "    </generalfeedback>\n";
+        Out +=
+            "    <defaultgrade>1</defaultgrade>\n    <penalty>0</penalty>\n"
+            "    <hidden>0</hidden>\n";
         Out += "    <idnumber>" + Escaped(Utf8(problem.Id)) + "</idnumber>\n";
         if (mode == ModeInput) {
             Out += "    <usecase>0</usecase>\n";
@@ -201,8 +203,8 @@ private:
             }
             name = Utf8(name);
             html += "<br>\n<img src=\"@@PLUGINFILE@@/" + PercentEncoded(name) + "\" alt=\"\">";
-            file = "      <file name=\"" + Escaped(name) +
-                   "\" path=\"/\" encoding=\"base64\">" + EncodeBase64(picture) + "</file>\n";
+            file = "      <file name=\"" + Escaped(name) + "\" path=\"/\" encoding=\"base64\">" +
+                   EncodeBase64(picture) + "</file>\n";
         } else if (!problem.PictureFile.empty()) {
             Warn(number, "рисунок «" + Utf8(problem.PictureFile) + "» не найден и не записан");
         }

@@ -66,7 +66,8 @@ bool ReadPictureBeside(const std::filesystem::path& folder, std::string_view sou
         return false;
     }
     const auto path = std::filesystem::weakly_canonical(base / relative, error);
-    const auto [baseEnd, pathAt] = std::mismatch(base.begin(), base.end(), path.begin(), path.end());
+    const auto [baseEnd, pathAt] =
+        std::mismatch(base.begin(), base.end(), path.begin(), path.end());
     if (error || baseEnd != base.end() || !std::filesystem::is_regular_file(path, error)) {
         bank.Warn(line, "picture-missing", "рисунок " + shown + " пропущен: файла нет");
         return false;

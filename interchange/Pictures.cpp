@@ -145,8 +145,7 @@ bool DecodeGif(GifFileType* gif, TRgbImage& image, std::string& problem) {
             const int passes = desc.Interlace ? 4 : 1;
             for (int pass = 0; pass < passes; ++pass) {
                 const int step = desc.Interlace ? steps[pass] : 1;
-                for (int row = desc.Interlace ? starts[pass] : 0; row < desc.Height;
-                     row += step) {
+                for (int row = desc.Interlace ? starts[pass] : 0; row < desc.Height; row += step) {
                     if (DGifGetLine(gif, frame.data() + std::size_t(row) * desc.Width,
                                     desc.Width) == GIF_ERROR) {
                         return false;

@@ -34,9 +34,9 @@ public:
     }
     void Report(std::size_t line, BankCollector& bank) const {
         for (const CharReplacement& r : replaced_) {
-            bank.Warn(line, "char-replaced",
-                      "символ " + Quote(r.From) + " не помещается в cp1251; записан как " +
-                          Quote(r.To));
+            bank.Warn(
+                line, "char-replaced",
+                "символ " + Quote(r.From) + " не помещается в cp1251; записан как " + Quote(r.To));
         }
     }
 
@@ -79,9 +79,9 @@ void FitInputVariants(BankQuestion& q, BankCollector& bank) {
 void TakePicture(const BankQuestion& q, TProblem& problem, BankCollector& bank) {
     for (const BankPicture& picture : q.Pictures) {
         if (!problem.Picture.empty()) {
-            bank.Warn(q.Line, "extra-picture",
-                      "рисунок " + Quote(picture.Name) + " не взят: у задачи станции " +
-                          "один рисунок");
+            bank.Warn(
+                q.Line, "extra-picture",
+                "рисунок " + Quote(picture.Name) + " не взят: у задачи станции " + "один рисунок");
             continue;
         }
         StationPicture jpeg = PictureToStationJpeg(picture.Bytes);
@@ -166,9 +166,9 @@ void SetDefaultMarks(TTezra& tezra, BankCollector& bank) {
         shown += (shown.empty() ? "" : ", ") + std::string("MARK") + std::to_string(mark) + "=" +
                  FormatGeneral(tezra.MarkThresholds[mark]);
     }
-    bank.Warn(0, "default-marks",
-              "пороги оценок " + shown + " (85, 70 и 50 % задач) взяты по умолчанию; " +
-                  "проверьте их");
+    bank.Warn(
+        0, "default-marks",
+        "пороги оценок " + shown + " (85, 70 и 50 % задач) взяты по умолчанию; " + "проверьте их");
 }
 
 }  // namespace
@@ -179,15 +179,15 @@ BankReadResult BuildStationTest(BankCollector&& bank, const std::string& fallbac
     TTezra& tezra = *result.Tezra;
     for (BankQuestion& q : bank.Questions) {
         if (tezra.Problems.size() >= BankMaxProblems) {
-            bank.LeaveOut(q.Line, "сверх предела",
-                          "в тесте станции не больше " + std::to_string(BankMaxProblems) +
-                              " задач");
+            bank.LeaveOut(
+                q.Line, "сверх предела",
+                "в тесте станции не больше " + std::to_string(BankMaxProblems) + " задач");
             continue;
         }
         if (q.Variants.size() > BankMaxVariants) {
-            bank.Warn(q.Line, "too-many-variants",
-                      "вариантов больше " + std::to_string(BankMaxVariants) +
-                          "; лишние не записаны");
+            bank.Warn(
+                q.Line, "too-many-variants",
+                "вариантов больше " + std::to_string(BankMaxVariants) + "; лишние не записаны");
             q.Variants.resize(BankMaxVariants);
         }
         if (auto problem = BuildProblem(q, bank)) {

@@ -32,21 +32,21 @@ std::size_t SequenceLength(unsigned char lead) {
 
 // Plain look-alikes of characters that cp1251 cannot hold.
 constexpr std::array<std::pair<char32_t, std::string_view>, 58> kLookAlikes = {{
-    {U'\u2212', "-"},   {U'\u2010', "-"},   {U'\u2011', "-"},   {U'\u2012', "-"},
-    {U'\u2015', "-"},   {U'\u00D7', "x"},   {U'\u00F7', ":"},   {U'\u2264', "<="},
-    {U'\u2265', ">="},  {U'\u2260', "<>"},  {U'\u2248', "~"},   {U'\u2032', "'"},
-    {U'\u2033', "\""},  {U'\u00BD', "1/2"}, {U'\u00BC', "1/4"}, {U'\u00BE', "3/4"},
-    {U'\u00B2', "2"},   {U'\u00B3', "3"},   {U'\u00B9', "1"},   {U'\u2044', "/"},
-    {U'\u2215', "/"},   {U'\u22C5', "*"},   {U'\u2219', "*"},   {U'\u2009', " "},
-    {U'\u2002', " "},   {U'\u2003', " "},   {U'\u202F', " "},   {U'\u200B', ""},
-    {U'\u00E0', "a"},   {U'\u00E1', "a"},   {U'\u00E2', "a"},   {U'\u00E4', "a"},
-    {U'\u00E7', "c"},   {U'\u00E8', "e"},   {U'\u00E9', "e"},   {U'\u00EA', "e"},
-    {U'\u00EB', "e"},   {U'\u00EE', "i"},   {U'\u00EF', "i"},   {U'\u00F1', "n"},
-    {U'\u00F3', "o"},   {U'\u00F4', "o"},   {U'\u00F6', "o"},   {U'\u00FA', "u"},
-    {U'\u00FC', "u"},   {U'\u00DF', "ss"},  {U'\u00C0', "A"},   {U'\u00C1', "A"},
-    {U'\u00C4', "A"},   {U'\u00C7', "C"},   {U'\u00C9', "E"},   {U'\u00C8', "E"},
-    {U'\u00D6', "O"},   {U'\u00DC', "U"},   {U'\u03C0', "pi"},  {U'\u221A', "sqrt"},
-    {U'\u00B4', "'"},   {U'\u02C6', "^"},
+    {U'\u2212', "-"},  {U'\u2010', "-"},   {U'\u2011', "-"},   {U'\u2012', "-"},
+    {U'\u2015', "-"},  {U'\u00D7', "x"},   {U'\u00F7', ":"},   {U'\u2264', "<="},
+    {U'\u2265', ">="}, {U'\u2260', "<>"},  {U'\u2248', "~"},   {U'\u2032', "'"},
+    {U'\u2033', "\""}, {U'\u00BD', "1/2"}, {U'\u00BC', "1/4"}, {U'\u00BE', "3/4"},
+    {U'\u00B2', "2"},  {U'\u00B3', "3"},   {U'\u00B9', "1"},   {U'\u2044', "/"},
+    {U'\u2215', "/"},  {U'\u22C5', "*"},   {U'\u2219', "*"},   {U'\u2009', " "},
+    {U'\u2002', " "},  {U'\u2003', " "},   {U'\u202F', " "},   {U'\u200B', ""},
+    {U'\u00E0', "a"},  {U'\u00E1', "a"},   {U'\u00E2', "a"},   {U'\u00E4', "a"},
+    {U'\u00E7', "c"},  {U'\u00E8', "e"},   {U'\u00E9', "e"},   {U'\u00EA', "e"},
+    {U'\u00EB', "e"},  {U'\u00EE', "i"},   {U'\u00EF', "i"},   {U'\u00F1', "n"},
+    {U'\u00F3', "o"},  {U'\u00F4', "o"},   {U'\u00F6', "o"},   {U'\u00FA', "u"},
+    {U'\u00FC', "u"},  {U'\u00DF', "ss"},  {U'\u00C0', "A"},   {U'\u00C1', "A"},
+    {U'\u00C4', "A"},  {U'\u00C7', "C"},   {U'\u00C9', "E"},   {U'\u00C8', "E"},
+    {U'\u00D6', "O"},  {U'\u00DC', "U"},   {U'\u03C0', "pi"},  {U'\u221A', "sqrt"},
+    {U'\u00B4', "'"},  {U'\u02C6', "^"},
 }};
 
 char32_t DecodeSequence(std::string_view seq) {
@@ -61,8 +61,7 @@ char32_t DecodeSequence(std::string_view seq) {
     return value;
 }
 
-void Remember(std::vector<CharReplacement>& replaced, std::string_view from,
-              std::string_view to) {
+void Remember(std::vector<CharReplacement>& replaced, std::string_view from, std::string_view to) {
     if (replaced.size() >= BankMaxReplacementsShown) {
         return;
     }
@@ -133,8 +132,9 @@ std::string Utf8ToStation(std::string_view utf8, std::vector<CharReplacement>& r
             continue;
         }
         const char32_t code = DecodeSequence(seq);
-        const auto* found = std::find_if(kLookAlikes.begin(), kLookAlikes.end(),
-                                         [code](const auto& entry) { return entry.first == code; });
+        const auto* found =
+            std::find_if(kLookAlikes.begin(), kLookAlikes.end(),
+                         [code](const auto& entry) { return entry.first == code; });
         const std::string_view to = found != kLookAlikes.end() ? found->second : "?";
         Remember(replaced, seq, to);
         out += to;

@@ -12,5 +12,4 @@ std::string WriteMoodleXml(const TTezra& tezra, const BankWriteOptions& options,
                            std::vector<BankWarning>& warnings);
 
 // The picture of a problem for a bank: its embedded bytes, or the file it names.
-std::vector<std::uint8_t> ProblemPicture(const TProblem& problem,
-                                         const BankWriteOptions& options);
+std::vector<std::uint8_t> ProblemPicture(const TProblem& problem, const BankWriteOptions& options);

@@ -27,8 +27,8 @@ int RunConvert(const CLI::App& command, const ConvertArgs& args) {
     request.Out = args.Out;
     request.From = BankFormatFromName(args.From);
     request.To = BankFormatFromName(args.To);
-    for (const auto& [name, format] : {std::pair{args.From, request.From},
-                                       std::pair{args.To, request.To}}) {
+    for (const auto& [name, format] :
+         {std::pair{args.From, request.From}, std::pair{args.To, request.To}}) {
         if (!name.empty() && format == BankFormat::Unknown) {
             std::cerr << "Error: unknown format " << name << "\n\n" << command.help();
             return 2;
@@ -58,8 +58,8 @@ void AddConvertCommand(CLI::App& app, int& exitCode) {
     command->add_option("IN", args->In, "The file to read")->required();
     command->add_option("OUT", args->Out, "The file to write (may be IN itself)")->required();
     const std::string formats = "ttxt, tbin, tbin-scrambled, gift, moodle-xml or aiken";
-    command->add_option("--from", args->From, "Format of IN (default: by its extension): " +
-                                                  formats)
+    command
+        ->add_option("--from", args->From, "Format of IN (default: by its extension): " + formats)
         ->type_name("FORMAT");
     command->add_option("--to", args->To, "Format of OUT (default: by its extension)")
         ->type_name("FORMAT");

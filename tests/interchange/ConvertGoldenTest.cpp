@@ -41,9 +41,9 @@ TEST(ConvertGolden, EachBankGivesTheTestAndTheWarningsBesideIt) {
         ASSERT_FALSE(in.empty());
         formats.insert(in.extension().string());
         TempDir out;
-        const ConvertOutcome outcome = RunConversion(
-            {in, out.Path / "out.ttxt", BankFormat::Unknown, BankFormat::Unknown,
-             in.filename().string()});
+        const ConvertOutcome outcome =
+            RunConversion({in, out.Path / "out.ttxt", BankFormat::Unknown, BankFormat::Unknown,
+                           in.filename().string()});
         std::ostringstream printed;
         PrintConvertText(printed, outcome, false);
         EXPECT_EQ(printed.str(), TempDir::Read(entry.path() / "expected.txt"));
@@ -72,13 +72,28 @@ TEST(ConvertGolden, EveryLeftOutKindAndPictureCaseIsCovered) {
             all += TempDir::Read(entry.path() / "expected.txt");
         }
     }
-    for (const char* shown :
-         {"эссе", "на соответствие", "числовой с допуском", "числовой с диапазоном", "описание",
-          "вложенные ответы (cloze)", "вычисляемый", "перетаскивание", "случайный", "без ANSWER",
-          "не читается как XML", "base64 не декодируется", "не рисунок JPEG, PNG или GIF",
-          "больше предела станции", "один рисунок", "берутся только файлы из папки банка",
-          "не помещается в cp1251", "убраны пробелы", "со звёздочкой", "прочитан как cp1251",
-          "отзывы, штрафы и подсказки", "(<!ENTITY>) не раскрываются"}) {
+    for (const char* shown : {"эссе",
+                              "на соответствие",
+                              "числовой с допуском",
+                              "числовой с диапазоном",
+                              "описание",
+                              "вложенные ответы (cloze)",
+                              "вычисляемый",
+                              "перетаскивание",
+                              "случайный",
+                              "без ANSWER",
+                              "не читается как XML",
+                              "base64 не декодируется",
+                              "не рисунок JPEG, PNG или GIF",
+                              "больше предела станции",
+                              "один рисунок",
+                              "берутся только файлы из папки банка",
+                              "не помещается в cp1251",
+                              "убраны пробелы",
+                              "со звёздочкой",
+                              "прочитан как cp1251",
+                              "отзывы, штрафы и подсказки",
+                              "(<!ENTITY>) не раскрываются"}) {
         EXPECT_NE(all.find(shown), std::string::npos) << shown;
     }
 }

@@ -110,8 +110,9 @@ TEST(ConvertHostile, DamagedBanksGiveTheirLineAndKeepWhatCanBeRead) {
          1, 3, "JPEG повреждён"},
         {BankFormat::MoodleXml,
          head +
-             MoodleQuestion("<img src=\"@@PLUGINFILE@@/p.gif\">",
-                            "<file name=\"p.gif\" encoding=\"base64\">R0lGODlhAQABAIAAAP8=</file>") +
+             MoodleQuestion(
+                 "<img src=\"@@PLUGINFILE@@/p.gif\">",
+                 "<file name=\"p.gif\" encoding=\"base64\">R0lGODlhAQABAIAAAP8=</file>") +
              "</quiz>",
          1, 3, "GIF"},
         {BankFormat::Gift, "Q1 {=a ~b}\n\nQ2 {=a ~b\n\nQ3 {=c ~d}\n", 2, 3, "не закрыта"},
@@ -135,8 +136,8 @@ TEST(ConvertHostile, DamagedBanksGiveTheirLineAndKeepWhatCanBeRead) {
 
 TEST(ConvertHostile, PicturesAreReadFromInsideTheBankFolderOnly) {
     TempDir dir;
-    const std::string jpeg = TempDir::Read(fs::path(TEZRA_TEST_DATA_DIR) / "model" / "pictures" /
-                                           "dot.jpg");
+    const std::string jpeg =
+        TempDir::Read(fs::path(TEZRA_TEST_DATA_DIR) / "model" / "pictures" / "dot.jpg");
     dir.Write("outside.jpg", jpeg);
     dir.Write("bank/inside.jpg", jpeg);
     fs::create_symlink(dir.Path / "outside.jpg", dir.Path / "bank" / "link.jpg");
@@ -145,10 +146,14 @@ TEST(ConvertHostile, PicturesAreReadFromInsideTheBankFolderOnly) {
         std::string Source;
         bool Taken;
     } cases[] = {
-        {"inside.jpg", true},           {"./inside.jpg", true},
-        {"@@PLUGINFILE@@/inside.jpg", true}, {"../outside.jpg", false},
-        {dir.Path.string() + "/outside.jpg", false}, {"link.jpg", false},
-        {"folder.jpg", false},          {"http://127.0.0.1:9/inside.jpg", false},
+        {"inside.jpg", true},
+        {"./inside.jpg", true},
+        {"@@PLUGINFILE@@/inside.jpg", true},
+        {"../outside.jpg", false},
+        {dir.Path.string() + "/outside.jpg", false},
+        {"link.jpg", false},
+        {"folder.jpg", false},
+        {"http://127.0.0.1:9/inside.jpg", false},
         {"sub/../../outside.jpg", false},
     };
     for (const auto& c : cases) {
@@ -164,9 +169,7 @@ TEST(ConvertHostile, PicturesAreReadFromInsideTheBankFolderOnly) {
 TEST(ConvertHostile, FilesLargerThanTheLimitAreRefusedUnread) {
     TempDir dir;
     const fs::path big = dir.Path / "big.xml";
-    {
-        std::ofstream(big) << "<quiz>";
-    }
+    { std::ofstream(big) << "<quiz>"; }
     // 100 MB without writing them: the file is sparse.
     ASSERT_EQ(truncate(big.c_str(), 100L * 1000 * 1000), 0);
     const BankReadResult result = ReadQuestionBankFile(big, BankFormat::MoodleXml);

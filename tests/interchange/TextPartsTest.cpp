@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "interchange/Base64.h"
 #include "interchange/BankModel.h"
+#include "interchange/Base64.h"
 #include "interchange/HtmlText.h"
 #include "interchange/TextCodec.h"
 #include "platform/Cp1251.h"
@@ -61,10 +61,14 @@ TEST(ConvertText, HtmlBecomesPlainLines) {
 
 TEST(ConvertText, CategoryPathsGiveTheirLastPart) {
     const std::pair<std::string, std::string> cases[] = {
-        {"$course$/top/Алгебра/Дроби", "Дроби"}, {"Алгебра", "Алгебра"},
-        {"$course$/top", ""},                    {"top", ""},
-        {"top/sub", "sub"},                      {"a/b//c", "b/c"},
-        {"$system$/top/x/ ", "x"},               {"", ""},
+        {"$course$/top/Алгебра/Дроби", "Дроби"},
+        {"Алгебра", "Алгебра"},
+        {"$course$/top", ""},
+        {"top", ""},
+        {"top/sub", "sub"},
+        {"a/b//c", "b/c"},
+        {"$system$/top/x/ ", "x"},
+        {"", ""},
     };
     for (const auto& [path, last] : cases) {
         EXPECT_EQ(CategoryLastPart(path), last) << path;
@@ -79,7 +83,8 @@ TEST(ConvertText, Base64RoundTripsAndRefusesWhatIsNotBase64) {
         }
         EXPECT_EQ(DecodeBase64(EncodeBase64(bytes)), bytes) << size;
     }
-    EXPECT_EQ(DecodeBase64("SGVs\nbG8=\r\n"), (std::vector<std::uint8_t>{'H', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(DecodeBase64("SGVs\nbG8=\r\n"),
+              (std::vector<std::uint8_t>{'H', 'e', 'l', 'l', 'o'}));
     for (const char* bad : {"SGVsbG8=x", "S", "SG!s", "SGVsbG8==="}) {
         EXPECT_FALSE(DecodeBase64(bad).has_value()) << bad;
     }

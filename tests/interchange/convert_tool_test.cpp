@@ -33,7 +33,8 @@ TEST(ConvertTool, ExitStatusesAndFormats) {
         {{gift, (dir.Path / "b.xml").string()}, 0, "b.xml"},
         {{(dir.Path / "b.xml").string(), (dir.Path / "c.gift").string()}, 0, "c.gift"},
         {{(dir.Path / "bank.dat").string(), (dir.Path / "d.ttxt").string(), "--from", "gift"},
-         0, "d.ttxt"},
+         0,
+         "d.ttxt"},
         {{(dir.Path / "essays.gift").string(), (dir.Path / "e.ttxt").string()}, 1, ""},
         {{(dir.Path / "bank.dat").string(), (dir.Path / "f.ttxt").string()}, 2, ""},
         {{gift, (dir.Path / "g.aiken").string()}, 2, ""},
@@ -104,8 +105,7 @@ TEST(ConvertTool, Utf8StationTestIsRewrittenInPlaceAsCp1251) {
     ASSERT_TRUE(LoadTestFile(test));
     EXPECT_EQ(CurrentTezra().Title, Utf8ToCp1251("Тест - проверка"));
     ASSERT_EQ(CurrentTezra().Problems.size(), 1u);
-    EXPECT_EQ(CurrentTezra().Problems[0]->Condition,
-              std::vector<std::string>{"2 x 2 = ?"});
+    EXPECT_EQ(CurrentTezra().Problems[0]->Condition, std::vector<std::string>{"2 x 2 = ?"});
     // Nothing is left beside it.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path), fs::directory_iterator()), 1);
 }

@@ -98,8 +98,8 @@ ConvertOutcome RunConversion(const ConvertRequest& request) {
         return outcome;
     }
     BankWriteOptions options;
-    options.PictureFolder = request.In.parent_path().empty() ? fs::path(".")
-                                                             : request.In.parent_path();
+    options.PictureFolder =
+        request.In.parent_path().empty() ? fs::path(".") : request.In.parent_path();
     std::vector<BankWarning> written;
     const std::string bytes = WriteQuestionBank(*read.Tezra, to, options, written);
     AddWarnings(outcome.Report, written);
