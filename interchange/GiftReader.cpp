@@ -149,8 +149,12 @@ std::vector<GiftAnswer> SplitAnswers(std::string_view block, std::size_t line,
 }
 
 std::string AnswerText(std::string_view text) {
-    TakeFormat(text);
-    return RestoreEscapes(std::string(TrimView(text)));
+    const std::string plain = RestoreEscapes(std::string(TrimView(text)));
+    std::string_view unmarked = plain;
+    if (TakeFormat(unmarked) == TextFormat::Html) {
+        return HtmlToPlain(unmarked);
+    }
+    return std::string(TrimView(unmarked));
 }
 
 bool IsNumber(std::string_view text) {

@@ -6,6 +6,7 @@
 
 #include "interchange/BankModel.h"
 #include "interchange/Base64.h"
+#include "interchange/Convert.h"
 #include "interchange/HtmlText.h"
 #include "interchange/TextCodec.h"
 #include "platform/Cp1251.h"
@@ -88,6 +89,19 @@ TEST(ConvertText, Base64RoundTripsAndRefusesWhatIsNotBase64) {
     for (const char* bad : {"SGVsbG8=x", "S", "SG!s", "SGVsbG8==="}) {
         EXPECT_FALSE(DecodeBase64(bad).has_value()) << bad;
     }
+}
+
+TEST(ConvertText, GiftFormatMarkersAreNeverPartOfTheText) {
+    const std::string gift =
+        "::t::[html]<p>Pick <b>one</b></p>{=[html]<i>yes</i> ~[plain]no ~[markdown]*maybe*}\n";
+    const BankReadResult result = ReadQuestionBank(gift, BankFormat::Gift, {});
+    ASSERT_EQ(result.Converted, 1);
+    const TProblem& problem = *result.Tezra->Problems[0];
+    EXPECT_EQ(problem.Condition, std::vector<std::string>{"Pick one"});
+    ASSERT_EQ(problem.Answers.Variants.size(), 3u);
+    EXPECT_EQ(problem.Answers.Variants[0].Text, "yes");
+    EXPECT_EQ(problem.Answers.Variants[1].Text, "no");
+    EXPECT_EQ(problem.Answers.Variants[2].Text, "*maybe*");
 }
 
 TEST(ConvertText, InputEncodingIsRecognised) {
