@@ -2,8 +2,10 @@
 #include "collector/Collector.h"
 
 #include "collector/Exports.h"
+#include "collector/LibraryApi.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
+#include "collector/StationApi.h"
 #include "collector/TeacherAccess.h"
 #include "collector/WebAssets.h"
 
@@ -88,12 +90,17 @@ HttpAnswer Export(ResultStore& store, std::string_view query, bool csv) {
 }  // namespace
 
 std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std::string& error) {
-    std::unique_ptr<Collector> collector(new Collector(options.Password));
+    std::unique_ptr<Collector> collector(new Collector(options.Password, options.StationKey));
     collector->writer_ = ResultStore::OpenWriter(options.Database, error);
     if (collector->writer_) {
         collector->reader_ = ResultStore::OpenReader(options.Database, error);
     }
     if (!collector->reader_) {
+        error = options.Database.string() + ": " + error;
+        return nullptr;
+    }
+    collector->library_ = ClassLibrary::Open(options.Database, error);
+    if (!collector->library_) {
         error = options.Database.string() + ": " + error;
         return nullptr;
     }
@@ -106,15 +113,25 @@ Collector::~Collector() {
     // The threads finish their queued work before the stores they use go away.
     commits_.reset();
     queries_.reset();
+    library_.reset();
 }
 
 void Collector::Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                        const std::string& peer) {
     if (head.Path() == kResultPath) {
         TakeResult(server, connection, head, peer);
+    } else if (IsStationPath(head.Path())) {
+        ServeStation(*library_, stationKey_, server, connection, head, peer);
     } else {
         ServeTeacher(server, connection, head);
     }
+}
+
+std::size_t Collector::BodyLimit(const RequestHead& head) {
+    if (IsStationPath(head.Path())) {
+        return StationKeyAllows(head.Authorization, stationKey_) ? StationBodyLimit(head) : 0;
+    }
+    return AuthorizationAllows(head.Authorization, password_) ? LibraryBodyLimit(head) : 0;
 }
 
 void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
@@ -145,7 +162,7 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
 
 void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
                              const RequestHead& head) {
-    if (head.Method != "GET") {
+    if (head.Method != "GET" && !IsLibraryApiPath(head.Path())) {
         HttpAnswer answer = TextAnswer(405, "only GET is served");
         answer.Headers.emplace_back("Allow", "GET");
         return server.Answer(connection, std::move(answer));
@@ -154,6 +171,9 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection,
         return server.Answer(connection, Unauthorized());
     }
     const std::string_view path = head.Path();
+    if (IsLibraryApiPath(path)) {
+        return ServeLibraryApi(*library_, server, connection, head);
+    }
     if (const WebAsset* asset = FindWebAsset(path)) {
         return server.Answer(
             connection, DataAnswer(std::string(asset->ContentType), std::string(asset->Body)));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "collector/ClassLibrary.h"
 #include "collector/CommitQueue.h"
 #include "collector/HttpServer.h"
 #include "collector/ResultStore.h"
@@ -14,6 +15,7 @@
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
     std::string Password;  // the teacher's; never empty
+    std::string StationKey;  // the stations'; empty: the station endpoints refuse everyone
     ServerLimits Limits;
 };
 
@@ -27,14 +29,18 @@ public:
 
     void Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                 const std::string& peer) override;
+    std::size_t BodyLimit(const RequestHead& head) override;
 
 private:
-    explicit Collector(std::string password) : password_(std::move(password)) {}
+    explicit Collector(std::string password, std::string stationKey)
+        : password_(std::move(password)), stationKey_(std::move(stationKey)) {}
     void TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                     const std::string& peer);
     void ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head);
 
     std::string password_;
+    std::string stationKey_;
+    std::unique_ptr<ClassLibrary> library_;
     std::unique_ptr<ResultStore> writer_;
     std::unique_ptr<ResultStore> reader_;
     std::unique_ptr<CommitQueue> commits_;

@@ -39,9 +39,17 @@ bool SplitListen(const std::string& listen, std::string& address, int& port) {
 }
 
 int Serve(const std::string& listen, const std::string& database,
-          const std::string& passwordFile) {
+          const std::string& passwordFile, const std::string& stationKeyFile) {
     CollectorOptions options;
     options.Database = database;
+    if (!stationKeyFile.empty()) {
+        const auto key = ReadPasswordFile(stationKeyFile);
+        if (!key) {
+            std::cerr << "tezra-collector: no station key in " << stationKeyFile << "\n";
+            return 2;
+        }
+        options.StationKey = *key;
+    }
     std::string address;
     int port = 0;
     if (!SplitListen(listen, address, port)) {
@@ -125,11 +133,15 @@ int main(int argc, char** argv) {
     std::string listen = "0.0.0.0:80";
     std::string database = "results.sqlite";
     std::string passwordFile;
+    std::string stationKeyFile;
     app.add_option("--listen", listen, "ADDRESS:PORT to listen on")->capture_default_str();
     app.add_option("--db", database, "the results database file")->capture_default_str();
     app.add_option("--teacher-password-file", passwordFile,
                    "file whose first line is the teacher's password (without it a password "
                    "is made up and printed)");
+    app.add_option("--station-key-file", stationKeyFile,
+                   "file whose first line is the key the stations' sync uses (without it the "
+                   "stations cannot fetch tests or send journals)");
 
     CLI::App* import = app.add_subcommand("import", "add the records of stations' report.log");
     std::string importDatabase;
@@ -147,5 +159,5 @@ int main(int argc, char** argv) {
     if (*import) {
         return Import(importDatabase, station, journals);
     }
-    return Serve(listen, database, passwordFile);
+    return Serve(listen, database, passwordFile, stationKeyFile);
 }

@@ -11,3 +11,4 @@ void AddStationCommand(CLI::App& app, int& exitCode);  // station
 void AddModelCommands(CLI::App& app, int& exitCode);   // dump, score, pack
 void AddNetCommands(CLI::App& app, int& exitCode);     // get, submit
 void AddCheckCommand(CLI::App& app, int& exitCode);    // check
+void AddSyncCommand(CLI::App& app, int& exitCode);     // sync

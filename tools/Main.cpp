@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     AddModelCommands(app, exitCode);
     AddNetCommands(app, exitCode);
     AddCheckCommand(app, exitCode);
+    AddSyncCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
