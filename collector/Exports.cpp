@@ -88,6 +88,7 @@ std::string PageUpdateJson(const std::string& today, const std::vector<std::stri
     for (const StoredResult& row : rows) {
         json object = {{"id", row.Id}};
         object.update(RowObject(row));
+        object["source"] = row.Source;  // the page marks results that came in a journal
         list.push_back(std::move(object));
     }
     return Dump({{"today", today}, {"groups", groups}, {"rows", list}, {"more", more}});

@@ -32,7 +32,7 @@ constexpr const char* kInsert =
     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 constexpr const char* kSelect =
-    "SELECT id, received_local, station, grp, user, res, mark FROM results "
+    "SELECT id, received_local, station, grp, user, res, mark, source FROM results "
     "WHERE id > ?1 AND (?2 = '' OR grp = ?2) AND (?3 = '' OR local_date = ?3) "
     "ORDER BY received_ms, id LIMIT ?4";
 
@@ -149,6 +149,7 @@ std::vector<StoredResult> ResultStore::Query(const ResultFilter& filter) {
         row.User = select.Text(4);
         row.Res = select.Int(5);
         row.Mark = static_cast<int>(select.Int(6));
+        row.Source = select.Text(7);
         rows.push_back(std::move(row));
     }
     return rows;

@@ -50,9 +50,10 @@ std::string ReplyProblem(const SyncReply& reply) {
     return reply.Status == 200 ? std::string() : "ответ сервера " + std::to_string(reply.Status);
 }
 
-Outcome NetOutcome(const SyncReply& reply, const SyncHttp& http) {
-    return !http.Reached() && reply.Error != SyncNetError::None ? Outcome::Unreachable
-                                                                : Outcome::Failed;
+// A server that cannot be reached, stalls or sends what it should not counts as not reached
+// (nothing changed); an answer it refuses with, such as a wrong key, is an error.
+Outcome NetOutcome(const SyncReply& reply) {
+    return reply.Error != SyncNetError::None ? Outcome::Unreachable : Outcome::Failed;
 }
 
 class TestsDown {
@@ -77,7 +78,7 @@ public:
             http_.Send("GET", std::string(kStationManifestPath), {}, kMaxManifestBytes);
         if (const std::string problem = ReplyProblem(reply); !problem.empty()) {
             out_ << "Тесты: список с сервера не получен: " << problem << "\n";
-            return NetOutcome(reply, http_);
+            return NetOutcome(reply);
         }
         std::string reason;
         const auto manifest = ParseManifest(reply.Body, reason);
@@ -325,7 +326,7 @@ private:
         const SyncReply reply = http_.Send("POST", target, piece, 64 * 1024);
         if (const std::string problem = ReplyProblem(reply); !problem.empty()) {
             out_ << "Журнал: записи не отправлены: " << problem << "\n";
-            return NetOutcome(reply, http_);
+            return NetOutcome(reply);
         }
         const nlohmann::json answer = nlohmann::json::parse(reply.Body, nullptr, false);
         if (!answer.is_object() || !answer.contains("added") || !answer["added"].is_number() ||

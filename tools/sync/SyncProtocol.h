@@ -16,7 +16,7 @@ inline constexpr std::string_view kStationFilesPath = "/station/files/";
 inline constexpr std::string_view kStationJournalPath = "/station/journal";
 inline constexpr std::string_view kStationStatusPath = "/station/status";
 
-inline constexpr std::size_t kMaxManifestBytes = 1024 * 1024;
+inline constexpr std::size_t kMaxManifestBytes = 2 * 1024 * 1024;
 inline constexpr std::size_t kMaxSyncFiles = 2000;
 inline constexpr std::int64_t kMaxSyncFileBytes = 50LL * 1024 * 1024;
 inline constexpr std::int64_t kMaxSyncSetBytes = 512LL * 1024 * 1024;
