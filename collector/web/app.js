@@ -72,7 +72,7 @@ function resultRow(row, fresh) {
   const tr = element('tr', fresh ? 'fresh' : '');
   tr.append(
     element('td', '', row.received.slice(11, 19)),
-    element('td', '', row.station),
+    element('td', '', row.source === 'report.log' ? row.station + ' (из журнала)' : row.station),
     element('td', '', row.group),
     element('td', '', row.user),
     element('td', 'number', pointsText(row.points)));
