@@ -14,7 +14,7 @@
 
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
-    std::string Password;  // the teacher's; never empty
+    std::string Password;    // the teacher's; never empty
     std::string StationKey;  // the stations'; empty: the station endpoints refuse everyone
     ServerLimits Limits;
 };

@@ -53,8 +53,8 @@ struct HttpServer::Connection {
     bool KeepAlive = true;
     int Minor = 1;
     bool CloseAfterWrite = false;
-    bool AwaitingBody = false;  // the head is complete and its body is still coming
-    bool ContinueSent = false;  // "100 Continue" went out for the pending request
+    bool AwaitingBody = false;        // the head is complete and its body is still coming
+    bool ContinueSent = false;        // "100 Continue" went out for the pending request
     std::int64_t HeadStartMs = 0;     // when the pending request's first byte arrived
     std::int64_t LastActivityMs = 0;  // last byte read or written
     std::int64_t DrainUntilMs = 0;
@@ -279,8 +279,9 @@ bool HttpServer::TakeBody(Connection& connection, RequestHead& head, std::size_t
     }
     const std::size_t limit = std::min(handler_.BodyLimit(head), limits_.Request.MaxBody);
     if (head.ContentLength > limit) {
-        Reject(connection, 413, limit == 0 ? "requests with a body are not taken"
-                                           : "the request body is too large");
+        Reject(
+            connection, 413,
+            limit == 0 ? "requests with a body are not taken" : "the request body is too large");
         return false;
     }
     connection.AwaitingBody = true;

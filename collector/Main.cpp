@@ -38,8 +38,8 @@ bool SplitListen(const std::string& listen, std::string& address, int& port) {
     return value && *value >= 0 && *value <= 65535;
 }
 
-int Serve(const std::string& listen, const std::string& database,
-          const std::string& passwordFile, const std::string& stationKeyFile) {
+int Serve(const std::string& listen, const std::string& database, const std::string& passwordFile,
+          const std::string& stationKeyFile) {
     CollectorOptions options;
     options.Database = database;
     if (!stationKeyFile.empty()) {

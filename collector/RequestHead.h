@@ -21,14 +21,14 @@ struct RequestHead {
     int Minor = 1;       // HTTP/1.<Minor>
     bool KeepAlive = true;
     std::string Authorization;
-    bool HasBody = false;  // a Content-Length above 0 or any Transfer-Encoding
-    bool Chunked = false;  // a Transfer-Encoding: bodies are only taken with a length
-    bool BadLength = false;        // a Content-Length that is no number or given twice apart
+    bool HasBody = false;    // a Content-Length above 0 or any Transfer-Encoding
+    bool Chunked = false;    // a Transfer-Encoding: bodies are only taken with a length
+    bool BadLength = false;  // a Content-Length that is no number or given twice apart
     std::size_t ContentLength = 0;
-    bool ExpectContinue = false;   // "Expect: 100-continue"
-    std::string Origin;            // the Origin header, empty when none
-    std::string Host;              // the Host header
-    std::string Body;              // filled in by the server before the handler sees it
+    bool ExpectContinue = false;  // "Expect: 100-continue"
+    std::string Origin;           // the Origin header, empty when none
+    std::string Host;             // the Host header
+    std::string Body;             // filled in by the server before the handler sees it
 
     std::string_view Path() const;   // the target up to "?"
     std::string_view Query() const;  // after the first "?", empty when none
