@@ -337,6 +337,12 @@ TEST(LibraryApi, BodiesAreBoundedBeforeTheyAreRead) {
     for (const auto& row : rows) {
         EXPECT_EQ(StatusOf(Exchange(collector.Service->Port(), row.Head)), row.Status) << row.Head;
     }
+    // An upload that stalls halfway holds up nobody: a station is answered meanwhile.
+    RawClient stalled(collector.Service->Port());
+    ASSERT_TRUE(stalled.Send("PUT /api/tests/a.ttxt HTTP/1.1\r\n" + TeacherAuthorization() +
+                             "Content-Length: 1000000\r\n\r\n" + std::string(1000, 'x')));
+    EXPECT_EQ(StatusOf(collector.Station("GET", "/station/manifest")), 200);
+    EXPECT_EQ(StatusOf(collector.Teacher("GET", "/api/tests")), 200);
     // A client that asks before it sends its body is told to go on.
     RawClient client(collector.Service->Port());
     ASSERT_TRUE(client.Send("PUT /api/tests/a.ttxt HTTP/1.1\r\n" + TeacherAuthorization() +
