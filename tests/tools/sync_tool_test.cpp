@@ -408,7 +408,7 @@ TEST(SyncTool, LyingOrStallingServerLeavesTheFolderAsItWas) {
         EXPECT_NE(run.Run.Out.find(row.Says), std::string::npos) << row.What << "\n"
                                                                  << run.Run.Out;
         EXPECT_EQ(Snapshot(station), before) << row.What;
-        EXPECT_LT(run.Seconds, 2.5) << row.What;  // a 1 s limit, with room for a slow machine
+        EXPECT_LT(run.Seconds, 5.0) << row.What;  // a 1 s limit; a stall would never end
     }
     // Nobody listening: nothing changes, status 1.
     TempDir dir;
