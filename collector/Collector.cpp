@@ -2,9 +2,12 @@
 #include "collector/Collector.h"
 
 #include "collector/ExportAnswers.h"
+#include "collector/Exports.h"
+#include "collector/LibraryApi.h"
 #include "collector/PageUpdate.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
+#include "collector/StationApi.h"
 #include "collector/TeacherAccess.h"
 #include "collector/WebAssets.h"
 
@@ -58,7 +61,8 @@ bool ReadSelection(std::string_view query, RowSelection& rows) {
 }  // namespace
 
 Collector::Collector(const CollectorOptions& options)
-    : gate_(options.Password, options.SecureCookie),
+    : stationKey_(options.StationKey),
+      gate_(options.Password, options.SecureCookie),
       stations_(options.Stations),
       rateLimit_(options.MaxResultsPerMinute) {}
 
@@ -78,6 +82,11 @@ std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std:
         error = options.Database.string() + ": " + error;
         return nullptr;
     }
+    collector->library_ = ClassLibrary::Open(options.Database, error);
+    if (!collector->library_) {
+        error = options.Database.string() + ": " + error;
+        return nullptr;
+    }
     collector->commits_ = std::make_unique<CommitQueue>(*collector->writer_);
     collector->queries_ = std::make_unique<JobThread>();
     collector->exports_ = std::make_unique<JobThread>();
@@ -89,17 +98,28 @@ Collector::~Collector() {
     commits_.reset();
     queries_.reset();
     exports_.reset();
+    library_.reset();
 }
 
 void Collector::Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                        const std::string& peer) {
     if (head.Path() == kResultPath) {
         TakeResult(server, connection, head, peer);
+    } else if (IsStationPath(head.Path())) {
+        // The stations' sync uses the port they send results to.
+        ServeStation(*library_, stationKey_, server, connection, head, peer);
     } else if (&server == resultsOnly_) {
         server.Answer(connection, TextAnswer(404, "the teacher's page has an address of its own"));
     } else {
         ServeTeacher(server, connection, head, peer);
     }
+}
+
+std::size_t Collector::BodyLimit(const RequestHead& head) {
+    if (IsStationPath(head.Path())) {
+        return StationKeyAllows(head.Authorization, stationKey_) ? StationBodyLimit(head) : 0;
+    }
+    return gate_.MayUpload(head, UnixMsNow()) ? LibraryBodyLimit(head) : 0;
 }
 
 void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
@@ -141,10 +161,12 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
 void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                              const std::string& peer) {
     const std::string_view path = head.Path();
-    const bool write = path == "/api/hide" || path == "/api/restore";
-    const std::string_view method = write ? "POST" : "GET";
-    if (head.Method != method) {
-        HttpAnswer answer = TextAnswer(405, write ? "only POST is taken" : "only GET is served");
+    const bool library = IsLibraryApiPath(path);
+    const bool visibility = path == "/api/hide" || path == "/api/restore";
+    const bool write = visibility || (library && head.Method != "GET");
+    const std::string_view method = visibility ? "POST" : "GET";
+    if (!library && head.Method != method) {
+        HttpAnswer answer = TextAnswer(405, visibility ? "only POST is taken" : "only GET is served");
         answer.Headers.emplace_back("Allow", std::string(method));
         return server.Answer(connection, std::move(answer));
     }
@@ -154,6 +176,9 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     }
     if (write) {
         return ChangeVisibility(server, connection, head, decision.Who);
+    }
+    if (library) {
+        return ServeLibraryApi(*library_, server, connection, head);
     }
     if (const WebAsset* asset = FindWebAsset(path)) {
         HttpAnswer answer = DataAnswer(std::string(asset->ContentType), std::string(asset->Body));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "collector/AddressFilter.h"
+#include "collector/ClassLibrary.h"
 #include "collector/CommitQueue.h"
 #include "collector/HttpServer.h"
 #include "collector/RateLimit.h"
@@ -18,7 +19,8 @@
 
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
-    std::string Password;  // the teacher's; never empty
+    std::string Password;    // the teacher's; never empty
+    std::string StationKey;  // the stations'; empty: the station endpoints refuse everyone
     ServerLimits Limits;
     AddressFilter Stations;        // empty: results from every address
     int MaxResultsPerMinute = 60;  // per address; 0: no limit
@@ -44,6 +46,7 @@ public:
                 const std::string& peer) override;
     // The server that takes results only (the teacher's page has an address of its own).
     void SetResultsOnly(const HttpServer* server) { resultsOnly_ = server; }
+    std::size_t BodyLimit(const RequestHead& head) override;
 
 private:
     explicit Collector(const CollectorOptions& options);
@@ -56,10 +59,12 @@ private:
     HttpAnswer Poll(std::string_view query);
 
     const HttpServer* resultsOnly_ = nullptr;
+    std::string stationKey_;
     TeacherGate gate_;
     AddressFilter stations_;
     RateLimit rateLimit_;
     RefusalCounts refusals_;
+    std::unique_ptr<ClassLibrary> library_;
     std::unique_ptr<ResultStore> writer_;
     std::unique_ptr<ResultStore> reader_;
     std::unique_ptr<ResultStore> teacherWriter_;  // hides and restores, beside the stations

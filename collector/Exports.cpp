@@ -94,13 +94,3 @@ std::string ResultsCsv(const std::vector<StoredResult>& rows) {
     return csv;
 }
 
-std::string PageUpdateJson(const std::string& today, const std::vector<std::string>& groups,
-                           const std::vector<StoredResult>& rows, bool more) {
-    json list = json::array();
-    for (const StoredResult& row : rows) {
-        json object = {{"id", row.Id}};
-        object.update(RowObject(row));
-        list.push_back(std::move(object));
-    }
-    return Dump({{"today", today}, {"groups", groups}, {"rows", list}, {"more", more}});
-}

@@ -24,7 +24,3 @@ std::string CsvLine(const StoredResult& row);
 // UTF-8 with a byte-order mark, ";" between fields, CR LF line ends, a decimal comma.
 std::string ResultsCsv(const std::vector<StoredResult>& rows);
 
-// What the page polls for: the collector's date of today, the classes of the shown date and
-// the rows newer than the page has; more tells that another poll should follow at once.
-std::string PageUpdateJson(const std::string& today, const std::vector<std::string>& groups,
-                           const std::vector<StoredResult>& rows, bool more);

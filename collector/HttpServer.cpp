@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -56,6 +57,8 @@ struct HttpServer::Connection {
     bool CloseAfterWrite = false;
     std::shared_ptr<StreamPipe> Stream;  // the body still being made, when streamed
     bool Chunked = false;
+    bool AwaitingBody = false;        // the head is complete and its body is still coming
+    bool ContinueSent = false;        // "100 Continue" went out for the pending request
     std::int64_t HeadStartMs = 0;     // when the pending request's first byte arrived
     std::int64_t LastActivityMs = 0;  // last byte read or written
     std::int64_t DrainUntilMs = 0;
@@ -292,10 +295,12 @@ void HttpServer::ProcessInput(Connection& connection) {
         case HeadStatus::Complete:
             break;
     }
-    if (head.HasBody) {
-        return Reject(connection, 413, "requests with a body are not taken");
+    if (head.HasBody && !TakeBody(connection, head, parse.Consumed)) {
+        return;
     }
-    connection.In.erase(0, parse.Consumed);
+    connection.AwaitingBody = false;
+    connection.ContinueSent = false;
+    connection.In.erase(0, parse.Consumed + head.ContentLength);
     connection.KeepAlive = head.KeepAlive;
     connection.Minor = head.Minor;
     connection.Phase = Connection::State::Waiting;
@@ -303,8 +308,41 @@ void HttpServer::ProcessInput(Connection& connection) {
     handler_.Handle(*this, connection.Id, head, connection.Peer);
 }
 
+bool HttpServer::TakeBody(Connection& connection, RequestHead& head, std::size_t headSize) {
+    if (head.Chunked) {
+        Reject(connection, 411, "a body needs a Content-Length");
+        return false;
+    }
+    if (head.BadLength) {
+        Reject(connection, 400, "malformed Content-Length");
+        return false;
+    }
+    const std::size_t limit = std::min(handler_.BodyLimit(head), limits_.Request.MaxBody);
+    if (head.ContentLength > limit) {
+        Reject(
+            connection, 413,
+            limit == 0 ? "requests with a body are not taken" : "the request body is too large");
+        return false;
+    }
+    connection.AwaitingBody = true;
+    if (connection.In.size() - headSize < head.ContentLength) {
+        if (head.ExpectContinue && !connection.ContinueSent) {
+            // Small enough for the socket's buffer: written at once or dropped, and a client
+            // that gets nothing sends its body after its own short wait anyway.
+            constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+            [[maybe_unused]] const ssize_t sent =
+                ::send(connection.Fd, kContinue.data(), kContinue.size(), MSG_NOSIGNAL);
+            connection.ContinueSent = true;
+        }
+        return false;
+    }
+    head.Body = connection.In.substr(headSize, head.ContentLength);
+    return true;
+}
+
 void HttpServer::Reject(Connection& connection, int status, const char* text) {
     connection.In.clear();
+    connection.AwaitingBody = false;
     connection.KeepAlive = false;
     HttpAnswer answer = TextAnswer(status, text);
     StartWriting(connection, FormatAnswer(answer, false, 1), true);
@@ -457,7 +495,9 @@ void HttpServer::Sweep() {
         switch (connection->Phase) {
             case Connection::State::Reading:
                 if (!connection->In.empty() &&
-                    now - connection->HeadStartMs > limits_.HeadTimeoutMs) {
+                    now - connection->HeadStartMs > (connection->AwaitingBody
+                                                         ? limits_.BodyTimeoutMs
+                                                         : limits_.HeadTimeoutMs)) {
                     slow.push_back(connection.get());
                 } else if (connection->In.empty() &&
                            now - connection->LastActivityMs > limits_.IdleTimeoutMs) {

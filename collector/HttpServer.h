@@ -23,6 +23,7 @@ struct ServerLimits {
     int IdleTimeoutMs = 60000;   // a kept connection waiting for its next request
     int WriteTimeoutMs = 30000;  // a client that takes nothing of its answer
     int DrainTimeoutMs = 2000;   // reading what a client still sends after a final answer
+    int BodyTimeoutMs = 120000;  // from the first byte of a request with a body to its end
     std::size_t MaxConnections = 2000;
 };
 
@@ -35,6 +36,10 @@ public:
     // goes to server.Answer(connection, ...), now or later, from any thread.
     virtual void Handle(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                         const std::string& peer) = 0;
+    // How many body bytes the request may bring (its head is complete); 0 refuses any body.
+    // Runs on the server's thread before the body is read, so that only requests that will
+    // be taken make the server hold their body.
+    virtual std::size_t BodyLimit(const RequestHead& /*head*/) { return 0; }
 };
 
 class HttpServer {
@@ -75,6 +80,9 @@ private:
     void OnEvent(std::uint64_t id, std::uint32_t events);
     void ReadFrom(Connection& connection);
     void ProcessInput(Connection& connection);
+    // The body of a complete head: true once all of it is in head.Body; false while it is
+    // still coming or when the request was refused.
+    bool TakeBody(Connection& connection, RequestHead& head, std::size_t headSize);
     void Reject(Connection& connection, int status, const char* text);
     void StartWriting(Connection& connection, std::string bytes, bool close);
     void WriteTo(Connection& connection);

@@ -47,6 +47,7 @@ struct ServeOptions {
     std::string TeacherListen;
     std::string TlsCertificate;
     std::string TlsKey;
+    std::string StationKeyFile;
 };
 
 int Serve(const ServeOptions& serve) {
@@ -55,6 +56,14 @@ int Serve(const ServeOptions& serve) {
     CollectorOptions options;
     options.Database = serve.Database;
     options.MaxResultsPerMinute = serve.MaxResultsPerMinute;
+    if (!serve.StationKeyFile.empty()) {
+        const auto key = ReadPasswordFile(serve.StationKeyFile);
+        if (!key) {
+            std::cerr << "tezra-collector: no station key in " << serve.StationKeyFile << "\n";
+            return 2;
+        }
+        options.StationKey = *key;
+    }
     if (!serve.Stations.empty()) {
         std::string error;
         const auto stations = AddressFilter::Parse(serve.Stations, error);
@@ -173,6 +182,9 @@ int main(int argc, char** argv) {
     app.add_option("--teacher-password-file", serve.PasswordFile,
                    "file whose first line is the teacher's password (without it a password "
                    "is made up and printed)");
+    app.add_option("--station-key-file", serve.StationKeyFile,
+                   "file whose first line is the key the stations' sync uses (without it the "
+                   "stations cannot fetch tests or send journals)");
     app.add_option("--stations", serve.Stations,
                    "CIDR[,CIDR...]: take results only from these addresses (default: all)");
     app.add_option("--max-results-per-minute", serve.MaxResultsPerMinute,

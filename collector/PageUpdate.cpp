@@ -18,7 +18,9 @@ json RowJson(const StoredResult& row, const std::vector<std::string>& known) {
             {"user", row.User},
             {"points", json::parse(PointsText(row.Res, '.'))},
             {"mark", row.Mark},
-            {"known", std::binary_search(known.begin(), known.end(), row.Station)}};
+            {"known", std::binary_search(known.begin(), known.end(), row.Station)},
+            // the page marks results that reached it only through a station's journal
+            {"source", row.Source}};
 }
 
 }  // namespace

@@ -47,6 +47,21 @@ bool HasToken(std::string_view value, std::string_view token) {
     return false;
 }
 
+// Digits only, at most 18 of them; a second Content-Length must say the same.
+void TakeContentLength(std::string_view value, RequestHead& head) {
+    std::size_t length = 0;
+    bool ok = !value.empty() && value.size() <= 18;
+    for (const char c : value) {
+        ok = ok && c >= '0' && c <= '9';
+        length = length * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (!ok || (head.ContentLength != 0 && head.ContentLength != length)) {
+        head.BadLength = true;
+        return;
+    }
+    head.ContentLength = length;
+}
+
 void TakeHeader(std::string_view name, std::string_view value, RequestHead& head) {
     if (SameAscii(name, "Authorization")) {
         head.Authorization = std::string(value);
@@ -68,8 +83,12 @@ void TakeHeader(std::string_view name, std::string_view value, RequestHead& head
         }
     } else if (SameAscii(name, "Transfer-Encoding")) {
         head.HasBody = true;
+        head.Chunked = true;
     } else if (SameAscii(name, "Content-Length")) {
         head.HasBody = head.HasBody || value.find_first_not_of('0') != std::string_view::npos;
+        TakeContentLength(value, head);
+    } else if (SameAscii(name, "Expect")) {
+        head.ExpectContinue = HasToken(value, "100-continue");
     }
 }
 

@@ -12,6 +12,7 @@ struct RequestLimits {
     std::size_t MaxLine = 16 * 1024;  // the request line, line end excluded
     std::size_t MaxHead = 32 * 1024;  // request line and headers together
     std::size_t MaxHeaders = 100;
+    std::size_t MaxBody = 50 * 1024 * 1024;  // the largest body any handler may take
 };
 
 struct RequestHead {
@@ -21,11 +22,16 @@ struct RequestHead {
     bool KeepAlive = true;
     std::string Authorization;
     std::string Cookie;
-    std::string Origin;
-    std::string Host;
-    std::string FetchSite;  // Sec-Fetch-Site as browsers send it
-    std::string FetchMode;  // Sec-Fetch-Mode: "navigate" for a page, "cors" for a script
-    bool HasBody = false;   // a Content-Length above 0 or any Transfer-Encoding
+    std::string Origin;           // the Origin header, empty when none
+    std::string Host;             // the Host header
+    std::string FetchSite;        // Sec-Fetch-Site as browsers send it
+    std::string FetchMode;        // Sec-Fetch-Mode: "navigate" for a page, "cors" for a script
+    bool HasBody = false;         // a Content-Length above 0 or any Transfer-Encoding
+    bool Chunked = false;         // a Transfer-Encoding: bodies are only taken with a length
+    bool BadLength = false;       // a Content-Length that is no number or given twice apart
+    std::size_t ContentLength = 0;
+    bool ExpectContinue = false;  // "Expect: 100-continue"
+    std::string Body;             // filled in by the server before the handler sees it
 
     std::string_view Path() const;   // the target up to "?"
     std::string_view Query() const;  // after the first "?", empty when none

@@ -8,7 +8,7 @@ namespace {
 // The statement for a filter. Each shape names the index that reads only its rows: the poll
 // pages by id within a day (and class), the exports walk a day's rows in time order.
 std::string SelectFor(const ResultFilter& filter) {
-    std::string sql = "SELECT id, received_local, station, grp, user, res, mark FROM results";
+    std::string sql = "SELECT id, received_local, station, grp, user, res, mark, source FROM results";
     if (filter.InIdOrder && !filter.Date.empty()) {
         sql += filter.Group.empty() ? " INDEXED BY results_by_day" : " INDEXED BY results_by_date";
     }
@@ -34,6 +34,7 @@ StoredResult RowOf(const SqliteStatement& select) {
     row.User = select.Text(4);
     row.Res = select.Int(5);
     row.Mark = static_cast<int>(select.Int(6));
+    row.Source = select.Text(7);
     return row;
 }
 

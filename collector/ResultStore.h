@@ -34,6 +34,7 @@ struct StoredResult {
     std::string User;
     std::int64_t Res = 0;
     int Mark = 0;
+    std::string Source;  // "http", or "report.log" for a result that came only in a journal
 };
 
 struct ResultFilter {

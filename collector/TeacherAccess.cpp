@@ -181,6 +181,14 @@ TeacherDecision TeacherGate::Check(const RequestHead& head, const std::string& p
     return decision;
 }
 
+bool TeacherGate::MayUpload(const RequestHead& head, std::int64_t nowMs) {
+    const std::string_view token = CookieValue(head.Cookie, SessionTable::kCookieName);
+    if (!token.empty() && sessions_.Find(token, nowMs)) {
+        return true;
+    }
+    return AuthorizationAllows(head.Authorization, password_);
+}
+
 HttpAnswer TeacherGate::Refusal(const TeacherDecision& decision, const RequestHead& head) {
     switch (decision.Verdict) {
         case TeacherVerdict::ForeignOrigin:

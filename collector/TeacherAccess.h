@@ -47,6 +47,10 @@ public:
     TeacherDecision Check(const RequestHead& head, const std::string& peer, bool write,
                           std::int64_t nowMs);
 
+    // Whether a request may send a body (an upload) before its head is checked in full: a live
+    // session or the right password. Counts no wrong password; Check still decides.
+    bool MayUpload(const RequestHead& head, std::int64_t nowMs);
+
     // The answer for a decision that is not Allowed. A browser's own navigation is asked
     // for the password; the page's scripts are told without a login prompt.
     static HttpAnswer Refusal(const TeacherDecision& decision, const RequestHead& head);

@@ -36,6 +36,17 @@ install(FILES ${TEZRA_KIOSK_INI} DESTINATION ${TEZRA_INSTALL_DATA_DIR})
 # The station folder itself; the package's scripts make it writable for the group tezra-net.
 install(DIRECTORY DESTINATION ${TEZRA_INSTALL_STATION_DIR})
 
+# The workstation's sync with its class server: a script that reads the kiosk settings and
+# the station key, run at boot before the display manager and every 2 minutes by a timer.
+set(TEZRA_STATION_KEY_FILE ${CMAKE_INSTALL_FULL_SYSCONFDIR}/tezra-net/station.key)
+configure_file(${TEZRA_PACKAGING_DIR}/tezra-sync.in ${TEZRA_PACKAGING_OUT}/tezra-sync @ONLY)
+install(PROGRAMS ${TEZRA_PACKAGING_OUT}/tezra-sync DESTINATION ${TEZRA_INSTALL_DATA_DIR})
+foreach(unit tezra-sync.service tezra-sync-periodic.service)
+    configure_file(${TEZRA_PACKAGING_DIR}/${unit}.in ${TEZRA_PACKAGING_OUT}/${unit} @ONLY)
+    install(FILES ${TEZRA_PACKAGING_OUT}/${unit} DESTINATION /lib/systemd/system)
+endforeach()
+install(FILES ${TEZRA_PACKAGING_DIR}/tezra-sync.timer DESTINATION /lib/systemd/system)
+
 # Man pages and the changelog, compressed as Debian wants them (gzip -9n: no name or time).
 configure_file(${TEZRA_PACKAGING_DIR}/changelog.in ${TEZRA_PACKAGING_OUT}/changelog @ONLY)
 set(TEZRA_GZIPPED)

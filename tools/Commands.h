@@ -12,3 +12,4 @@ void AddModelCommands(CLI::App& app, int& exitCode);   // dump, score, pack
 void AddNetCommands(CLI::App& app, int& exitCode);     // get, submit
 void AddCheckCommand(CLI::App& app, int& exitCode);    // check
 void AddConvertCommand(CLI::App& app, int& exitCode);  // convert
+void AddSyncCommand(CLI::App& app, int& exitCode);     // sync

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     AddNetCommands(app, exitCode);
     AddCheckCommand(app, exitCode);
     AddConvertCommand(app, exitCode);
+    AddSyncCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {

@@ -116,7 +116,9 @@ function actionButton(text, title, action) {
 
 function resultRow(row, fresh) {
   const tr = element('tr', (fresh ? 'fresh' : '') + (row.known ? '' : ' unknown'));
-  const station = cutCell(row.station, 'station');
+  // A result that reached the page only through a station's journal says so.
+  const fromJournal = row.source === 'report.log';
+  const station = cutCell(fromJournal ? row.station + ' (из журнала)' : row.station, 'station');
   if (!row.known) {
     station.title = row.station + ' — адрес не известен как станция класса';
     station.prepend(element('span', 'stranger', '?'));

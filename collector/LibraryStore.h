@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The class library of tests and what the stations last synchronised, behind a small
+// interface, so that another database can stand behind the same handlers. Every change is
+// one transaction: after a crash a test is either its old or its new version.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct LibraryTest {
+    std::string Name;         // the station's file name, UTF-8
+    std::string Body;         // the file as it was uploaded (empty when not asked for)
+    std::string Title;        // UTF-8
+    std::string ChooserText;  // UTF-8; what its .desc file says, empty for none
+    std::int64_t Problems = 0;
+    std::int64_t Errors = 0;
+    std::int64_t Warnings = 0;
+    std::string Diagnostics;  // the checker's report as JSON text
+    bool Published = false;
+    std::int64_t ChangedMs = 0;  // Unix milliseconds
+};
+
+struct LibraryPicture {
+    std::string Test;  // the test that names it
+    std::string Name;  // its file name, UTF-8
+    std::string Body;  // JPEG bytes (empty when not asked for)
+    std::int64_t Size = 0;
+    std::int64_t ChangedMs = 0;
+};
+
+struct StationRecord {
+    std::string Host;     // the name the station gave, or its address when it gave none
+    std::string Address;  // where its last run came from
+    std::int64_t LastMs = 0;
+    std::string SetVersion;        // of the published set it holds after its last run
+    std::int64_t RecordsSent = 0;  // journal records received from it, ever
+    bool Failed = false;           // its last run did not succeed
+    std::string Message;           // what went wrong, UTF-8
+};
+
+enum class StoreOutcome { Done, Missing, Failed };
+
+class LibraryStore {
+public:
+    virtual ~LibraryStore() = default;
+
+    // Every test ordered by name; bodies only when asked for.
+    virtual std::vector<LibraryTest> Tests(bool withBodies) = 0;
+    virtual std::optional<LibraryTest> Test(const std::string& name) = 0;
+    // Adds or replaces a test with everything it holds.
+    virtual bool PutTest(const LibraryTest& test) = 0;
+    // Changes what is given; Missing when there is no such test.
+    virtual StoreOutcome UpdateTest(const std::string& name, std::optional<bool> published,
+                                    const std::optional<std::string>& chooserText,
+                                    std::int64_t changedMs) = 0;
+    // Removes the test with its pictures.
+    virtual StoreOutcome DeleteTest(const std::string& name) = 0;
+
+    // The pictures of one test, or of every test when test is empty, ordered by name.
+    virtual std::vector<LibraryPicture> Pictures(const std::string& test, bool withBodies) = 0;
+    // Adds or replaces a picture of an existing test and marks the test changed.
+    virtual StoreOutcome PutPicture(const LibraryPicture& picture) = 0;
+    virtual StoreOutcome DeletePicture(const std::string& test, const std::string& name,
+                                       std::int64_t changedMs) = 0;
+
+    // Notes a station's run; addRecords counts the journal records it sent.
+    virtual bool NoteStation(const StationRecord& run, std::int64_t addRecords) = 0;
+    virtual std::vector<StationRecord> Stations() = 0;
+
+    virtual std::string Error() const = 0;
+};
