@@ -3,10 +3,12 @@
 
 #include <algorithm>
 
+#include "app/AttemptResume.h"
 #include "app/UMain.h"
 #include "model/UTypes.h"
 #include "settings/UCommon.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/QtText.h"
 #include "ui/UChooseTezra.h"
 #include "ui/UFInfoBox.h"
@@ -61,14 +63,25 @@ TTestOutcome CurrentOutcome() {
     return {static_cast<std::int32_t>(test.Selected.size()), points, test.GetMark(points)};
 }
 
-void TakeTest(const TClock& clock) {
-    Settings->StartDate = clock.Today();
-    Settings->StartTime = clock.TimeOfDayNow();
+// Shows the test window for the test that Settings name, then logs it; the journal keeps the
+// test meanwhile.
+void ShowTestWindow(const TClock& clock, bool resumed) {
+    KeepJournal(clock, resumed);
+    if (resumed) {
+        fmTezra->ContinueOnNextShowing();
+    }
     fmTezra->ShowModal();
     Settings->EndTime = clock.TimeOfDayNow();
     if (Settings->SaveResults) {
         Settings->AppendResultLog(CurrentOutcome());
     }
+    DropJournal();
+}
+
+void TakeTest(const TClock& clock) {
+    Settings->StartDate = clock.Today();
+    Settings->StartTime = clock.TimeOfDayNow();
+    ShowTestWindow(clock, false);
 }
 
 }  // namespace
@@ -112,8 +125,21 @@ void RunPass(const TClock& clock) {
     fmTezraReport->ShowModal();
 }
 
+bool RunResumedPass(const TClock& clock) {
+    if (!SettleJournal(clock)) {
+        return false;
+    }
+    ShowMessage(QString::fromUtf8(kResumedMessage));
+    ShowTestWindow(clock, true);
+    fmTezraReport->ShowModal();
+    return true;
+}
+
 int RunCycle(const TClock& clock) {
     int passes = 0;
+    if (!TerminationRequested() && RunResumedPass(clock)) {
+        ++passes;
+    }
     while (!TerminationRequested()) {
         RunPass(clock);
         ++passes;

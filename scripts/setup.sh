@@ -12,7 +12,7 @@ packages=(
     xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     openbox x11-utils x11-xserver-utils x11-xkb-utils xserver-xorg-core
     xserver-xorg-video-dummy dpkg-dev lintian dbus-daemon at-spi2-core python3-pyatspi
-    libsqlite3-dev chromium
+    libsqlite3-dev chromium libssl-dev
 )
 
 # The collector's browser test drives Chromium with playwright-core under Node.js; a machine

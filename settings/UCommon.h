@@ -53,6 +53,9 @@ public:
     std::vector<std::string> Servers;                    // cp1251 addresses in file order
 
     std::filesystem::path IniPath;  // where the ini file is looked for
+    // Keep the test in progress in AttemptJournal, so that it resumes after a crash.
+    bool Resume = true;
+    std::filesystem::path AttemptJournal;  // ProgramDir/attempt.dat
     TDate StartDate;                // the calendar date of StartTime, for the result log
 };
 
