@@ -67,8 +67,9 @@ std::filesystem::path ReplacementPath(const std::filesystem::path& file) {
 bool ReplaceFileDurably(const std::filesystem::path& file, std::string_view bytes) {
     const std::filesystem::path beside = ReplacementPath(file);
     FileDescriptor out(::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    const bool written =
-        out.Get() >= 0 && WriteAll(out.Get(), bytes) && ::fsync(out.Get()) == 0 && out.Close();
+    // fdatasync carries the bytes and the size; the rename and the folder's sync do the rest.
+    const bool written = out.Get() >= 0 && WriteAll(out.Get(), bytes) &&
+                         ::fdatasync(out.Get()) == 0 && out.Close();
     if (!written || ::rename(beside.c_str(), file.c_str()) != 0) {
         ::unlink(beside.c_str());
         return false;
