@@ -68,8 +68,8 @@ bool ReplaceFileDurably(const std::filesystem::path& file, std::string_view byte
     const std::filesystem::path beside = ReplacementPath(file);
     FileDescriptor out(::open(beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     // fdatasync carries the bytes and the size; the rename and the folder's sync do the rest.
-    const bool written = out.Get() >= 0 && WriteAll(out.Get(), bytes) &&
-                         ::fdatasync(out.Get()) == 0 && out.Close();
+    const bool written =
+        out.Get() >= 0 && WriteAll(out.Get(), bytes) && ::fdatasync(out.Get()) == 0 && out.Close();
     if (!written || ::rename(beside.c_str(), file.c_str()) != 0) {
         ::unlink(beside.c_str());
         return false;

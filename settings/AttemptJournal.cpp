@@ -203,8 +203,7 @@ std::int64_t TStationTime::Absolute() const {
     using namespace std::chrono;
     const year_month_day ymd{year{Date.Year}, month{static_cast<unsigned>(Date.Month)},
                              day{static_cast<unsigned>(Date.Day)}};
-    return static_cast<std::int64_t>(sys_days{ymd}.time_since_epoch().count()) * kMsPerDay64 +
-           Ms;
+    return static_cast<std::int64_t>(sys_days{ymd}.time_since_epoch().count()) * kMsPerDay64 + Ms;
 }
 
 std::string EncodeAttemptJournal(const TAttemptJournal& journal) {

@@ -33,11 +33,11 @@ struct TStationTime {
 
 // Where the test stands: indices are those of the problems in the test file.
 struct TAttemptProgress {
-    std::vector<std::uint32_t> Selected;        // drawn, in presentation order
-    std::vector<std::uint32_t> Pending;         // still to answer, the first on screen
+    std::vector<std::uint32_t> Selected;          // drawn, in presentation order
+    std::vector<std::uint32_t> Pending;           // still to answer, the first on screen
     std::vector<std::vector<std::string>> Given;  // per drawn problem, cp1251
     std::int32_t DeferCount = 0;
-    float Points = 0;      // of the answers given so far
+    float Points = 0;       // of the answers given so far
     std::int32_t Mark = 1;  // of those points
 
     bool Finished() const { return Pending.empty(); }

@@ -53,10 +53,10 @@ public:
     std::vector<std::string> Servers;                    // cp1251 addresses in file order
 
     std::filesystem::path IniPath;  // where the ini file is looked for
+    TDate StartDate;                // the calendar date of StartTime, for the result log
     // Keep the test in progress in AttemptJournal, so that it resumes after a crash.
     bool Resume = true;
     std::filesystem::path AttemptJournal;  // ProgramDir/attempt.dat
-    TDate StartDate;                // the calendar date of StartTime, for the result log
 };
 
 // The one settings object of the running station.

@@ -64,11 +64,11 @@ public:
         Open();
     }
     static std::string TestBytes(const char* rightOfP4 = "[0] a|[100] b") {
-        return TinyTestBytes("SHUFFLE=2\nDEFER=1\nMARK5=4\nMARK4=3\nMARK3=2",
-                             {ProblemText("p1", "RADIO", "[100] a|[0] b"),
-                              ProblemText("p2", "RADIO", "[0] a|[100] b"),
-                              ProblemText("p3", "RADIO", "[100] a|[0] b"),
-                              ProblemText("p4", "RADIO", rightOfP4)});
+        return TinyTestBytes(
+            "SHUFFLE=2\nDEFER=1\nMARK5=4\nMARK4=3\nMARK3=2",
+            {ProblemText("p1", "RADIO", "[100] a|[0] b"),
+             ProblemText("p2", "RADIO", "[0] a|[100] b"),
+             ProblemText("p3", "RADIO", "[100] a|[0] b"), ProblemText("p4", "RADIO", rightOfP4)});
     }
     std::filesystem::path JournalPath() const { return Dir.Path / "attempt.dat"; }
     std::string Log() const { return TempDir::Read(Dir.Path / "report.log"); }
@@ -90,9 +90,9 @@ public:
             shot.OnScreen = OnScreen();
         }
         for (const TProblem* problem : CurrentTezra().Selected) {
-            const bool answered = std::find(CurrentTezra().Pending.begin(),
-                                            CurrentTezra().Pending.end(),
-                                            problem) == CurrentTezra().Pending.end();
+            const bool answered =
+                std::find(CurrentTezra().Pending.begin(), CurrentTezra().Pending.end(), problem) ==
+                CurrentTezra().Pending.end();
             shot.RightSoFar += answered && (problem->Id == "p1" || problem->Id == "p3") ? 1 : 0;
         }
         return shot;
@@ -114,8 +114,9 @@ public:
             });
     }
     void ScriptEnd() {
-        Script.Then("fmTezraReport",
-                    [](TModalForm&) { QTest::mouseClick(fmTezraReport->bnExit, Qt::LeftButton); })
+        Script
+            .Then("fmTezraReport",
+                  [](TModalForm&) { QTest::mouseClick(fmTezraReport->bnExit, Qt::LeftButton); })
             .Then("fmSplash", [](TModalForm&) { RequestTermination(); });
     }
     // Takes the test through the steps; unless crashAt is kNoCrash, the files are caught after

@@ -20,11 +20,11 @@ std::unique_ptr<TTezra> Read(const std::string& utf8) {
 
 // Four problems drawn in random order, two deferrals; 2 points give mark 5, 1 mark 4.
 std::string FourProblems() {
-    return TinyTest("SHUFFLE=2\nDEFER=2\nMARK5=2\nMARK4=1",
-                    {ProblemText("p0", "RADIO", "[100] a|[0] b"),
-                     ProblemText("p1", "RADIO", "[100] a|[0] b"),
-                     ProblemText("p2", "COMBO", "[50] a|[50] b|[0] c"),
-                     ProblemText("p3", "INPUT", "[100] Rome")});
+    return TinyTest(
+        "SHUFFLE=2\nDEFER=2\nMARK5=2\nMARK4=1",
+        {ProblemText("p0", "RADIO", "[100] a|[0] b"), ProblemText("p1", "RADIO", "[100] a|[0] b"),
+         ProblemText("p2", "COMBO", "[50] a|[50] b|[0] c"),
+         ProblemText("p3", "INPUT", "[100] Rome")});
 }
 
 std::vector<std::string> Ids(const std::vector<TProblem*>& problems) {
@@ -79,7 +79,8 @@ TEST(AttemptProgress, ARestoredTestContinuesAndScoresLikeTheOriginal) {
             right.Typed = "rome";
             for (std::size_t i = 0; i < view.Variants.size(); ++i) {
                 right.Checked.push_back(view.Variants[i] != "c");
-                right.RadioIndex = view.Variants[i] == "a" ? static_cast<int>(i) : right.RadioIndex;
+                right.RadioIndex =
+                    view.Variants[i] == "a" ? static_cast<int>(i) : right.RadioIndex;
             }
             outcome = rest.Answer(right);
         }
@@ -150,20 +151,34 @@ TEST(AttemptProgress, WhatTheStationDoesWithAJournalAtStartUp) {
         {"minutes later", TJournalRead::State::Valid, false, same, soon, TCrashAction::Resume},
         {"across midnight", TJournalRead::State::Valid, false, same, afterMidnight,
          TCrashAction::Resume},
-        {"2:59:59 later", TJournalRead::State::Valid, false, same,
-         {{2024, 6, 12}, 2 * 3600000LL - 1000}, TCrashAction::Resume},
-        {"3 hours later", TJournalRead::State::Valid, false, same, {{2024, 6, 12}, 2 * 3600000LL},
+        {"2:59:59 later",
+         TJournalRead::State::Valid,
+         false,
+         same,
+         {{2024, 6, 12}, 2 * 3600000LL - 1000},
+         TCrashAction::Resume},
+        {"3 hours later",
+         TJournalRead::State::Valid,
+         false,
+         same,
+         {{2024, 6, 12}, 2 * 3600000LL},
          TCrashAction::Log},
-        {"started in the future", TJournalRead::State::Valid, false, same,
-         {{2024, 6, 11}, 22 * 3600000LL}, TCrashAction::Log},
-        {"saved in the future", TJournalRead::State::Valid, false, same,
-         {{2024, 6, 11}, 23 * 3600000LL + 30000}, TCrashAction::Log},
-        {"test file changed", TJournalRead::State::Valid, false, changed, soon,
+        {"started in the future",
+         TJournalRead::State::Valid,
+         false,
+         same,
+         {{2024, 6, 11}, 22 * 3600000LL},
          TCrashAction::Log},
+        {"saved in the future",
+         TJournalRead::State::Valid,
+         false,
+         same,
+         {{2024, 6, 11}, 23 * 3600000LL + 30000},
+         TCrashAction::Log},
+        {"test file changed", TJournalRead::State::Valid, false, changed, soon, TCrashAction::Log},
         {"test file gone", TJournalRead::State::Valid, false, std::nullopt, soon,
          TCrashAction::Log},
-        {"finished, not logged", TJournalRead::State::Valid, true, same, soon,
-         TCrashAction::Log},
+        {"finished, not logged", TJournalRead::State::Valid, true, same, soon, TCrashAction::Log},
     };
     for (const Case& c : cases) {
         TJournalRead read;

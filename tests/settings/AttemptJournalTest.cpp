@@ -82,9 +82,15 @@ TEST(AttemptJournal, KeepsEveryFieldThroughTheFile) {
 TEST(AttemptJournal, AJournalThatLiesIsDamaged) {
     using Change = std::function<void(TAttemptJournal&)>;
     const std::pair<const char*, Change> lies[] = {
-        {"pending twice", [](TAttemptJournal& j) { j.Progress.Pending = {2, 2}; }},
+        {"pending twice",
+         [](TAttemptJournal& j) {
+             j.Progress.Pending = {2, 2};
+         }},
         {"pending not drawn", [](TAttemptJournal& j) { j.Progress.Pending = {7}; }},
-        {"drawn twice", [](TAttemptJournal& j) { j.Progress.Selected = {4, 4, 2}; }},
+        {"drawn twice",
+         [](TAttemptJournal& j) {
+             j.Progress.Selected = {4, 4, 2};
+         }},
         {"answers for fewer problems", [](TAttemptJournal& j) { j.Progress.Given.pop_back(); }},
         {"a pending problem answered", [](TAttemptJournal& j) { j.Progress.Given[2] = {"x"}; }},
         {"negative deferrals", [](TAttemptJournal& j) { j.Progress.DeferCount = -1; }},
@@ -94,9 +100,15 @@ TEST(AttemptJournal, AJournalThatLiesIsDamaged) {
         {"negative points", [](TAttemptJournal& j) { j.Progress.Points = -1; }},
         {"no test file", [](TAttemptJournal& j) { j.TestFile.clear(); }},
         {"month 13", [](TAttemptJournal& j) { j.Start.Date.Month = 13; }},
-        {"30 February", [](TAttemptJournal& j) { j.Saved.Date = {2024, 2, 30}; }},
+        {"30 February",
+         [](TAttemptJournal& j) {
+             j.Saved.Date = {2024, 2, 30};
+         }},
         {"a day past its end", [](TAttemptJournal& j) { j.Start.Ms = kMsPerDay; }},
-        {"saved before the start", [](TAttemptJournal& j) { j.Saved.Date = {2024, 6, 10}; }},
+        {"saved before the start",
+         [](TAttemptJournal& j) {
+             j.Saved.Date = {2024, 6, 10};
+         }},
     };
     for (const auto& [name, change] : lies) {
         TAttemptJournal journal = Sample();

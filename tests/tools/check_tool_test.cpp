@@ -215,8 +215,9 @@ TEST(CheckTool, StationReportsATestWaitingAfterACrash) {
         std::string expected;  // the warning's text from its start
     } cases[] = {
         {"a test waits", EncodeAttemptJournal(journal),
-         "в " + root + "/attempt.dat ждёт тест, прерванный сбоем: Smith (9B), a, осталось "
-                       "задач: 1"},
+         "в " + root +
+             "/attempt.dat ждёт тест, прерванный сбоем: Smith (9B), a, осталось "
+             "задач: 1"},
         {"damaged", "TZAJ!", root + "/attempt.dat повреждён"},
     };
     for (const auto& c : cases) {

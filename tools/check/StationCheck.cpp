@@ -137,10 +137,10 @@ private:
             const TAttemptJournal& journal = *read.Journal;
             const std::size_t left = journal.Progress.Pending.size();
             Station.Add(TSeverity::Warning, std::nullopt, "attempt-waiting",
-                        "в " + Shown(path) + " ждёт тест, прерванный сбоем: " +
-                            Cp1251ToUtf8(journal.User) + " (" + Cp1251ToUtf8(journal.Group) +
-                            "), " + Cp1251ToUtf8(journal.TestName) + ", осталось задач: " +
-                            std::to_string(left) +
+                        "в " + Shown(path) +
+                            " ждёт тест, прерванный сбоем: " + Cp1251ToUtf8(journal.User) + " (" +
+                            Cp1251ToUtf8(journal.Group) + "), " + Cp1251ToUtf8(journal.TestName) +
+                            ", осталось задач: " + std::to_string(left) +
                             ". При запуске станция продолжит его или запишет в report.log; "
                             "чтобы сбросить станцию, удалите этот файл");
         }
