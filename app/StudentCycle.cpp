@@ -3,10 +3,12 @@
 
 #include <algorithm>
 
+#include "app/AttemptResume.h"
 #include "app/UMain.h"
 #include "model/UTypes.h"
 #include "settings/UCommon.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/QtText.h"
 #include "ui/UChooseTezra.h"
 #include "ui/UFInfoBox.h"
@@ -67,12 +69,22 @@ TTestOutcome CurrentOutcome() {
 // Whether the test window is showing a test whose record is not yet written.
 bool testInProgress = false;
 
-void TakeTest(const TClock& clock) {
-    Settings->StartDate = clock.Today();
-    Settings->StartTime = clock.TimeOfDayNow();
+// Shows the test window for the test that Settings name, then logs it; the journal keeps the
+// test meanwhile.
+void ShowTestWindow(const TClock& clock, bool resumed) {
+    KeepJournal(clock, resumed);
+    if (resumed) {
+        fmTezra->ContinueOnNextShowing();
+    }
     testInProgress = true;
     fmTezra->ShowModal();
     EndTestInProgress(clock);
+}
+
+void TakeTest(const TClock& clock) {
+    Settings->StartDate = clock.Today();
+    Settings->StartTime = clock.TimeOfDayNow();
+    ShowTestWindow(clock, false);
 }
 
 }  // namespace
@@ -125,11 +137,26 @@ bool EndTestInProgress(const TClock& clock) {
     if (Settings->SaveResults) {
         Settings->AppendResultLog(CurrentOutcome());
     }
+    // The record is written: the journal must not log this test again at the next start.
+    DropJournal();
+    return true;
+}
+
+bool RunResumedPass(const TClock& clock) {
+    if (!SettleJournal(clock)) {
+        return false;
+    }
+    ShowMessage(QString::fromUtf8(kResumedMessage));
+    ShowTestWindow(clock, true);
+    fmTezraReport->ShowModal();
     return true;
 }
 
 int RunCycle(const TClock& clock) {
     int passes = 0;
+    if (!TerminationRequested() && RunResumedPass(clock)) {
+        ++passes;
+    }
     while (!TerminationRequested()) {
         RunPass(clock);
         ++passes;

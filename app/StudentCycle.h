@@ -17,4 +17,11 @@ void RunPass(const TClock& clock = SystemClock());
 bool EndTestInProgress(const TClock& clock = SystemClock());
 // Runs passes until termination is requested; the request is looked at only after the results
 // window of a pass has closed. Returns the number of passes run.
+// At start-up: settles the journal of a test that a crash cut short. When that test can go on,
+// runs its pass (the test window on the first pending problem, the record, the results
+// window) and returns true; otherwise the journal's record is logged and nothing is shown.
+bool RunResumedPass(const TClock& clock = SystemClock());
+// Settles a crash's journal first (RunResumedPass), then runs passes until termination is
+// requested; the request is looked at only after the results window of a pass has closed. Returns
+// the number of passes run.
 int RunCycle(const TClock& clock = SystemClock());

@@ -27,6 +27,7 @@ TSettings::TSettings(const std::filesystem::path& executablePath) {
     SplashDir = ProgramDir / "splash";
     TestDir = ProgramDir / "tezra";
     ReportLog = ProgramDir / "report.log";
+    AttemptJournal = ProgramDir / "attempt.dat";
     ScanSplashFiles();
     ScanTestFiles();
 }
@@ -46,6 +47,7 @@ void TSettings::ReadIniSettings() {
     Secure = ini.ReadInteger("general", "secure", 1) != 0;
     SaveResults = ini.ReadInteger("general", "saveresults", 1) != 0;
     ReportLevel = ini.ReadInteger("general", "reportlevel", 0);
+    Resume = ini.ReadInteger("general", "resume", 1) != 0;
     if (ini.SectionExists("groups")) {
         GroupNames = ini.ReadSection("groups");
     }

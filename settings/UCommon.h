@@ -55,6 +55,9 @@ public:
 
     std::filesystem::path IniPath;  // where the ini file is looked for
     TDate StartDate;                // the calendar date of StartTime, for the result log
+    // Keep the test in progress in AttemptJournal, so that it resumes after a crash.
+    bool Resume = true;
+    std::filesystem::path AttemptJournal;  // ProgramDir/attempt.dat
 };
 
 // The one settings object of the running station.

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "model/UTypes.h"
 #include "net/ResultSubmission.h"
@@ -362,7 +363,12 @@ void TfmTezra::BringBack() {
 }
 
 void TfmTezra::FormShow() {
-    const bool runs = session_.Load(Settings->TestFile);
+    const bool continues = std::exchange(continue_, false);
+    const bool runs =
+        continues ? session_.Continue(CurrentTezra()) : session_.Load(Settings->TestFile);
+    if (runs && !continues) {
+        ReportProgress();
+    }
     if (runs) {
         ShowProblem();
     } else {
@@ -478,7 +484,11 @@ void TfmTezra::bnAnswerClick() {
     if (!session_.Active()) {
         return;
     }
-    switch (session_.Answer(CollectInput())) {
+    const TAnswerOutcome outcome = session_.Answer(CollectInput());
+    if (outcome != TAnswerOutcome::Forgotten) {
+        ReportProgress();
+    }
+    switch (outcome) {
         case TAnswerOutcome::Forgotten:
             ShowForgottenAnswer();
             break;
@@ -531,6 +541,7 @@ void TfmTezra::bnDeferProblemClick() {
         return;
     }
     if (session_.Defer()) {
+        ReportProgress();
         ShowDeferCount(QString::fromStdString(session_.DeferCountText()));
         ShowProblem();
         return;
@@ -538,6 +549,12 @@ void TfmTezra::bnDeferProblemClick() {
     pnDeferControls->hide();
     bnDeferProblem->setEnabled(false);
     FocusAnswerControl(session_.View().Mode);
+}
+
+void TfmTezra::ReportProgress() {
+    if (OnProgress) {
+        OnProgress(CurrentTezra());
+    }
 }
 
 void TfmTezra::Timer1Timer() {

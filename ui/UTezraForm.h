@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,6 +55,13 @@ public:
     std::unique_ptr<HttpClient> HTTP_Connector;
     // The decoded picture of the problem on screen, reused for every picture.
     TRgbImage JpegImage;
+
+    // Hears the current test once its problems are drawn and after each confirmed answer and
+    // each deferral, so that the test in progress can be kept on disk.
+    std::function<void(TTezra&)> OnProgress;
+    // The next showing goes on with the current test as it stands (restored after a crash)
+    // instead of loading a fresh one.
+    void ContinueOnNextShowing() { continue_ = true; }
 
     void FormCreate();
     // Loads the chosen test and shows its first problem; runs as the window is shown.
@@ -99,7 +107,10 @@ private:
     void SubmitResult(float points, int mark);
     void EndUnloadableTest();
 
+    void ReportProgress();
+
     TTestSession session_;
+    bool continue_ = false;
     // In secure mode the window holds the keyboard while a test is being answered.
     TKeyboardGrab* keyboardGrab_ = nullptr;
     // In secure mode the window comes back at once from whatever hides it.

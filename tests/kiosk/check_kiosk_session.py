@@ -6,11 +6,12 @@
   runs openbox with the kiosk configuration: no key bindings (Alt+Tab and Alt+F4 do nothing
   even without a test) and no window decorations.
 - A finished test is in report.log. A station that crashes or is killed in the middle of the
-  next test (SIGSEGV, SIGABRT, SIGKILL) is started again by tezra-kiosk, the splash screen is
-  back, the keyboard is free and every earlier record of report.log is intact.
+  next test (SIGSEGV, SIGABRT, SIGKILL) is started again by tezra-kiosk, says that the test
+  was restored, with the keyboard free and every earlier record of report.log intact, and the
+  same student finishes the same test: one more record, not two.
 - When the session is asked to end, the station ends with it.
 
-Prints the measured times from each kill to the restarted station and to its splash screen.
+Prints the measured times from each kill to the restarted station and to its message.
 
 Usage: check_kiosk_session.py BUILD_TREE_SESSION_SCRIPT DISPLAY_NUMBER
 """
@@ -26,10 +27,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kiosk_x import (  # noqa: E402
     Processes, active_window, answer, check, evidence_on_failure, focus, key, keyboard_free,
     make_workdir, open_test, passed, require_tools, run, run_check, start_xvfb, step, type_text,
-    wait_box, wait_for, wait_gone, wait_window, write_station, xdotool, xprop)
+    wait_box, wait_for, wait_gone, wait_window, window_with_role, write_station, xdotool,
+    xprop)
 
-# The kiosk session's bound on how soon the next student finds the splash screen again.
-SPLASH_BACK_LIMIT_S = 3.0
+# The kiosk session's bound on how soon the student finds the station back after a crash.
+BACK_LIMIT_S = 3.0
 
 
 class Session:
@@ -103,9 +105,13 @@ def no_window_manager_keys(processes, display, splash):
 def finish_test(display, pid):
     """Takes a whole test from the splash screen to the results window, then closes it."""
     window = open_test(display, pid)
-    seen = {window}
     answer(display)
     answer(display)
+    after_last_answer(display, pid, {window})
+
+
+def after_last_answer(display, pid, seen):
+    """The score, the calls for the teacher and the results window, each closed in turn."""
     for _ in range(3):  # the score, then the two calls for the teacher
         box = wait_box(display, pid, seen)
         key(display, "Return")
@@ -120,27 +126,45 @@ def finish_test(display, pid):
     wait_gone(display, report)
 
 
+def records(journal):
+    with open(journal, "rb") as log:
+        return log.read()
+
+
 def crash_mid_test(session, display, journal, sig, count):
-    step(f"signal {sig.name} in the middle of a test")
+    step(f"signal {sig.name} in the middle of a test, which then goes on")
     pid = session.station(count)
     open_test(display, pid)
     answer(display)  # the first of two problems: the test is half done
     wait_for(lambda: not keyboard_free(display), 5, "the secure window to hold the keyboard")
-    with open(journal, "rb") as log:
-        before = log.read()
+    before = records(journal)
     killed = time.monotonic()
     os.kill(pid, sig)
     restarted = session.station(count + 1)
     started_after = time.monotonic() - killed
-    wait_window(display, restarted, "fmSplash")
-    splash_after = time.monotonic() - killed
-    print(f"   restarted after {started_after:.2f} s, splash back after {splash_after:.2f} s",
+    seen = set()
+    box = wait_box(display, restarted, seen)  # the test was restored
+    back_after = time.monotonic() - killed
+    print(f"   restarted after {started_after:.2f} s, test back after {back_after:.2f} s",
           flush=True)
-    check(splash_after < SPLASH_BACK_LIMIT_S * 3, "the splash screen took far too long")
+    check(back_after < BACK_LIMIT_S * 3, "the station took far too long to come back")
     check(keyboard_free(display), "the keyboard is still held after the crash")
-    with open(journal, "rb") as log:
-        check(log.read() == before, "report.log changed after the crash")
-    return splash_after
+    check(records(journal) == before, "report.log changed after the crash")
+    check(window_with_role(display, restarted, "fmSplash") is None,
+          "the splash came back instead of the test")
+    key(display, "Return")
+    wait_gone(display, box)
+    seen.add(wait_window(display, restarted, "fmTezra"))
+    answer(display)  # the second problem ends the test: the first one was kept
+    after_last_answer(display, restarted, seen)
+    after = records(journal)
+    check(after.startswith(before) and after.count(b"User=") == before.count(b"User=") + 1,
+          "the resumed test did not leave exactly one more record")
+    check(b"Questions=2\r\nPoints=2.000\r\nMark=5" in after[len(before):],
+          "the resumed record lost the answer given before the crash")
+    check(not os.path.exists(os.path.join(os.path.dirname(journal), "attempt.dat")),
+          "the attempt journal outlived its test")
+    return back_after
 
 
 def whole_session(processes, session, display, journal):
@@ -157,7 +181,7 @@ def whole_session(processes, session, display, journal):
     worst = 0
     for count, sig in enumerate((signal.SIGSEGV, signal.SIGABRT, signal.SIGKILL), 1):
         worst = max(worst, crash_mid_test(session, display, journal, sig, count))
-    print(f"   slowest return of the splash screen: {worst:.2f} s")
+    print(f"   slowest return of the test: {worst:.2f} s")
 
     step("the station ends with the session")
     last = session.station(4)

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "settings/AttemptJournal.h"
 #include "tests/common/Loopback.h"
 #include "tests/common/RunTool.h"
 #include "tests/common/TempDir.h"
@@ -192,6 +193,40 @@ TEST(CheckTool, StationWithoutAnyAnsweringServerCannotSendResults) {
 
     const ToolRun up = RunTool({"check", "--station", root, "--ip", servers.UpAddress()});
     EXPECT_EQ(up.ExitCode, 0) << up.Out;
+}
+
+TEST(CheckTool, StationReportsATestWaitingAfterACrash) {
+    const TServers servers;
+    TempDir dir;
+    dir.Write("tezra/a.ttxt", TempDir::Read(kData / "model" / "no-groups.txt"));
+    TAttemptJournal journal;
+    journal.User = "Smith";
+    journal.Group = "9B";
+    journal.TestName = "a";
+    journal.TestFile = (dir.Path / "tezra" / "a.ttxt").string();
+    journal.Start = journal.Saved = {{2024, 6, 11}, 36000000};
+    journal.Progress.Selected = {0, 1};
+    journal.Progress.Pending = {1};
+    journal.Progress.Given = {{"x"}, {}};
+    const std::string root = dir.Path.string();
+    const struct {
+        const char* name;
+        std::string journal;
+        std::string expected;  // the warning's text from its start
+    } cases[] = {
+        {"a test waits", EncodeAttemptJournal(journal),
+         "в " + root +
+             "/attempt.dat ждёт тест, прерванный сбоем: Smith (9B), a, осталось "
+             "задач: 1"},
+        {"damaged", "TZAJ!", root + "/attempt.dat повреждён"},
+    };
+    for (const auto& c : cases) {
+        dir.Write("attempt.dat", c.journal);
+        const ToolRun run = RunTool({"check", "--station", root, "--ip", servers.UpAddress()});
+        EXPECT_EQ(run.ExitCode, 0) << c.name << run.Out;  // a warning, not an error
+        EXPECT_EQ(LinesWith(run.Out, root + ": warning: " + c.expected).size(), 1u)
+            << c.name << run.Out;
+    }
 }
 
 // The demo station checks without errors when its start server answers; its [servers] may

@@ -17,13 +17,14 @@ struct TKnownKey {
     const char* Default;  // what a missing key or a value that is not an integer gives
 };
 
-constexpr std::array<TKnownKey, 6> kGeneralKeys = {{
+constexpr std::array<TKnownKey, 7> kGeneralKeys = {{
     {"needlogin", "0"},
     {"needpassword", "0"},
     {"refreshtezras", "0"},
     {"secure", "1"},
     {"saveresults", "1"},
     {"reportlevel", "0"},
+    {"resume", "1"},
 }};
 
 const TKnownKey* FindKey(std::string_view key) {

@@ -13,8 +13,10 @@
 #include <system_error>
 
 #include "model/MemoryStream.h"
+#include "platform/Cp1251.h"
 #include "platform/FileEnum.h"
 #include "platform/TestFileTypes.h"
+#include "settings/AttemptJournal.h"
 #include "settings/TestDescription.h"
 #include "settings/UCommon.h"
 #include "tools/check/CheckText.h"
@@ -93,6 +95,7 @@ public:
                         "в " + Shown(Settings.ReportLog) + " нельзя дописать запись (" + refusal +
                             "): результаты на станции не сохранятся");
         }
+        CheckAttemptJournal();
         if (!Station.Diagnostics.empty()) {
             Run.Files.push_back(Station);
         }
@@ -143,6 +146,33 @@ private:
         if (ini) {
             SortByPlace(ini->Report);
             Run.Files.push_back(std::move(ini->Report));
+        }
+    }
+
+    // A journal left by a crash waits for the station's next start.
+    void CheckAttemptJournal() {
+        const std::filesystem::path& path = Settings.AttemptJournal;
+        const TJournalRead read = ReadAttemptJournal(path);
+        if (read.Kind == TJournalRead::State::Damaged) {
+            Station.Add(TSeverity::Warning, std::nullopt, "attempt-damaged",
+                        Shown(path) + " повреждён: при запуске станция отложит его в " +
+                            Shown(SetAsidePath(path)));
+        } else if (read.Kind == TJournalRead::State::Valid) {
+            const TAttemptJournal& journal = *read.Journal;
+            const std::size_t left = journal.Progress.Pending.size();
+            Station.Add(TSeverity::Warning, std::nullopt, "attempt-waiting",
+                        "в " + Shown(path) +
+                            " ждёт тест, прерванный сбоем: " + Cp1251ToUtf8(journal.User) + " (" +
+                            Cp1251ToUtf8(journal.Group) + "), " + Cp1251ToUtf8(journal.TestName) +
+                            ", осталось задач: " + std::to_string(left) +
+                            ". При запуске станция продолжит его или запишет в report.log; "
+                            "чтобы сбросить станцию, удалите этот файл");
+        }
+        std::error_code error;
+        if (std::filesystem::exists(SetAsidePath(path), error)) {
+            Station.Add(TSeverity::Warning, std::nullopt, "attempt-set-aside",
+                        Shown(SetAsidePath(path)) +
+                            ": станция отложила повреждённый журнал теста; его можно удалить");
         }
     }
 

@@ -56,6 +56,10 @@ bool TTestSession::Load(const std::filesystem::path& file) {
 bool TTestSession::Begin(TTezra& tezra) {
     tezra.Prepare();
     tezra.SelectProblems();
+    return Continue(tezra);
+}
+
+bool TTestSession::Continue(TTezra& tezra) {
     tezra_ = &tezra;
     view_ = TProblemView();
     deferPanelVisible_ = tezra.CanDefer();

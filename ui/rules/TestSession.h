@@ -54,6 +54,9 @@ public:
     bool Load(const std::filesystem::path& file);
     // Prepares a loaded test and draws its problems; false when none is drawn.
     bool Begin(TTezra& tezra);
+    // Goes on with a test that is already prepared and drawn (one restored after a crash);
+    // false when no problem is pending.
+    bool Continue(TTezra& tezra);
 
     // Whether a problem is on screen (between a successful Load and the last answer).
     bool Active() const { return tezra_ != nullptr && !tezra_->Pending.empty(); }
