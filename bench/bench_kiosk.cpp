@@ -53,7 +53,9 @@ void BM_RestartAfterKill(benchmark::State& state) {
     const fs::path log = dir / "starts.log";
     const pid_t supervisor = fork();
     if (supervisor == 0) {
-        freopen("/dev/null", "w", stderr);
+        if (freopen("/dev/null", "w", stderr) == nullptr) {
+            _exit(126);
+        }
         execl(TEZRA_KIOSK_PATH, TEZRA_KIOSK_PATH, "--program", station.c_str(), dir.c_str(),
               static_cast<char*>(nullptr));
         _exit(127);
