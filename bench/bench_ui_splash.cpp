@@ -109,7 +109,7 @@ void BM_FullDecode(benchmark::State& state) {
     const auto& path = Pictures().Photos[state.range(0)];
     for (auto _ : state) {
         TRgbImage image;
-        benchmark::DoNotOptimize(DecodeJpegFile(path, image));
+        benchmark::DoNotOptimize(DecodeJpegFileToFit(path, 0, 0, image));
     }
     state.SetLabel(PhotoLabel(path) + ", decoded whole");
 }

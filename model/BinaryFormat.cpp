@@ -58,9 +58,9 @@ bool StringFits(const TMemoryStream& stream) {
 }
 
 void Note(TReadSink* sink, TReadNote note, TReadBlock block, std::size_t where,
-          std::string_view detail = {}, std::int64_t number = 0) {
+          TestField field = TestField::None, std::int64_t number = 0) {
     if (sink != nullptr) {
-        sink->Note({note, block, where, {}, detail, {}, number});
+        sink->Note({note, block, where, {}, KeywordOf(field).Name, {}, number, field});
     }
 }
 
@@ -133,7 +133,7 @@ bool TAnswers::LoadFromStream(TMemoryStream& stream, TReadSink* sink) {
         return cut();
     }
     Mode = *mode;
-    Note(sink, TReadNote::ModeRead, TReadBlock::Answer, start + 4, {}, Mode);
+    Note(sink, TReadNote::ModeRead, TReadBlock::Answer, start + 4, TestField::None, Mode);
     Variants.clear();
     std::int32_t count = 0;
     if (!ReadInt32(stream, count)) {
@@ -221,11 +221,10 @@ bool TTezra::ReadStream(TMemoryStream& stream, TReadSink* sink) {
     if (marks == nullptr) {
         return cut();
     }
-    static constexpr std::string_view kMarks[] = {"MARK1", "MARK2", "MARK3", "MARK4", "MARK5"};
     for (int mark = 1; mark <= 5; ++mark) {
         MarkThresholds[mark] = std::bit_cast<float>(DecodeInt32(marks + 4 * (mark - 1)));
         Note(sink, TReadNote::TestParam, TReadBlock::Test, marksAt + 4 * (mark - 1),
-             kMarks[mark - 1]);
+             MarkField(mark));
     }
     std::int32_t groupCount = 0;
     if (!ReadInt32(stream, groupCount)) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/TextKeywords.h"
+
 // The block whose reader met the line or record.
 enum class TReadBlock : std::uint8_t {
     Test,           // the test outside its other blocks; the binary test header
@@ -25,21 +27,21 @@ enum class TReadBlock : std::uint8_t {
 enum class TReadNote : std::uint8_t {
     // Where the parts of the model were read from, in the order they are stored.
     TestStart,      // the TEZRA line, or the test tag
-    TestParam,      // a test parameter that was set; Detail: its keyword (MARK1 only in binary)
+    TestParam,      // a test parameter that was set; Field: which (Mark1 only in binary)
     GroupRead,      // one entry appended to Groups
     ProblemStart,   // one entry appended to Problems: its PROBLEM line, or its record
     ProblemEnd,     // the line that ended a problem's reading (END PROBLEM, or by prefix more)
-    ProblemParam,   // a problem parameter that was set; Detail: its keyword
-    PictureParam,   // a FILE or DATA line of a PICTURE block; Detail: the keyword
+    ProblemParam,   // a problem parameter that was set; Field: which
+    PictureParam,   // a FILE or DATA line of a PICTURE block; Field: which
     AnswerStart,    // the ANSWER line, or the answer record
-    ModeRead,       // the MODE line, or the mode byte
+    ModeRead,       // the MODE line, or the mode byte; Field: Mode
     VariantsStart,  // the VARIANTS line of an answer block
     VariantRead,    // one entry appended to the problem's Variants
     // What the reader passed over, filled in or could not read.
     NotATest,          // the first meaningful line is not TEZRA, or the test tag is wrong
     LinePassedOver,    // a meaningful line that no block reader took
     UnknownParam,      // a line of a PARAMS or PICTURE block that names no keyword
-    DefaultTaken,      // a number that is empty or does not parse; Detail: what it is for;
+    DefaultTaken,      // a number that is empty or does not parse; Field: what it is for;
                        // Value: the text that was not a number
     NoModeLine,        // the first meaningful line of an answer block is not a MODE line
     PictureNotClosed,  // the PICTURE block ended at a section line other than ANSWER
@@ -58,10 +60,11 @@ struct TReadEvent {
     TReadNote Note;
     TReadBlock Block;
     std::size_t Where;  // the physical line (from 1) of a text, the byte offset in binary data
-    std::string_view Line = {};    // the trimmed line of a text; empty for binary data
-    std::string_view Detail = {};  // a keyword or field name, where the note names one
-    std::string_view Value = {};   // the value text, where the note names one
-    std::int64_t Number = 0;       // a count, where the note names one
+    std::string_view Line = {};         // the trimmed line of a text; empty for binary data
+    std::string_view Detail = {};       // the keyword or name of Field, for people to read
+    std::string_view Value = {};        // the value text, where the note names one
+    std::int64_t Number = 0;            // a count, where the note names one
+    TestField Field = TestField::None;  // what the note concerns, where it names a field
 };
 
 class TReadSink {

@@ -28,9 +28,10 @@ bool Listening(const TTextReader& reader) {
 
 // Tells the reader's sink, when it has one, about the line read last.
 void Note(const TTextReader& reader, TReadNote note, TReadBlock block, std::string_view line,
-          std::string_view detail = {}, std::string_view value = {}) {
+          TestField field = TestField::None, std::string_view value = {}) {
     if (TReadSink* sink = reader.Sink()) {
-        sink->Note({note, block, reader.LineNumber(), line, detail, value});
+        sink->Note(
+            {note, block, reader.LineNumber(), line, KeywordOf(field).Name, value, 0, field});
     }
 }
 
@@ -43,27 +44,33 @@ void NotePassedOver(const TTextReader& reader, TReadBlock block, std::string_vie
 
 // Where a number of the line read last stands, for the notes about its default.
 struct TNumberSource {
-    const TTextReader& Reader;
+    const TTextReader* Reader;  // none: nobody is told
     TReadBlock Block;
     std::string_view Line;
-    std::string_view What;
+    TestField Field;
 };
 
-std::int32_t IntOrDefault(const TNumberSource& source, std::string_view text,
-                          std::int32_t fallback) {
-    const std::optional<std::int32_t> value = ParseInt(text);
-    if (!value) {
-        Note(source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.What, text);
+void NoteDefault(const TNumberSource& source, std::string_view text) {
+    if (source.Reader != nullptr) {
+        Note(*source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.Field,
+             text);
     }
-    return value.value_or(fallback);
 }
 
-float FloatOrDefault(const TNumberSource& source, std::string_view text, float fallback) {
-    const std::optional<double> value = ParseFloat(text);
-    if (!value) {
-        Note(source.Reader, TReadNote::DefaultTaken, source.Block, source.Line, source.What, text);
+std::int32_t IntOrDefault(const TNumberSource& source, std::string_view text) {
+    if (const std::optional<std::int32_t> value = ParseInt(text)) {
+        return *value;
     }
-    return value ? static_cast<float>(*value) : fallback;
+    NoteDefault(source, text);
+    return static_cast<std::int32_t>(KeywordOf(source.Field).Default);
+}
+
+float FloatOrDefault(const TNumberSource& source, std::string_view text) {
+    if (const std::optional<double> value = ParseFloat(text)) {
+        return static_cast<float>(*value);
+    }
+    NoteDefault(source, text);
+    return KeywordOf(source.Field).Default;
 }
 
 // The value of a numeric parameter line. The line's value becomes the reader's current line,
@@ -83,111 +90,105 @@ void NoteUnknownParam(const TTextReader& reader, TReadBlock block, std::string_v
     }
 }
 
+// The first keyword of the table that the line starts with, or none.
+template <std::size_t N>
+const ParamKeyword* MatchKeyword(const std::array<ParamKeyword, N>& table, std::string_view line) {
+    for (const ParamKeyword& keyword : table) {
+        if (IsKeyword(line, keyword.Name)) {
+            return &keyword;
+        }
+    }
+    return nullptr;
+}
+
 // One line of the test's PARAMS block; the first keyword that matches applies.
 void ApplyTestParam(TTezra& tezra, const TTextReader& reader, std::string_view& line) {
-    static constexpr std::string_view kMarks[] = {"MARK5", "MARK4", "MARK3", "MARK2"};
     const std::string_view original = line;
-    std::string_view keyword;
-    auto is = [&](std::string_view candidate) {
-        keyword = candidate;
-        return IsKeyword(original, candidate);
-    };
-    auto number = [&] { return TNumberSource{reader, TReadBlock::TestParams, original, keyword}; };
-    if (is("ID")) {
-        tezra.Id = ValueAfterEquals(line);
-    } else if (is("TITLE")) {
-        tezra.Title = ValueAfterEquals(line);
-    } else if (is("SHUFFLE")) {
-        tezra.SetShuffleFlags(IntOrDefault(number(), TakeNumberValue(line), 0));
-    } else if (is("DEFER")) {
-        tezra.DeferLimit = IntOrDefault(number(), TakeNumberValue(line), 0);
-    } else {
-        int mark = 5;
-        while (mark >= 2 && !is(kMarks[5 - mark])) {
-            --mark;
-        }
-        if (mark < 2) {
-            NoteUnknownParam(reader, TReadBlock::TestParams, original);
-            return;
-        }
-        tezra.MarkThresholds[mark] = FloatOrDefault(number(), TakeNumberValue(line), 0.0f);
+    const ParamKeyword* keyword = MatchKeyword(TestParamKeywords, original);
+    if (keyword == nullptr) {
+        NoteUnknownParam(reader, TReadBlock::TestParams, original);
+        return;
     }
-    Note(reader, TReadNote::TestParam, TReadBlock::TestParams, original, keyword);
+    const TNumberSource number{&reader, TReadBlock::TestParams, original, keyword->Field};
+    switch (keyword->Field) {
+        case TestField::Id:
+            tezra.Id = ValueAfterEquals(line);
+            break;
+        case TestField::Title:
+            tezra.Title = ValueAfterEquals(line);
+            break;
+        case TestField::Shuffle:
+            tezra.SetShuffleFlags(IntOrDefault(number, TakeNumberValue(line)));
+            break;
+        case TestField::Defer:
+            tezra.DeferLimit = IntOrDefault(number, TakeNumberValue(line));
+            break;
+        default: {  // MARK5 to MARK2
+            const int mark = static_cast<int>(keyword->Field) - static_cast<int>(MarkField(1)) + 1;
+            tezra.MarkThresholds[mark] = FloatOrDefault(number, TakeNumberValue(line));
+            break;
+        }
+    }
+    Note(reader, TReadNote::TestParam, TReadBlock::TestParams, original, keyword->Field);
 }
 
 // One line of a problem's PARAMS block; the first keyword that matches applies.
 void ApplyProblemParam(TProblem& problem, const TTextReader& reader, std::string_view& line) {
     const std::string_view original = line;
-    std::string_view keyword;
-    auto is = [&](std::string_view candidate) {
-        keyword = candidate;
-        return IsKeyword(original, candidate);
-    };
-    auto number = [&] {
-        return TNumberSource{reader, TReadBlock::ProblemParams, original, keyword};
-    };
-    if (is("ID")) {
-        problem.Id = ValueAfterEquals(line);
-    } else if (is("TITLE")) {
-        problem.Title = ValueAfterEquals(line);
-    } else if (is("CATEGORY")) {
-        problem.Category = ValueAfterEquals(line);
-    } else if (is("DIFFICULTY")) {
-        problem.Difficulty = IntOrDefault(number(), TakeNumberValue(line), 0);
-    } else if (is("GROUP")) {
-        problem.Group = ValueAfterEquals(line);
-    } else if (is("RATE")) {
-        problem.Rate = FloatOrDefault(number(), TakeNumberValue(line), 1.0f);
-    } else {
+    const ParamKeyword* keyword = MatchKeyword(ProblemParamKeywords, original);
+    if (keyword == nullptr) {
         NoteUnknownParam(reader, TReadBlock::ProblemParams, original);
         return;
     }
-    Note(reader, TReadNote::ProblemParam, TReadBlock::ProblemParams, original, keyword);
+    const TNumberSource number{&reader, TReadBlock::ProblemParams, original, keyword->Field};
+    switch (keyword->Field) {
+        case TestField::Id:
+            problem.Id = ValueAfterEquals(line);
+            break;
+        case TestField::Title:
+            problem.Title = ValueAfterEquals(line);
+            break;
+        case TestField::Category:
+            problem.Category = ValueAfterEquals(line);
+            break;
+        case TestField::Difficulty:
+            problem.Difficulty = IntOrDefault(number, TakeNumberValue(line));
+            break;
+        case TestField::Group:
+            problem.Group = ValueAfterEquals(line);
+            break;
+        default:  // RATE
+            problem.Rate = FloatOrDefault(number, TakeNumberValue(line));
+            break;
+    }
+    Note(reader, TReadNote::ProblemParam, TReadBlock::ProblemParams, original, keyword->Field);
+}
+
+// One line of a PICTURE block: a FILE or DATA line, or one told about as unknown.
+void ApplyPictureLine(TProblem& problem, const TTextReader& reader, std::string_view line) {
+    const ParamKeyword* keyword = MatchKeyword(PictureKeywords, line);
+    if (keyword == nullptr) {
+        NoteUnknownParam(reader, TReadBlock::Picture, line);
+        return;
+    }
+    if (keyword->Field == TestField::File) {
+        problem.PictureFile = ValueAfterEquals(line);
+    } else {
+        problem.Picture = DecodePictureLetters(ValueAfterEquals(line));
+    }
+    Note(reader, TReadNote::PictureParam, TReadBlock::Picture, line, keyword->Field);
 }
 
 // One variant line "[weight] text" of an answer block.
 TVariant ParseVariant(const TTextReader& reader, std::string_view line) {
-    const TNumberSource number{reader, TReadBlock::Variants, line, "weight"};
+    const TNumberSource number{&reader, TReadBlock::Variants, line, TestField::VariantWeight};
     const std::size_t close = line.find(']');
     if (close == std::string_view::npos) {
-        Note(reader, TReadNote::DefaultTaken, TReadBlock::Variants, line, "weight", line);
+        NoteDefault(number, line);
         return {std::string(TrimView(line)), 0};
     }
     return {std::string(TrimView(line.substr(close + 1))),
-            IntOrDefault(number, line.substr(1, close - 1), 0)};
-}
-
-// name >> quota, rate; without ">>" the name is empty and only the first character goes.
-void ParseGroupLine(TGroupInfo& group, std::string_view line, const TTextReader* reader) {
-    auto note = [&](std::string_view what, std::string_view text) {
-        if (reader != nullptr) {
-            Note(*reader, TReadNote::DefaultTaken, TReadBlock::Groups, line, what, text);
-        }
-    };
-    std::string_view rest = TrimView(line);
-    const std::size_t arrows = rest.find(">>");
-    if (arrows == std::string_view::npos) {
-        group.Name.clear();
-        rest.remove_prefix(rest.empty() ? 0 : 1);
-    } else {
-        group.Name = TrimView(rest.substr(0, arrows));
-        rest.remove_prefix(arrows + 2);
-    }
-    rest = TrimView(rest);
-    const std::size_t comma = rest.find(',');
-    const std::string_view quota = comma == std::string_view::npos ? "" : rest.substr(0, comma);
-    const std::string_view rate =
-        TrimView(comma == std::string_view::npos ? rest : rest.substr(comma + 1));
-    const std::optional<std::int32_t> quotaValue = ParseInt(TrimView(quota));
-    const std::optional<double> rateValue = ParseFloat(rate);
-    if (comma != std::string_view::npos && !quotaValue) {
-        note("quota", TrimView(quota));
-    }
-    if (!rateValue) {
-        note("rate", rate);
-    }
-    group.Quota = quotaValue.value_or(0);
-    group.Rate = rateValue ? static_cast<float>(*rateValue) : 1.0f;
+            IntOrDefault(number, line.substr(1, close - 1))};
 }
 
 // Tells about the meaningful lines after the end of the test, which nothing reads.
@@ -255,7 +256,7 @@ bool TTezra::ReadText(TTextReader& reader) {
                 break;
             }
             auto group = std::make_unique<TGroupInfo>();
-            ParseGroupLine(*group, s, &reader);
+            group->LoadFromLine(s, &reader);
             Note(reader, TReadNote::GroupRead, TReadBlock::Groups, s);
             Groups.push_back({group->Name, std::move(group)});
             if (s.empty()) {
@@ -365,15 +366,7 @@ bool TProblem::LoadFromText(TTextReader& reader) {
     if (IsKeyword(s, SectionPicture)) {
         do {
             s = ReadNextLine(reader);
-            if (IsKeyword(s, "FILE")) {
-                PictureFile = ValueAfterEquals(s);
-                Note(reader, TReadNote::PictureParam, TReadBlock::Picture, s, "FILE");
-            } else if (IsKeyword(s, "DATA")) {
-                Picture = DecodePictureLetters(ValueAfterEquals(s));
-                Note(reader, TReadNote::PictureParam, TReadBlock::Picture, s, "DATA");
-            } else {
-                NoteUnknownParam(reader, TReadBlock::Picture, s);
-            }
+            ApplyPictureLine(*this, reader, s);
             if (s.empty()) {
                 Note(reader, TReadNote::DataEnds, TReadBlock::Picture, s);
                 return false;
@@ -407,10 +400,10 @@ bool TProblem::LoadFromText(TTextReader& reader) {
 
 bool TAnswers::LoadFromText(TTextReader& reader) {
     std::string_view s = ReadNextLine(reader);
-    if (IsKeyword(s, "MODE")) {
+    if (IsKeyword(s, KeywordOf(TestField::Mode).Name)) {
         const std::string_view value = ValueAfterEquals(s);
         Mode = ParseAnswerMode(value, ModeRadio);
-        Note(reader, TReadNote::ModeRead, TReadBlock::Answer, s, "MODE", value);
+        Note(reader, TReadNote::ModeRead, TReadBlock::Answer, s, TestField::Mode, value);
     } else if (!s.empty()) {
         Note(reader, TReadNote::NoModeLine, TReadBlock::Answer, s);
     }
@@ -443,8 +436,28 @@ bool TAnswers::LoadFromText(TTextReader& reader) {
     return true;
 }
 
-bool TGroupInfo::LoadFromLine(std::string_view line) {
-    ParseGroupLine(*this, line, nullptr);
+// name >> quota, rate; without ">>" the name is empty and only the first character goes.
+bool TGroupInfo::LoadFromLine(std::string_view line, const TTextReader* reader) {
+    std::string_view rest = TrimView(line);
+    const std::size_t arrows = rest.find(">>");
+    if (arrows == std::string_view::npos) {
+        Name.clear();
+        rest.remove_prefix(rest.empty() ? 0 : 1);
+    } else {
+        Name = TrimView(rest.substr(0, arrows));
+        rest.remove_prefix(arrows + 2);
+    }
+    rest = TrimView(rest);
+    const std::size_t comma = rest.find(',');
+    const std::string_view rate =
+        TrimView(comma == std::string_view::npos ? rest : rest.substr(comma + 1));
+    if (comma == std::string_view::npos) {
+        Quota = static_cast<std::int32_t>(KeywordOf(TestField::GroupQuota).Default);
+    } else {
+        Quota = IntOrDefault({reader, TReadBlock::Groups, line, TestField::GroupQuota},
+                             TrimView(rest.substr(0, comma)));
+    }
+    Rate = FloatOrDefault({reader, TReadBlock::Groups, line, TestField::GroupRate}, rate);
     return true;
 }
 

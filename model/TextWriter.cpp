@@ -51,15 +51,19 @@ public:
         }
         return out;
     }
-    void TextParam(std::string_view key, std::string_view value) {
+    void TextParam(TestField field, std::string_view value) {
         if (!value.empty()) {
-            Line(std::string(key) + "=" + Value(key, value));
+            Line(Assignment(field) + Value(KeywordOf(field).Name, value));
         }
     }
-    void IntParam(std::string_view key, std::int32_t value) {
+    void IntParam(TestField field, std::int32_t value) {
         if (value != 0) {
-            Line(std::string(key) + "=" + std::to_string(value));
+            Line(Assignment(field) + std::to_string(value));
         }
+    }
+    // The start of a parameter line: its keyword and "=".
+    static std::string Assignment(TestField field) {
+        return std::string(KeywordOf(field).Name) + "=";
     }
 
 private:
@@ -98,18 +102,19 @@ std::string WritableGroupName(std::string_view name) {
 
 void WriteTestParams(TTextWriter& w, const TTezra& tezra) {
     w.Line(SectionParams);
-    w.TextParam("ID", tezra.Id);
-    w.TextParam("TITLE", tezra.Title);
-    w.IntParam("SHUFFLE", tezra.ShuffleFlags());
-    w.IntParam("DEFER", tezra.DeferLimit);
+    w.TextParam(TestField::Id, tezra.Id);
+    w.TextParam(TestField::Title, tezra.Title);
+    w.IntParam(TestField::Shuffle, tezra.ShuffleFlags());
+    w.IntParam(TestField::Defer, tezra.DeferLimit);
     for (int mark = 5; mark >= 2; --mark) {
         float threshold = tezra.MarkThresholds[mark];
         if (std::isnan(threshold)) {
-            w.Warn("MARK" + std::to_string(mark) + " is NaN; written as a value never reached");
+            w.Warn(std::string(KeywordOf(MarkField(mark)).Name) +
+                   " is NaN; written as a value never reached");
             threshold = INFINITY;
         }
         if (!IsPositiveZero(threshold)) {
-            w.Line("MARK" + std::to_string(mark) + "=" + FloatText(threshold));
+            w.Line(TTextWriter::Assignment(MarkField(mark)) + FloatText(threshold));
         }
     }
     if (!IsPositiveZero(tezra.MarkThresholds[1])) {
@@ -168,10 +173,10 @@ void WritePicture(TTextWriter& w, const TProblem& problem) {
         return;
     }
     w.Line(SectionPicture);
-    w.TextParam("FILE", problem.PictureFile);
+    w.TextParam(TestField::File, problem.PictureFile);
     if (!problem.Picture.empty()) {
-        std::string data = "DATA=";
-        data.reserve(5 + 2 * problem.Picture.size());
+        std::string data = TTextWriter::Assignment(TestField::Data);
+        data.reserve(data.size() + 2 * problem.Picture.size());
         for (std::uint8_t byte : problem.Picture) {
             data += static_cast<char>('A' + (byte >> 4));
             data += static_cast<char>('A' + (byte & 15));
@@ -186,7 +191,7 @@ void WriteAnswers(TTextWriter& w, const TAnswers& answers) {
         w.Warn("answer mode " + std::to_string(answers.Mode) +
                " has no name in a text test; written as RADIO");
     }
-    w.Line("MODE=" +
+    w.Line(TTextWriter::Assignment(TestField::Mode) +
            std::string(AnswerModeNames[answers.Mode > ModeInput ? ModeRadio : answers.Mode]));
     w.Line(SectionVariants);
     for (const TVariant& variant : answers.Variants) {
@@ -200,20 +205,20 @@ void WriteAnswers(TTextWriter& w, const TAnswers& answers) {
 void WriteProblem(TTextWriter& w, const TProblem& problem) {
     w.Line(SectionProblem);
     w.Line(SectionParams);
-    w.TextParam("ID", problem.Id);
-    w.TextParam("TITLE", problem.Title);
-    w.TextParam("CATEGORY", problem.Category);
-    w.IntParam("DIFFICULTY", problem.Difficulty);
+    w.TextParam(TestField::Id, problem.Id);
+    w.TextParam(TestField::Title, problem.Title);
+    w.TextParam(TestField::Category, problem.Category);
+    w.IntParam(TestField::Difficulty, problem.Difficulty);
     const std::string group = WritableGroupName(problem.Group);
     if (group != problem.Group) {
         w.Warn("the group \"" + Cp1251ToUtf8(problem.Group) + "\" is written as \"" +
                Cp1251ToUtf8(group) + "\", as in the group line");
     }
-    w.TextParam("GROUP", group);
+    w.TextParam(TestField::Group, group);
     if (std::isnan(problem.Rate)) {
         w.Warn("the rate is NaN; left out (taken as 0)");
     } else if (!IsPositiveZero(problem.Rate)) {
-        w.Line("RATE=" + FloatText(problem.Rate));
+        w.Line(TTextWriter::Assignment(TestField::Rate) + FloatText(problem.Rate));
     }
     w.Line(SectionEndParams);
     WriteCondition(w, problem);

@@ -101,8 +101,9 @@ public:
     float Rate = 1.0f;                // given to problems whose own rate is not positive
     std::vector<TProblem*> Problems;  // the group's problems in file order (Prepare)
 
-    // Parses one line of the GROUPS block: name >> quota, rate.
-    bool LoadFromLine(std::string_view line);
+    // Parses one line of the GROUPS block: name >> quota, rate. The text reader, when given,
+    // tells its sink about a number that takes its default.
+    bool LoadFromLine(std::string_view line, const TTextReader* reader = nullptr);
     bool LoadFromStream(TMemoryStream& stream);
 };
 

@@ -142,10 +142,6 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image) {
     return Decode(data, size, {}, image);
 }
 
-bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image) {
-    return DecodeFile(path, {}, image);
-}
-
 int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight) {
     if (width <= 0 || height <= 0 || boxWidth <= 0 || boxHeight <= 0) {
         return 8;
@@ -163,11 +159,6 @@ int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight) {
         }
     }
     return 8;
-}
-
-bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
-                     TRgbImage& image, TPixelLayout layout) {
-    return Decode(data, size, {boxWidth, boxHeight, layout}, image);
 }
 
 bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,

@@ -27,7 +27,6 @@ struct TRgbImage {
 // Decodes JPEG bytes; false (and an empty image) when they are not a decodable JPEG. The
 // decoders reuse the pixel storage that image already holds.
 bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image);
-bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image);
 
 // The smallest of the decoding scales 1/8, 2/8, 4/8 and 8/8 at which a width x height picture
 // is still at least as large as the picture fitted into a boxWidth x boxHeight area
@@ -37,10 +36,9 @@ bool DecodeJpegFile(const std::filesystem::path& path, TRgbImage& image);
 // longer than its vectorised ones at the next larger of these scales. 8 for an empty picture
 // or area.
 int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight);
-// Decodes at the scale JpegFitScaleEighths chooses for the picture's own size, which is far
-// cheaper than a full decode when a large photograph is shown on a smaller screen.
-bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
-                     TRgbImage& image, TPixelLayout layout = TPixelLayout::Rgb);
+// Decodes a file at the scale JpegFitScaleEighths chooses for the picture's own size, which is
+// far cheaper than a full decode when a large photograph is shown on a smaller screen. An empty
+// area decodes the whole picture.
 bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,
                          TRgbImage& image, TPixelLayout layout = TPixelLayout::Rgb);
 // Encodes RGB pixels (Layout Rgb) as a baseline JPEG (used by tools and tests to make pictures).

@@ -165,11 +165,6 @@ std::optional<double> ParseFloat(std::string_view text) {
     return value;
 }
 
-float StrToFloatDef(std::string_view text, float fallback) {
-    const auto value = ParseFloat(text);
-    return value ? static_cast<float>(*value) : fallback;
-}
-
 std::string FormatGeneral(double value) {
     if (std::isnan(value)) {
         return "NAN";

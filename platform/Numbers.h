@@ -22,7 +22,6 @@ int HexDigitValue(char c);
 // optional exponent (e or E, optional sign, digits). Leading and trailing blanks are allowed;
 // a decimal comma or any other character is not a number.
 std::optional<double> ParseFloat(std::string_view text);
-float StrToFloatDef(std::string_view text, float fallback);
 
 // The general format with up to 7 significant digits, no trailing zeros, no point for whole
 // values; scientific ("1.5E-006", "1.234568E007") below 0.00001 or with more than 7 integer

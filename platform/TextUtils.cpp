@@ -25,22 +25,6 @@ std::string Trim(std::string_view text) {
     return std::string(TrimView(text));
 }
 
-std::string TrimLeft(std::string_view text) {
-    std::size_t begin = 0;
-    while (begin < text.size() && IsBlank(text[begin])) {
-        ++begin;
-    }
-    return std::string(text.substr(begin));
-}
-
-std::string TrimRight(std::string_view text) {
-    std::size_t end = text.size();
-    while (end > 0 && IsBlank(text[end - 1])) {
-        --end;
-    }
-    return std::string(text.substr(0, end));
-}
-
 std::vector<std::string> SplitTextLines(std::string_view text) {
     std::vector<std::string> lines;
     const std::size_t nul = text.find('\0');

@@ -6,11 +6,9 @@
 #include <string_view>
 #include <vector>
 
-// Removes every byte with a code from 0 to 32 at both ends (or one end) of the text.
+// Removes every byte with a code from 0 to 32 at both ends of the text.
 std::string_view TrimView(std::string_view text);
 std::string Trim(std::string_view text);
-std::string TrimLeft(std::string_view text);
-std::string TrimRight(std::string_view text);
 
 // Splits text into lines the way multi-line text is assigned to a string list: a line ends at
 // CR, LF or CR LF; a NUL byte ends the whole text; a final line break adds no empty line.

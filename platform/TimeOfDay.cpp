@@ -38,15 +38,6 @@ TDate Today() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-TDate AddDays(TDate date, int days) {
-    using namespace std::chrono;
-    const year_month_day ymd{year{date.Year}, month{static_cast<unsigned>(date.Month)},
-                             day{static_cast<unsigned>(date.Day)}};
-    const year_month_day later{sys_days{ymd} + std::chrono::days{days}};
-    return {static_cast<int>(later.year()), static_cast<int>(static_cast<unsigned>(later.month())),
-            static_cast<int>(static_cast<unsigned>(later.day()))};
-}
-
 long long DayFractionToMs(double dayFraction) {
     return std::llround(dayFraction * static_cast<double>(kMsPerDay));
 }

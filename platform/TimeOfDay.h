@@ -14,8 +14,6 @@ struct TDate {
 double TimeOfDayNow();
 // Today's local date.
 TDate Today();
-// The calendar date that lies the given number of days after the date.
-TDate AddDays(TDate date, int days);
 
 inline constexpr long long kMsPerDay = 24LL * 60 * 60 * 1000;
 

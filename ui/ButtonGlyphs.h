@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Small pictures on the station's buttons, drawn in code.
+// Small pictures on the station's buttons, SVG files of ui/art.
 
 #include <QIcon>
 #include <QPixmap>

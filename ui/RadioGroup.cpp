@@ -49,14 +49,6 @@ void TRadioGroup::SetItems(const QStringList& items) {
     Relayout();
 }
 
-void TRadioGroup::SetItemIndex(int index) {
-    checked_ = index >= 0 && index < Count() ? index : -1;
-    if (checked_ >= 0) {
-        ScrollTo(checked_);
-    }
-    Refill();
-}
-
 QList<QRadioButton*> TRadioGroup::Buttons() const {
     return buttons_.mid(0, shown_);
 }

@@ -24,8 +24,6 @@ public:
     int Count() const { return static_cast<int>(items_.size()); }
     // The selected item, or -1.
     int ItemIndex() const { return checked_; }
-    // Selects the item (scrolled into view), or none for an index out of range.
-    void SetItemIndex(int index);
     // The buttons on screen, top to bottom; the first shows item FirstShown().
     QList<QRadioButton*> Buttons() const;
     int FirstShown() const { return first_; }

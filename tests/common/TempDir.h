@@ -26,6 +26,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     // Writes bytes to a file below the folder, creating its parent folders.
+    std::filesystem::path operator/(std::string_view name) const { return Path / name; }
+
     std::filesystem::path Write(const std::filesystem::path& relative,
                                 std::string_view bytes) const {
         const auto path = Path / relative;

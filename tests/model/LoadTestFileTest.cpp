@@ -17,7 +17,7 @@ std::string FixtureText(std::string_view name) {
 }
 
 TEST(LoadTestFile, ReaderIsChosenByTheUpperCasedExtension) {
-    TTempDir dir;
+    TempDir dir;
     const std::string text = FixtureText("geography.ttxt");
     const std::string binary = FixtureText("geography-scrambled.bin");
     struct Case {
@@ -41,7 +41,7 @@ TEST(LoadTestFile, ReaderIsChosenByTheUpperCasedExtension) {
 }
 
 TEST(LoadTestFile, MissingFileKeepsThePreviousTest) {
-    TTempDir dir;
+    TempDir dir;
     WriteFile(dir / "a.ttxt", FixtureText("geography.ttxt"));
     ASSERT_TRUE(LoadTestFile(dir / "a.ttxt"));
     const TTezra* before = &CurrentTezra();
@@ -53,7 +53,7 @@ TEST(LoadTestFile, MissingFileKeepsThePreviousTest) {
 }
 
 TEST(LoadTestFile, UnreadableOrDamagedFilesGiveFalseAndAnEmptyTest) {
-    TTempDir dir;
+    TempDir dir;
     WriteFile(dir / "a.ttxt", FixtureText("geography.ttxt"));
     ASSERT_EQ(mkfifo((dir / "pipe.ttxt").c_str(), 0600), 0);  // would block a plain open
     WriteFile(dir / "short.tbin", "TZR");
@@ -79,7 +79,7 @@ TEST(LoadTestFile, ScrambledFileOfManyReadPieces) {
         }
         t.Problems.push_back(std::move(p));
     }
-    TTempDir dir;
+    TempDir dir;
     std::vector<std::string> warnings;
     for (bool scramble : {true, false}) {
         ASSERT_TRUE(SaveTestFile(t, dir / "many.bin", scramble, warnings));

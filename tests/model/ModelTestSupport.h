@@ -16,6 +16,7 @@
 
 #include "model/UTypes.h"
 #include "platform/Cp1251.h"
+#include "tests/common/TempDir.h"
 
 inline std::filesystem::path ModelData(std::string_view name) {
     return std::filesystem::path(TEZRA_TEST_DATA_DIR) / "model" / name;
@@ -105,26 +106,6 @@ public:
         Str("condition").Str("").Int(0);
         return Raw("ANSW").Byte(0).Int(1).Int(100).Str("yes");
     }
-};
-
-// A temporary folder, removed with everything in it at the end of the test.
-class TTempDir {
-public:
-    TTempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tezra-model-XXXXXX").string();
-        Path = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-    }
-    ~TTempDir() {
-        std::error_code error;
-        std::filesystem::remove_all(Path, error);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-
-    std::filesystem::path operator/(std::string_view name) const { return Path / name; }
-
-    std::filesystem::path Path;
 };
 
 inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {

@@ -277,8 +277,8 @@ TEST(Preparation, PicturesAreReadFromFilesBesideTheTest) {
 }
 
 TEST(Preparation, PictureFileLookupOrder) {
-    TTempDir work;
-    TTempDir tests;
+    TempDir work;
+    TempDir tests;
     const std::string name = "tezra-lookup-" + work.Path.filename().string() + ".jpg";
     const std::filesystem::path beside = ExecutablePath().parent_path() / name;
     WriteFile(tests / name, "test folder");
@@ -312,7 +312,7 @@ TEST(Preparation, PictureFileLookupOrder) {
 }
 
 TEST(Preparation, MissingAndUnreadablePictureFiles) {
-    TTempDir dir;
+    TempDir dir;
     TProblem p;
     p.Picture = {1, 2, 3};
     EXPECT_FALSE(p.LoadPictureFile(dir.Path));  // no name

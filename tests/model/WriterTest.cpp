@@ -195,7 +195,7 @@ TEST(Writers, WhatTheBinaryFormatCannotHoldIsReported) {
 }
 
 TEST(Writers, SaveTestFileByExtension) {
-    TTempDir dir;
+    TempDir dir;
     const auto original = ReadFixture("geography.ttxt");
     Lines warnings;
     for (const char* name : {"a.ttxt", "a.TXT", "a.tbin", "a.Bin"}) {

@@ -20,6 +20,7 @@
 #include "net/HttpClient.h"
 #include "net/ResultSubmission.h"
 #include "platform/Cp1251.h"
+#include "tests/common/TempDir.h"
 #include "tests/net/ScriptedServer.h"
 
 namespace {
@@ -54,11 +55,10 @@ bool Accepts(int port) {
 class NginxServer {
 public:
     NginxServer() {
-        char pattern[] = "/tmp/tezra-nginx-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
+        if (scratch_.Path.empty()) {
             return;
         }
-        dir_ = pattern;
+        dir_ = scratch_.Path;
         port_ = UnusedLoopbackPort();
         const std::string d = dir_.string();
         std::ofstream(dir_ / "nginx.conf")
@@ -76,13 +76,7 @@ public:
         Start();
     }
 
-    ~NginxServer() {
-        Stop();
-        std::error_code ignored;
-        if (!dir_.empty()) {
-            fs::remove_all(dir_, ignored);
-        }
-    }
+    ~NginxServer() { Stop(); }
 
     bool Running() const { return pid_ > 0; }
     int Port() const { return port_; }
@@ -136,6 +130,7 @@ private:
         }
     }
 
+    TempDir scratch_;  // removed with the logs after the server has stopped
     fs::path dir_;
     int port_ = 0;
     pid_t pid_ = -1;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/Jpeg.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST(Jpeg, DamagedDataFailsWithoutCrashing) {
         DecodeJpeg(bytes.data(), cut, partial);
         EXPECT_TRUE(partial.Width == 0 || partial.Width == 16) << cut;
     }
-    EXPECT_FALSE(DecodeJpegFile("/nonexistent.jpg", image));
+    EXPECT_FALSE(DecodeJpegFileToFit("/nonexistent.jpg", 0, 0, image));
 }
 
 TEST(Jpeg, FitScaleIsTheSmallestThatStillCoversTheFittedPicture) {
@@ -94,8 +95,10 @@ TEST(Jpeg, DecodesToFitAtAReducedScaleAsScreenWords) {
     }
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(EncodeJpeg(flat, 95, bytes));
+    const TempDir dir;
+    const auto file = dir.Write("flat.jpg", std::string(bytes.begin(), bytes.end()));
     TRgbImage image;
-    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 16, 16, image, TPixelLayout::Rgb32));
+    ASSERT_TRUE(DecodeJpegFileToFit(file, 16, 16, image, TPixelLayout::Rgb32));
     EXPECT_EQ(image.Width, 16);  // a quarter: fitted into 16 x 16 the picture is 16 x 12
     EXPECT_EQ(image.Height, 12);
     EXPECT_EQ(image.SourceWidth, 64);
@@ -110,11 +113,11 @@ TEST(Jpeg, DecodesToFitAtAReducedScaleAsScreenWords) {
         ASSERT_LE(std::abs(static_cast<int>(word & 0xFF) - 10), 6) << i;
     }
     // An empty box decodes the whole picture; only 3-byte pixels are encoded.
-    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 0, 0, image));
+    ASSERT_TRUE(DecodeJpegFileToFit(file, 0, 0, image));
     EXPECT_EQ(image.Width, 64);
     EXPECT_EQ(image.Layout, TPixelLayout::Rgb);
     EXPECT_EQ(image.Pixels.size(), 64u * 48 * 3);  // the storage reused, at its new size
-    ASSERT_TRUE(DecodeJpegToFit(bytes.data(), bytes.size(), 8, 8, image));
+    ASSERT_TRUE(DecodeJpegFileToFit(file, 8, 8, image));
     EXPECT_EQ(image.Pixels.size(), 8u * 6 * 3);
     EXPECT_FALSE(EncodeJpeg(TRgbImage{1, 1, TPixelLayout::Rgb32, {0, 0, 0, 0}}, 90, bytes));
 }

@@ -27,16 +27,6 @@ TEST(TimeOfDay, DateTimeTextShowsDateAndTime) {
     EXPECT_EQ(DayFractionToMs(0.5), 12 * 3600 * 1000);
 }
 
-TEST(TimeOfDay, AddDaysCrossesMonthsAndYears) {
-    const TDate last = AddDays({2026, 12, 31}, 1);
-    EXPECT_EQ(last.Year, 2027);
-    EXPECT_EQ(last.Month, 1);
-    EXPECT_EQ(last.Day, 1);
-    const TDate before = AddDays({2028, 3, 1}, -1);
-    EXPECT_EQ(before.Month, 2);
-    EXPECT_EQ(before.Day, 29);
-}
-
 TEST(Random, SeededDrawsRepeatAndStayInRange) {
     RandomSeed(1234);
     std::vector<int> first;

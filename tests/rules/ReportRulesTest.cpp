@@ -6,12 +6,11 @@
 #include <limits>
 
 #include "platform/Cp1251.h"
+#include "platform/TimeOfDay.h"
 #include "ui/rules/ElapsedTime.h"
 #include "ui/rules/ReportView.h"
 
 namespace {
-
-constexpr double kMsPerDay = 86400000.0;
 
 double AtMs(long long ms) {
     return static_cast<double>(ms) / kMsPerDay;

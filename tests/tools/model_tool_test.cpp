@@ -33,7 +33,7 @@ std::string Quote(const std::string& arg) {
 }
 
 TRun RunTool(const std::vector<std::string>& args) {
-    TTempDir dir;
+    TempDir dir;
     std::string command = Quote(TEZRA_TOOL_PATH);
     for (const std::string& arg : args) {
         command += " " + Quote(arg);
@@ -182,7 +182,7 @@ TEST(ModelTool, BadArgumentsGiveStatusTwoAndUsage) {
 }
 
 TEST(ModelTool, ScoreAppliesTheAnswersAsTheStationDoes) {
-    TTempDir dir;
+    TempDir dir;
     WriteFile(dir / "answers.txt", "1\tparis\n2\tSeine\r\n2\tAlps\n\n3\t моск ва \n2\tLoire\n");
     const TRun run = RunTool({"score", kGeography, (dir / "answers.txt").string()});
     ASSERT_EQ(run.Status, 0) << run.Err;
@@ -207,7 +207,7 @@ TEST(ModelTool, ScoreAppliesTheAnswersAsTheStationDoes) {
 }
 
 TEST(ModelTool, PackConvertsBetweenFormats) {
-    TTempDir dir;
+    TempDir dir;
     const std::string scrambled = (dir / "g.tbin").string();
     const std::string text = (dir / "g.txt").string();
     ASSERT_EQ(RunTool({"pack", kGeography, scrambled, "--scramble"}).Status, 0);
@@ -235,7 +235,7 @@ TEST(ModelTool, PackConvertsBetweenFormats) {
 }
 
 TEST(ModelTool, FloatsPrintAsTheirShortestText) {
-    TTempDir dir;
+    TempDir dir;
     WriteFile(dir / "f.ttxt", Cp("§TEZRA\n§PARAMS\nMARK5=0.1\nMARK4=3e38\nMARK3=1e39\n"
                                  "MARK2=-1e39\n§END PARAMS\n§END TEZRA\n"));
     const json d = RunTool({"dump", (dir / "f.ttxt").string()}).Json();

@@ -52,25 +52,28 @@ bool IsKnownSectionLine(std::string_view line) {
 // What a number that did not parse is for, and the default it takes.
 struct TNumberUse {
     std::string Name;
-    const char* Default;
+    std::string Default;
     bool Float;
 };
 
-TNumberUse NumberUse(std::string_view what) {
-    if (what == "quota") {
-        return {"квота группы", "0", false};
+TNumberUse NumberUse(TestField field) {
+    const ParamKeyword& keyword = KeywordOf(field);
+    TNumberUse use{std::string(keyword.Name), FormatGeneral(keyword.Default),
+                   keyword.Kind == ValueKind::Float};
+    switch (field) {
+        case TestField::GroupQuota:
+            use.Name = "квота группы";
+            break;
+        case TestField::GroupRate:
+            use.Name = "коэффициент группы";
+            break;
+        case TestField::VariantWeight:
+            use.Name = "вес варианта";
+            break;
+        default:  // a parameter line: its keyword
+            break;
     }
-    if (what == "rate") {
-        return {"коэффициент группы", "1", true};
-    }
-    if (what == "weight") {
-        return {"вес варианта", "0", false};
-    }
-    if (what == "RATE") {
-        return {"RATE", "1", true};
-    }
-    const bool mark = what.substr(0, 4) == "MARK";
-    return {std::string(what), "0", mark};
+    return use;
 }
 
 // Why a text that is not a number might have been meant as one.
@@ -140,13 +143,9 @@ const char* ParamsBlockName(TReadBlock block) {
     }
 }
 
-bool TakesText(std::string_view keyword) {
-    for (std::string_view text : {"ID", "TITLE", "CATEGORY", "GROUP", "FILE", "DATA"}) {
-        if (keyword == text) {
-            return true;
-        }
-    }
-    return false;
+bool TakesText(TestField field) {
+    const ValueKind kind = KeywordOf(field).Kind;
+    return kind == ValueKind::Text || kind == ValueKind::Letters;
 }
 
 // What a count of the block counts, for the message about a count past the limits.
@@ -274,7 +273,7 @@ void TReadListener::Locate(const TReadEvent& event) {
             Sources.TestStart = place;
             break;
         case TReadNote::TestParam:
-            Sources.TestParams[std::string(event.Detail)] = place;
+            Sources.TestParams[event.Field] = place;
             CheckKeyword(event);
             break;
         case TReadNote::GroupRead:
@@ -296,14 +295,15 @@ void TReadListener::Locate(const TReadEvent& event) {
             }
             break;
         case TReadNote::ProblemParam:
-            if (event.Detail == "GROUP" && Current() != nullptr) {
+            if (event.Field == TestField::Group && Current() != nullptr) {
                 Current()->GroupPlace = place;
             }
             CheckKeyword(event);
             break;
         case TReadNote::PictureParam:
             if (Current() != nullptr) {
-                (event.Detail == "FILE" ? Current()->FilePlace : Current()->DataPlace) = place;
+                (event.Field == TestField::File ? Current()->FilePlace : Current()->DataPlace) =
+                    place;
             }
             CheckKeyword(event);
             break;
@@ -514,8 +514,9 @@ void TReadListener::DefaultTaken(const TReadEvent& event) {
     if (event.Block == TReadBlock::Groups && IsSectionLine(event.Line)) {
         return;  // a section line read as a group: reported as the unclosed block
     }
-    const TNumberUse use = NumberUse(event.Detail);
-    if (event.Detail == "weight" && event.Line.find(']') == std::string_view::npos) {
+    const TNumberUse use = NumberUse(event.Field);
+    if (event.Field == TestField::VariantWeight &&
+        event.Line.find(']') == std::string_view::npos) {
         Warning(event.Where, "bad-number",
                 "у варианта " + Quoted(event.Line) +
                     " нет «]»: вся строка стала текстом варианта с весом 0");
@@ -560,9 +561,9 @@ void TReadListener::CheckKeyword(const TReadEvent& event) {
     const std::string_view line = event.Line;
     const std::size_t eq = line.find('=');
     const std::string_view key = TrimView(line.substr(0, eq));
-    const std::string keyword(event.Detail);
+    const std::string keyword(KeywordOf(event.Field).Name);
     if (eq == std::string_view::npos) {
-        if (TakesText(keyword)) {
+        if (TakesText(event.Field)) {
             Warning(event.Where, "no-equals",
                     "в строке " + Quoted(line) + " нет «=»: значением " + keyword +
                         " стала вся строка");

@@ -27,11 +27,11 @@ struct TProblemSource {
 };
 
 struct TSourceMap {
-    std::optional<std::size_t> TestStart;           // none when the file is not a test
-    std::map<std::string, std::size_t> TestParams;  // keyword -> the place that set it last
-    std::vector<std::size_t> Groups;                // one per group read from the file
-    std::vector<bool> GroupIsSectionLine;           // the group came from a stray section line
-    std::vector<TProblemSource> Problems;           // one per entry of Problems
+    std::optional<std::size_t> TestStart;         // none when the file is not a test
+    std::map<TestField, std::size_t> TestParams;  // the place that set each one last
+    std::vector<std::size_t> Groups;              // one per group read from the file
+    std::vector<bool> GroupIsSectionLine;         // the group came from a stray section line
+    std::vector<TProblemSource> Problems;         // one per entry of Problems
 };
 
 class TReadListener : public TReadSink {

@@ -152,7 +152,7 @@ private:
     }
 
     TPlace MarkPlace(int mark) const {
-        const auto found = Sources.TestParams.find("MARK" + std::to_string(mark));
+        const auto found = Sources.TestParams.find(MarkField(mark));
         return found != Sources.TestParams.end() ? TPlace(found->second) : Sources.TestStart;
     }
 
