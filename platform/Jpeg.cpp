@@ -161,6 +161,11 @@ int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight) {
     return 8;
 }
 
+bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
+                     TRgbImage& image, TPixelLayout layout) {
+    return Decode(data, size, {boxWidth, boxHeight, layout}, image);
+}
+
 bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,
                          TRgbImage& image, TPixelLayout layout) {
     return DecodeFile(path, {boxWidth, boxHeight, layout}, image);

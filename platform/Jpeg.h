@@ -36,9 +36,12 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, TRgbImage& image);
 // longer than its vectorised ones at the next larger of these scales. 8 for an empty picture
 // or area.
 int JpegFitScaleEighths(int width, int height, int boxWidth, int boxHeight);
-// Decodes a file at the scale JpegFitScaleEighths chooses for the picture's own size, which is
-// far cheaper than a full decode when a large photograph is shown on a smaller screen. An empty
-// area decodes the whole picture.
+// Decodes at the scale JpegFitScaleEighths chooses for the picture's own size, which is far
+// cheaper than a full decode when a large photograph is shown on a smaller screen (the
+// converters use it to prove that picture bytes decode). An empty area decodes the whole
+// picture.
+bool DecodeJpegToFit(const std::uint8_t* data, std::size_t size, int boxWidth, int boxHeight,
+                     TRgbImage& image, TPixelLayout layout = TPixelLayout::Rgb);
 bool DecodeJpegFileToFit(const std::filesystem::path& path, int boxWidth, int boxHeight,
                          TRgbImage& image, TPixelLayout layout = TPixelLayout::Rgb);
 // Encodes RGB pixels (Layout Rgb) as a baseline JPEG (used by tools and tests to make pictures).

@@ -328,7 +328,7 @@ TEST(Preparation, MissingAndUnreadablePictureFiles) {
     p.PictureFile = "pipe.jpg";
     EXPECT_FALSE(p.LoadPictureFile(dir.Path));
     EXPECT_EQ(p.Picture, (Bytes{1, 2, 3}));
-    TTempDir tests;
+    TempDir tests;
     WriteFile(tests / "pipe.jpg", "found");
     EXPECT_TRUE(p.LoadPictureFile(tests.Path, dir.Path));
     EXPECT_EQ(p.Picture.size(), 5u);

@@ -144,7 +144,7 @@ TEST(ModelTool, DumpOfATestThatDoesNotLoad) {
 // A count of two billion problems over megabytes of zeros once gave millions of empty
 // problems and gigabytes of memory: dump and check read it as a damaged file.
 TEST(ModelTool, CountsPastTheLimitsOfATestAreADamagedFile) {
-    TTempDir dir;
+    TempDir dir;
     std::vector<std::uint8_t> bytes = TBytes().TestHead().Int(0).Int(INT32_MAX).Data;
     bytes.resize(bytes.size() + (8 << 20), 0);
     const auto path = dir / "zeros.tbin";
