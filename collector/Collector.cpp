@@ -166,7 +166,8 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     const bool write = visibility || (library && head.Method != "GET");
     const std::string_view method = visibility ? "POST" : "GET";
     if (!library && head.Method != method) {
-        HttpAnswer answer = TextAnswer(405, visibility ? "only POST is taken" : "only GET is served");
+        HttpAnswer answer =
+            TextAnswer(405, visibility ? "only POST is taken" : "only GET is served");
         answer.Headers.emplace_back("Allow", std::string(method));
         return server.Answer(connection, std::move(answer));
     }
@@ -174,7 +175,7 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     if (decision.Verdict != TeacherVerdict::Allowed) {
         return server.Answer(connection, TeacherGate::Refusal(decision, head));
     }
-    if (write) {
+    if (visibility) {
         return ChangeVisibility(server, connection, head, decision.Who);
     }
     if (library) {

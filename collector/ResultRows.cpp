@@ -8,7 +8,8 @@ namespace {
 // The statement for a filter. Each shape names the index that reads only its rows: the poll
 // pages by id within a day (and class), the exports walk a day's rows in time order.
 std::string SelectFor(const ResultFilter& filter) {
-    std::string sql = "SELECT id, received_local, station, grp, user, res, mark, source FROM results";
+    std::string sql =
+        "SELECT id, received_local, station, grp, user, res, mark, source FROM results";
     if (filter.InIdOrder && !filter.Date.empty()) {
         sql += filter.Group.empty() ? " INDEXED BY results_by_day" : " INDEXED BY results_by_date";
     }
