@@ -68,6 +68,8 @@ endforeach()
 add_custom_target(package_files ALL DEPENDS ${TEZRA_GZIPPED} ${TEZRA_KIOSK_INI})
 list(FILTER TEZRA_GZIPPED INCLUDE REGEX "\\.1\\.gz$")
 install(FILES ${TEZRA_GZIPPED} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${TEZRA_PACKAGING_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tezra-net)
 install(FILES ${TEZRA_PACKAGING_OUT}/gz/changelog.gz ${TEZRA_PACKAGING_DIR}/copyright
         DESTINATION ${TEZRA_DOC_DIR})
 

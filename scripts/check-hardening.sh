@@ -21,16 +21,22 @@ for file in "${files[@]}"; do
     [ "$(head -c 4 "$file" | od -An -c | tr -d ' ')" = "177ELF" ] || continue
     checked=$((checked + 1))
     missing=()
-    readelf -hW "$file" | grep -q 'Type:[[:space:]]*DYN' || missing+=("PIE")
-    readelf -lW "$file" | grep -q 'GNU_RELRO' || missing+=("RELRO")
-    readelf -dW "$file" | grep -Eq '\(BIND_NOW\)|\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ||
+    # Each listing is read whole before it is searched: grep -q ending a pipe early would fail
+    # the pipe under pipefail.
+    header=$(readelf -hW "$file")
+    segments=$(readelf -lW "$file")
+    dynamic=$(readelf -dW "$file")
+    symbols=$(readelf --dyn-syms -W "$file")
+    grep -q 'Type:[[:space:]]*DYN' <<<"$header" || missing+=("PIE")
+    grep -q 'GNU_RELRO' <<<"$segments" || missing+=("RELRO")
+    grep -Eq '\(BIND_NOW\)|\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' <<<"$dynamic" ||
         missing+=("BIND_NOW")
-    readelf --dyn-syms -W "$file" | grep -q '__stack_chk_fail' || missing+=("stack protector")
+    grep -q '__stack_chk_fail' <<<"$symbols" || missing+=("stack protector")
     if [ "${#missing[@]}" -gt 0 ]; then
         echo "$file: built without: ${missing[*]}"
         failed=1
     else
-        fortified=$(readelf --dyn-syms -W "$file" | grep -c '__[a-z_]*_chk@' || true)
+        fortified=$(grep -c '__[a-z_]*_chk@' <<<"$symbols" || true)
         echo "$file: PIE, RELRO, BIND_NOW, stack protector ($fortified fortified calls)"
     fi
 done
