@@ -17,10 +17,7 @@ Exit code 0: passed; 77: skipped (a program is missing); anything else: failed.
 
 import argparse
 import os
-import shutil
 import sys
-import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -29,7 +26,7 @@ import desktop  # noqa: E402
 
 desktop.reexec_in_session()
 
-from desktop import (Accessibility, Processes, StepFailed, Steps, free_loopback_port,  # noqa
+from desktop import (Accessibility, StepFailed, free_loopback_port,  # noqa
                      log, require_tools, start_openbox, start_x_server)
 from station import Station, Student, describe, dump_tree, make_station_folder  # noqa: E402
 
@@ -243,24 +240,7 @@ def main():
     args = parse_args()
     require_tools("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "xdpyinfo", "xmodmap",
                   "import")
-    began = time.monotonic()
-    processes = Processes()
-    steps = Steps(processes, watchdog_s=90)
-    workdir = tempfile.mkdtemp(prefix="tezra-a11y-")
-    ok = False
-    try:
-        run(args, processes, steps, workdir)
-        ok = True
-    except StepFailed as failure:
-        log(f"FAIL {failure}")
-    finally:
-        processes.stop_all()
-        if ok and not args.keep:
-            shutil.rmtree(workdir, ignore_errors=True)
-        else:
-            log(f"work folder kept: {workdir}")
-    log(f"{'PASS' if ok else 'FAIL'} accessibility walk in {time.monotonic() - began:.1f} s")
-    return 0 if ok else 1
+    return desktop.run_check(run, args, "accessibility walk", "tezra-a11y-", watchdog_s=90)
 
 
 if __name__ == "__main__":

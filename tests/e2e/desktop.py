@@ -237,6 +237,30 @@ def require_tools(*names):
 XORG_DUMMY_DRIVER = "/usr/lib/xorg/modules/drivers/dummy_drv.so"
 
 
+def run_check(run, args, title, prefix, watchdog_s):
+    """Runs run(args, processes, steps, workdir) under a watchdog with its own work folder,
+    ends every process it started, keeps the folder when the run failed (or --keep asked for
+    it), and returns the exit status of a check: 0 when it passed, 1 when it failed."""
+    began = time.monotonic()
+    processes = Processes()
+    steps = Steps(processes, watchdog_s=watchdog_s)
+    workdir = tempfile.mkdtemp(prefix=prefix)
+    ok = False
+    try:
+        run(args, processes, steps, workdir)
+        ok = True
+    except StepFailed as failure:
+        log(f"FAIL {failure}")
+    finally:
+        processes.stop_all()
+        if ok and not args.keep:
+            shutil.rmtree(workdir, ignore_errors=True)
+        else:
+            log(f"work folder kept: {workdir}")
+    log(f"{'PASS' if ok else 'FAIL'} {title} in {time.monotonic() - began:.1f} s")
+    return 0 if ok else 1
+
+
 def xorg_command(name, config, log_path):
     """Xorg on display name with the dummy video driver and config (monitors without
     hardware, no input devices; it needs root and XORG_DUMMY_DRIVER)."""

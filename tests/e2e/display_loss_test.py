@@ -20,11 +20,8 @@ Exit code 0: passed; 77: skipped (a program is missing); anything else: failed.
 import argparse
 import os
 import re
-import shutil
 import signal
 import sys
-import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -33,7 +30,7 @@ import desktop  # noqa: E402
 
 desktop.reexec_in_session()
 
-from desktop import (Accessibility, Processes, StepFailed, Steps, log,  # noqa: E402
+from desktop import (Accessibility, log,  # noqa: E402
                      require_tools, start_openbox, start_x_server)
 from station import Station, Student, make_station_folder  # noqa: E402
 
@@ -140,24 +137,7 @@ def run(args, processes, steps, workdir):
 def main():
     args = parse_args()
     require_tools("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "xdpyinfo")
-    began = time.monotonic()
-    processes = Processes()
-    steps = Steps(processes, watchdog_s=60)
-    workdir = tempfile.mkdtemp(prefix="tezra-e2e-")
-    ok = False
-    try:
-        run(args, processes, steps, workdir)
-        ok = True
-    except StepFailed as failure:
-        log(f"FAIL {failure}")
-    finally:
-        processes.stop_all()
-        if ok and not args.keep:
-            shutil.rmtree(workdir, ignore_errors=True)
-        else:
-            log(f"work folder kept: {workdir}")
-    log(f"{'PASS' if ok else 'FAIL'} display loss in {time.monotonic() - began:.1f} s")
-    return 0 if ok else 1
+    return desktop.run_check(run, args, "display loss", "tezra-e2e-", watchdog_s=60)
 
 
 if __name__ == "__main__":

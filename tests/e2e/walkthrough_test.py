@@ -23,9 +23,7 @@ import argparse
 import datetime
 import os
 import re
-import shutil
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -35,7 +33,7 @@ import desktop  # noqa: E402
 
 desktop.reexec_in_session()
 
-from desktop import (Accessibility, Nginx, Processes, StepFailed, Steps, log,  # noqa: E402
+from desktop import (Accessibility, Nginx, StepFailed, log,  # noqa: E402
                      require_tools, start_openbox, start_x_server)
 from station import Station, Student, dump_tree, make_station_folder  # noqa: E402
 
@@ -362,24 +360,7 @@ def main():
     args = parse_args()
     require_tools("Xvfb", "openbox", "nginx", "xdotool", "xprop", "xwininfo", "xdpyinfo",
                   "xmodmap", "xmessage", "import")
-    began = time.monotonic()
-    processes = Processes()
-    steps = Steps(processes, watchdog_s=60)
-    workdir = tempfile.mkdtemp(prefix="tezra-e2e-")
-    ok = False
-    try:
-        run(args, processes, steps, workdir)
-        ok = True
-    except StepFailed as failure:
-        log(f"FAIL {failure}")
-    finally:
-        processes.stop_all()
-        if ok and not args.keep:
-            shutil.rmtree(workdir, ignore_errors=True)
-        else:
-            log(f"work folder kept: {workdir}")
-    log(f"{'PASS' if ok else 'FAIL'} end-to-end walkthrough in {time.monotonic() - began:.1f} s")
-    return 0 if ok else 1
+    return desktop.run_check(run, args, "end-to-end walkthrough", "tezra-e2e-", watchdog_s=60)
 
 
 if __name__ == "__main__":
