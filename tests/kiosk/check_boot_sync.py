@@ -26,9 +26,8 @@ import urllib.request
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kiosk_x import (  # noqa: E402
-    Processes, answer, check, evidence_on_failure, focus, key, make_workdir, open_test, passed,
-    require_tools, run_check, start_xvfb, step, type_text, wait_box, wait_for, wait_gone,
-    wait_window, write_station)
+    Processes, after_last_answer, answer, check, evidence_on_failure, make_workdir, open_test,
+    passed, require_tools, run_check, start_xvfb, step, wait_for, write_station)
 
 PASSWORD = "teacher-pw"
 KEY = "station-key-for-the-check"
@@ -90,21 +89,9 @@ def sync(tool, port, work, folder, limit):
 def take_test(display, pid):
     """From the splash through the chooser's only test to the results window, closed."""
     window = open_test(display, pid)
-    seen = {window}
     answer(display)
     answer(display)
-    for _ in range(3):  # the score, then the two calls for the teacher
-        box = wait_box(display, pid, seen)
-        key(display, "Return")
-        wait_gone(display, box)
-    box = wait_box(display, pid, seen)
-    type_text(display, "ok")
-    key(display, "Return")
-    wait_gone(display, box)
-    report = wait_window(display, pid, "fmTezraReport")
-    focus(display, report)
-    key(display, "Return")
-    wait_gone(display, report)
+    after_last_answer(display, pid, {window})
 
 
 def main():

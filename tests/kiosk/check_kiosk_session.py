@@ -25,9 +25,9 @@ import time
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kiosk_x import (  # noqa: E402
-    Processes, active_window, answer, check, evidence_on_failure, focus, key, keyboard_free,
-    make_workdir, open_test, passed, require_tools, run, run_check, start_xvfb, step, type_text,
-    wait_box, wait_for, wait_gone, wait_window, window_with_role, write_station, xdotool,
+    Processes, active_window, after_last_answer, answer, check, evidence_on_failure, focus, key,
+    keyboard_free, make_workdir, open_test, passed, require_tools, run, run_check, start_xvfb,
+    step, wait_box, wait_for, wait_gone, wait_window, window_with_role, write_station, xdotool,
     xprop)
 
 # The kiosk session's bound on how soon the student finds the station back after a crash.
@@ -108,22 +108,6 @@ def finish_test(display, pid):
     answer(display)
     answer(display)
     after_last_answer(display, pid, {window})
-
-
-def after_last_answer(display, pid, seen):
-    """The score, the calls for the teacher and the results window, each closed in turn."""
-    for _ in range(3):  # the score, then the two calls for the teacher
-        box = wait_box(display, pid, seen)
-        key(display, "Return")
-        wait_gone(display, box)
-    box = wait_box(display, pid, seen)
-    type_text(display, "ok")
-    key(display, "Return")
-    wait_gone(display, box)
-    report = wait_window(display, pid, "fmTezraReport")
-    focus(display, report)
-    key(display, "Return")
-    wait_gone(display, report)
 
 
 def records(journal):

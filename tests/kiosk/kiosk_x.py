@@ -362,6 +362,22 @@ def wait_gone(display, window, timeout=10):
     wait_for(lambda: window not in visible_windows(display), timeout, f"window {window} closed")
 
 
+def after_last_answer(display, pid, seen):
+    """The score, the calls for the teacher and the results window, each closed in turn."""
+    for _ in range(3):  # the score, then the two calls for the teacher
+        box = wait_box(display, pid, seen)
+        key(display, "Return")
+        wait_gone(display, box)
+    box = wait_box(display, pid, seen)
+    type_text(display, "ok")
+    key(display, "Return")
+    wait_gone(display, box)
+    report = wait_window(display, pid, "fmTezraReport")
+    focus(display, report)
+    key(display, "Return")
+    wait_gone(display, report)
+
+
 def visible_windows(display):
     out = xdotool(display, "search", "--onlyvisible", "--name", "")
     return [int(w) for w in out.split()]
