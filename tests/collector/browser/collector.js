@@ -7,7 +7,7 @@ const fs = require('fs');
 const net = require('net');
 const path = require('path');
 
-// cp1251 bytes of Latin and Russian text, as a station sends them.
+// cp1251 bytes of Latin and Russian text and the section sign, as a station sends and reads them.
 function cp1251(text) {
   const bytes = [];
   for (const char of text) {
@@ -16,6 +16,7 @@ function cp1251(text) {
     else if (code >= 0x410 && code <= 0x44f) bytes.push(code - 0x410 + 0xc0);
     else if (code === 0x401) bytes.push(0xa8);
     else if (code === 0x451) bytes.push(0xb8);
+    else if (code === 0xa7) bytes.push(0xa7);
     else bytes.push(0x3f);
   }
   return Buffer.from(bytes);

@@ -9,11 +9,11 @@
 // node library.test.js COLLECTOR_EXECUTABLE OUTPUT_FOLDER
 
 const { chromium } = require('playwright-core');
-const { spawn } = require('child_process');
 const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
+const { cp1251, startCollector, CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 60000;
 const CHROMIUM = '/usr/bin/chromium';
@@ -28,40 +28,9 @@ function check(condition, message) {
 }
 
 // A text test in cp1251, as the station reads it.
-function cp1251(text) {
-  const bytes = [];
-  for (const char of text) {
-    const code = char.codePointAt(0);
-    if (code < 0x80) bytes.push(code);
-    else if (code >= 0x410 && code <= 0x44f) bytes.push(code - 0x410 + 0xc0);
-    else if (code === 0xa7) bytes.push(0xa7);
-    else bytes.push(0x3f);
-  }
-  return Buffer.from(bytes);
-}
-
 const TEST = cp1251('§TEZRA\r\n§PARAMS\r\nTITLE=Дроби\r\n§END PARAMS\r\n§PROBLEMS\r\n' +
   '§PROBLEM\r\n§CONDITION\r\nПоловина?\r\n§END CONDITION\r\n§ANSWER\r\nMODE=INPUT\r\n' +
   '§VARIANTS\r\n[100] 1/2\r\n§END ANSWER\r\n§END PROBLEM\r\n§END PROBLEMS\r\n§END TEZRA\r\n');
-
-function startCollector(workDir) {
-  fs.writeFileSync(path.join(workDir, 'password'), PASSWORD + '\n');
-  fs.writeFileSync(path.join(workDir, 'key'), KEY + '\n');
-  const child = spawn(collectorPath, ['--listen', '127.0.0.1:0', '--db',
-    path.join(workDir, 'results.sqlite'), '--teacher-password-file',
-    path.join(workDir, 'password'), '--station-key-file', path.join(workDir, 'key')],
-  { stdio: ['ignore', 'pipe', 'inherit'] });
-  cleanups.push(() => child.kill('SIGTERM'));
-  return new Promise((resolve, reject) => {
-    let output = '';
-    child.stdout.on('data', (chunk) => {
-      output += chunk.toString();
-      const match = /Listening on 127\.0\.0\.1:(\d+)/.exec(output);
-      if (match) resolve(Number(match[1]));
-    });
-    child.on('exit', (code) => reject(new Error('collector ended with ' + code)));
-  });
-}
 
 // One request as a station's sync makes it; resolves with the status and the body.
 function station(port, method, target, body) {
@@ -80,14 +49,14 @@ function station(port, method, target, body) {
 async function run() {
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'tezra-library-'));
   cleanups.push(() => fs.rmSync(workDir, { recursive: true, force: true }));
-  const port = await startCollector(workDir);
+  fs.writeFileSync(path.join(workDir, 'key'), KEY + '\n');
+  const { port } = await startCollector(collectorPath, workDir, PASSWORD,
+    ['--listen', '127.0.0.1:0', '--station-key-file', path.join(workDir, 'key')], cleanups);
   const origin = `http://127.0.0.1:${port}`;
   const context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
     executablePath: CHROMIUM,
     headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--no-proxy-server', '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1'],
+    args: CHROMIUM_ARGS,
     httpCredentials: { username: 'teacher', password: PASSWORD },
     viewport: { width: 1100, height: 900 },
     locale: 'ru-RU',

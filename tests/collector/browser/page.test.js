@@ -7,11 +7,10 @@
 // node page.test.js COLLECTOR_EXECUTABLE OUTPUT_FOLDER
 
 const { chromium } = require('playwright-core');
-const { spawn } = require('child_process');
 const fs = require('fs');
-const net = require('net');
 const os = require('os');
 const path = require('path');
+const { startCollector, sendResult, CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 60000;
 const UPDATE_LIMIT_MS = 2000;
@@ -30,69 +29,18 @@ function check(condition, message) {
   if (!condition) throw new Error(message);
 }
 
-// cp1251 bytes of Latin and Russian text, as a station sends them.
-function cp1251(text) {
-  const bytes = [];
-  for (const char of text) {
-    const code = char.codePointAt(0);
-    if (code < 0x80) bytes.push(code);
-    else if (code >= 0x410 && code <= 0x44f) bytes.push(code - 0x410 + 0xc0);
-    else if (code === 0x401) bytes.push(0xa8);
-    else if (code === 0x451) bytes.push(0xb8);
-    else bytes.push(0x3f);
-  }
-  return Buffer.from(bytes);
-}
-
-function startCollector(workDir) {
-  const passwordFile = path.join(workDir, 'password');
-  fs.writeFileSync(passwordFile, PASSWORD + '\n');
-  const child = spawn(collectorPath, ['--listen', '127.0.0.1:0', '--db',
-    path.join(workDir, 'results.sqlite'), '--teacher-password-file', passwordFile],
-  { stdio: ['ignore', 'pipe', 'inherit'] });
-  cleanups.push(() => child.kill('SIGTERM'));
-  return new Promise((resolve, reject) => {
-    let output = '';
-    child.stdout.on('data', (chunk) => {
-      output += chunk.toString();
-      const match = /Listening on 127\.0\.0\.1:(\d+)/.exec(output);
-      if (match) resolve(Number(match[1]));
-    });
-    child.on('exit', (code) => reject(new Error('collector ended with ' + code + ': ' + output)));
-  });
-}
-
-// Sends a result request line exactly as an older station writes it: raw cp1251 bytes and
-// raw spaces in the values. Resolves with the status code.
-function sendResult(port, group, user, res, mark) {
-  const line = Buffer.concat([
-    Buffer.from('GET /tezra/result?group='), cp1251(group), Buffer.from('&user='), cp1251(user),
-    Buffer.from(`&res=${res}&mark=${mark} HTTP/1.1\r\nHost: 127.0.0.1:${port}\r\n` +
-      'Content-Type: text/html\r\nAccept: text/html, */*\r\nConnection: close\r\n\r\n'),
-  ]);
-  return new Promise((resolve, reject) => {
-    const socket = net.connect(port, '127.0.0.1', () => socket.write(line));
-    let answer = '';
-    socket.setTimeout(5000, () => socket.destroy(new Error('no answer')));
-    socket.on('data', (chunk) => { answer += chunk.toString('latin1'); });
-    socket.on('end', () => resolve(Number(answer.slice(9, 12))));
-    socket.on('error', reject);
-  });
-}
-
 async function run() {
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'tezra-browser-'));
   cleanups.push(() => fs.rmSync(workDir, { recursive: true, force: true }));
-  const port = await startCollector(workDir);
+  const { port } = await startCollector(collectorPath, workDir, PASSWORD,
+    ['--listen', '127.0.0.1:0'], cleanups);
   const origin = `http://127.0.0.1:${port}`;
   check(await sendResult(port, '10Б', 'Иванов Пётр', 35000, 4) === 200, 'first result refused');
 
   const context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
     executablePath: CHROMIUM,
     headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--no-proxy-server', '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1'],
+    args: CHROMIUM_ARGS,
     httpCredentials: { username: 'teacher', password: PASSWORD },
     viewport: { width: 1100, height: 720 },
     locale: 'ru-RU',
