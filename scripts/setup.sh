@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build ccache g++ clang clang-tidy libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-svg-dev libxcb1-dev libxcb-xinerama0-dev libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales
