@@ -99,9 +99,7 @@ struct LineWalk {
         } else if (name == "END PROBLEM" || name == "END PROBLEMS" || name == "END GROUPS" ||
                    name == "END PARAMS") {
             const DocPlace place{At == Block::Groups ? -1 : Problem, -1, -1, {}};
-            At = name == "END PARAMS" && inProblem ? Block::Problem
-                 : name == "END PROBLEM"           ? Block::Test
-                                                   : Block::Test;
+            At = name == "END PARAMS" && inProblem ? Block::Problem : Block::Test;
             return place;
         } else if (name == "END CONDITION" || name == "END ANSWER") {
             At = Block::Problem;

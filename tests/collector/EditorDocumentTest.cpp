@@ -114,6 +114,7 @@ TEST(EditorDocument, RefusesTextThatWouldBreakTheFileLayout) {
         {"/problems/0/rate", "1.5"},
         {"/defer", -1},
         {"/groups/0/quota", 2.5},
+        {"/chooserText", std::string(1001, 'x')},
         {"/problems/0/picture", Json{{"file", "../x.jpg"}, {"embedded", true}}},
     };
     for (const auto& [pointer, value] : cases) {
