@@ -131,7 +131,14 @@ bool PgConnection::Connect() {
 
 bool PgConnection::EnsureConnected() {
     if (conn_ && PQstatus(conn_.get()) == CONNECTION_OK) {
-        return true;
+        // An idle connection that the server closed (a restart) has the notice waiting in
+        // its socket: it is opened again now instead of failing the next statement.
+        if (PQtransactionStatus(conn_.get()) != PQTRANS_IDLE ||
+            (PQconsumeInput(conn_.get()) != 0 && PQstatus(conn_.get()) == CONNECTION_OK)) {
+            return true;
+        }
+        conn_.reset();
+        return Connect();
     }
     if (std::chrono::steady_clock::now() < retryAt_) {
         if (error_.empty()) {
@@ -179,17 +186,31 @@ PgResult PgConnection::Exec(const char* sql, const std::vector<PgParam>& params)
     if (!EnsureConnected()) {
         return PgResult();
     }
-    // Without parameters the text may hold several statements (a schema step).
-    const ParamArrays arrays(params);
-    PgResult result(params.empty()
-                        ? PQexec(conn_.get(), sql)
-                        : PQexecParams(conn_.get(), sql, arrays.Count(), nullptr,
-                                       arrays.Values.data(), arrays.Lengths.data(),
-                                       arrays.Formats.data(), 0));
+    const bool outsideTransaction = PQtransactionStatus(conn_.get()) == PQTRANS_IDLE;
+    PgResult result = Send(sql, params);
+    if (!result.Ok() && outsideTransaction && PQstatus(conn_.get()) != CONNECTION_OK) {
+        // The server closed an idle connection (it was restarted): a statement outside a
+        // transaction, or the BEGIN of one, is sent once more on a new connection.
+        conn_.reset();
+        if (!Connect()) {
+            return result;
+        }
+        result = Send(sql, params);
+    }
     if (!result.Ok()) {
         TakeError(result);
     }
     return result;
+}
+
+PgResult PgConnection::Send(const char* sql, const std::vector<PgParam>& params) {
+    // Without parameters the text may hold several statements (a schema step).
+    const ParamArrays arrays(params);
+    return PgResult(params.empty()
+                        ? PQexec(conn_.get(), sql)
+                        : PQexecParams(conn_.get(), sql, arrays.Count(), nullptr,
+                                       arrays.Values.data(), arrays.Lengths.data(),
+                                       arrays.Formats.data(), 0));
 }
 
 bool PgConnection::Run(const char* sql, const std::vector<PgParam>& params) {

@@ -82,6 +82,7 @@ public:
 
 private:
     bool EnsureConnected();
+    PgResult Send(const char* sql, const std::vector<PgParam>& params);
     void Failed(std::string_view message);
     void TakeError(const PgResult& result);
 
