@@ -111,8 +111,8 @@ bool MigratePostgres(PgConnection& connection, std::string& error) {
         version = static_cast<int>(current.Int(0, 0));
     }
     if (version > kPostgresSchemaVersion) {
-        error = "the database was made by a newer collector (schema " + std::to_string(version) +
-                ")";
+        error =
+            "the database was made by a newer collector (schema " + std::to_string(version) + ")";
         return false;
     }
     for (int step = version; step < kPostgresSchemaVersion; ++step) {
