@@ -225,7 +225,9 @@ bool PgConnection::Run(const char* sql, const std::vector<PgParam>& params) {
 }
 
 bool PgConnection::StartRows(const char* sql, const std::vector<PgParam>& params) {
-    if (!EnsureConnected()) {
+    // A connection the server closed shows only once a statement is sent; rows read one by
+    // one cannot be asked for again, so a cheap statement first reopens such a connection.
+    if (!Run("SELECT 1")) {
         return false;
     }
     const ParamArrays arrays(params);
