@@ -83,7 +83,8 @@ double ProcessCpuMs() {
 void BM_EditorSave200(benchmark::State& state) {
     TempDir dir;
     std::string error;
-    std::unique_ptr<ClassLibrary> library = ClassLibrary::Open(dir.Path / "bench.sqlite", error);
+    std::unique_ptr<ClassLibrary> library =
+        ClassLibrary::Open((dir.Path / "bench.sqlite").string(), "bench", error);
     if (!library) {
         state.SkipWithError(error.c_str());
         return;
