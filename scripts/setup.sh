@@ -15,7 +15,6 @@ packages=(
     libsqlite3-dev chromium libxlsxwriter-dev libssl-dev openssl firefox-esr
     wmctrl xfwm4 marco mate-settings-daemon-common icewm fluxbox i3-wm
     libpugixml-dev libpng-dev libgif-dev
-    libpq-dev postgresql
 )
 
 # The collector's browser test drives Chromium with playwright-core under Node.js; a machine
