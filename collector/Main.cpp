@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "collector/Collector.h"
+#include "collector/DatabaseUri.h"
 #include "collector/ReportLogImport.h"
 #include "collector/TeacherAccess.h"
 #include "platform/Numbers.h"
@@ -41,6 +42,7 @@ bool SplitListen(const std::string& listen, std::string& address, int& port) {
 struct ServeOptions {
     std::string Listen = "0.0.0.0:80";
     std::string Database = "results.sqlite";
+    std::string Name;
     std::string PasswordFile;
     std::string Stations;
     int MaxResultsPerMinute = 60;
@@ -55,6 +57,7 @@ int Serve(const ServeOptions& serve) {
     const std::string& passwordFile = serve.PasswordFile;
     CollectorOptions options;
     options.Database = serve.Database;
+    options.Name = serve.Name;
     options.MaxResultsPerMinute = serve.MaxResultsPerMinute;
     if (!serve.StationKeyFile.empty()) {
         const auto key = ReadPasswordFile(serve.StationKeyFile);
@@ -112,7 +115,7 @@ int Serve(const ServeOptions& serve) {
         return 1;
     }
     std::cout << "Listening on " << address << ":" << service->Port() << "\n"
-              << "Results database: " << options.Database.string() << "\n";
+              << "Results database: " << UriWithoutPassword(options.Database) << "\n";
     if (service->TeacherPort() != 0) {
         std::cout << "Teacher's page on " << (options.SecureCookie ? "https://" : "http://")
                   << options.TeacherAddress << ":" << service->TeacherPort() << "/\n";
@@ -132,12 +135,12 @@ int Serve(const ServeOptions& serve) {
     return 0;
 }
 
-int Import(const std::string& database, const std::string& station,
+int Import(const std::string& database, const std::string& name, const std::string& station,
            const std::vector<std::string>& journals) {
     std::string error;
-    auto store = ResultStore::OpenWriter(database, error);
+    auto store = OpenResultStore(database, true, error, "import");
     if (!store) {
-        std::cerr << "tezra-collector: " << database << ": " << error << "\n";
+        std::cerr << "tezra-collector: " << UriWithoutPassword(database) << ": " << error << "\n";
         return 1;
     }
     int exitCode = 0;
@@ -149,7 +152,7 @@ int Import(const std::string& database, const std::string& station,
             continue;
         }
         const std::string bytes(std::istreambuf_iterator<char>(file), {});
-        const ImportSummary summary = ImportReportLog(*store, station, bytes);
+        const ImportSummary summary = ImportReportLog(*store, station, bytes, name);
         for (const auto* list : {&summary.Problems, &summary.NotOpened}) {
             for (const JournalProblem& problem : *list) {
                 std::cerr << journal << ":" << problem.Line << ": skipped: " << problem.Reason
@@ -178,7 +181,12 @@ int main(int argc, char** argv) {
     app.failure_message(CLI::FailureMessage::help);
     ServeOptions serve;
     app.add_option("--listen", serve.Listen, "ADDRESS:PORT to listen on")->capture_default_str();
-    app.add_option("--db", serve.Database, "the results database file")->capture_default_str();
+    app.add_option("--db", serve.Database,
+                   "the results database: an SQLite file, or postgresql://USER@HOST:PORT/DB "
+                   "shared by several collectors (the password from PGPASSFILE or the URI)")
+        ->capture_default_str();
+    app.add_option("--name", serve.Name,
+                   "this collector's name on the results it receives (default: the host name)");
     app.add_option("--teacher-password-file", serve.PasswordFile,
                    "file whose first line is the teacher's password (without it a password "
                    "is made up and printed)");
@@ -199,9 +207,11 @@ int main(int argc, char** argv) {
 
     CLI::App* import = app.add_subcommand("import", "add the records of stations' report.log");
     std::string importDatabase;
+    std::string importName;
     std::string station;
     std::vector<std::string> journals;
-    import->add_option("--db", importDatabase, "the results database file")->required();
+    import->add_option("--db", importDatabase, "the results database file or URI")->required();
+    import->add_option("--name", importName, "the collector name the records are stored under");
     import->add_option("--station", station, "the station the journals come from")->required();
     import->add_option("journals", journals, "report.log files")->required();
 
@@ -211,7 +221,7 @@ int main(int argc, char** argv) {
         return app.exit(error);
     }
     if (*import) {
-        return Import(importDatabase, station, journals);
+        return Import(importDatabase, importName, station, journals);
     }
     return Serve(serve);
 }

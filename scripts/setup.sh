@@ -12,7 +12,7 @@ packages=(
     xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     openbox x11-utils x11-xserver-utils x11-xkb-utils xserver-xorg-core
     xserver-xorg-video-dummy dpkg-dev lintian dbus-daemon at-spi2-core python3-pyatspi
-    libsqlite3-dev chromium libxlsxwriter-dev libssl-dev openssl firefox-esr
+    libsqlite3-dev libpq-dev postgresql chromium libxlsxwriter-dev libssl-dev openssl firefox-esr
     wmctrl xfwm4 marco mate-settings-daemon-common icewm fluxbox i3-wm
     libpugixml-dev libpng-dev libgif-dev
 )

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "collector/ReceivedTime.h"
+#include "collector/SqliteResultStore.h"
 #include "tests/collector/CollectorFixture.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr int kRows = 30000;
 
 void FillRows(const std::filesystem::path& file) {
     std::string error;
-    auto store = ResultStore::OpenWriter(file, error);
+    auto store = SqliteResultStore::OpenWriter(file, error);
     ASSERT_TRUE(store) << error;
     std::vector<NewResult> rows(kRows);
     const std::int64_t now = UnixMsNow();
