@@ -47,7 +47,8 @@ public:
             error_ = "PostgreSQL 15 is not installed (no initdb in " + BinDir().string() + ")";
             return;
         }
-        std::string pattern = (std::filesystem::temp_directory_path() / "tezra-pg-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tezra-pg-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             error_ = "no temporary folder";
             return;
@@ -85,14 +86,15 @@ public:
 
     // The connection URI of a database on this server, with the password.
     std::string Uri(const std::string& database) const {
-        return std::string("postgresql://") + kUser + ":" + kPassword + "@127.0.0.1:" +
-               std::to_string(port_) + "/" + database;
+        return std::string("postgresql://") + kUser + ":" + kPassword +
+               "@127.0.0.1:" + std::to_string(port_) + "/" + database;
     }
 
     // A new empty database; its name (for Uri), or empty when it could not be made.
     std::string CreateDatabase() {
         static std::atomic<int> counter{0};
-        const std::string name = "t" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+        const std::string name =
+            "t" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
         return Execute("postgres", "CREATE DATABASE " + name + " TEMPLATE template0")
                    ? name
                    : std::string();
@@ -253,11 +255,10 @@ private:
             return;
         }
         const std::string runAs = ::geteuid() == 0 ? "/usr/sbin/runuser -u nobody -- " : "";
-        const std::string script = "cat >/dev/null; " + runAs + "'" +
-                                   (BinDir() / "pg_ctl").string() + "' -D '" +
-                                   (dir_ / "data").string() +
-                                   "' stop -m immediate >/dev/null 2>&1; rm -rf '" +
-                                   dir_.string() + "'";
+        const std::string script =
+            "cat >/dev/null; " + runAs + "'" + (BinDir() / "pg_ctl").string() + "' -D '" +
+            (dir_ / "data").string() + "' stop -m immediate >/dev/null 2>&1; rm -rf '" +
+            dir_.string() + "'";
         std::vector<std::string> arguments{"/bin/sh", "-c", script};
         std::vector<char*> argv;
         for (auto& argument : arguments) {
