@@ -39,6 +39,7 @@ public:
         options.Database = FreshDatabase()(Dir.Path);
         options.Password = kTeacherPassword;
         adjust(options);
+        Database = options.Database;
         std::string error;
         Service = CollectorService::Start(options, "127.0.0.1", 0, error);
         if (Service) {
@@ -57,6 +58,7 @@ public:
     }
 
     TempDir Dir;
+    std::string Database;  // the --db value it runs on
     std::unique_ptr<CollectorService> Service;
 
 private:
