@@ -6,6 +6,7 @@
 #include <array>
 
 #include "collector/DatabaseUri.h"
+#include "collector/EditorApi.h"
 #include "collector/ExportAnswers.h"
 #include "collector/Exports.h"
 #include "collector/LibraryApi.h"
@@ -105,6 +106,7 @@ std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std:
         error = UriWithoutPassword(db) + ": " + error;
         return nullptr;
     }
+    collector->editor_ = std::make_unique<EditorApi>(*collector->library_);
     collector->commits_ = std::make_unique<CommitQueue>(*collector->writer_);
     collector->queries_ = std::make_unique<JobThread>();
     collector->exports_ = std::make_unique<JobThread>();
@@ -137,7 +139,13 @@ std::size_t Collector::BodyLimit(const RequestHead& head) {
     if (IsStationPath(head.Path())) {
         return StationKeyAllows(head.Authorization, stationKey_) ? StationBodyLimit(head) : 0;
     }
-    return gate_.MayUpload(head, UnixMsNow()) ? LibraryBodyLimit(head) : 0;
+    return gate_.MayUpload(head, UnixMsNow())
+               ? std::max(LibraryBodyLimit(head), EditorBodyLimit(head))
+               : 0;
+}
+
+std::optional<HttpAnswer> Collector::TooLarge(const RequestHead& head) {
+    return IsEditorApiPath(head.Path()) ? std::optional(EditorTooLarge(head)) : std::nullopt;
 }
 
 void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
@@ -184,7 +192,8 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
 void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                              const std::string& peer) {
     const std::string_view path = head.Path();
-    const bool library = IsLibraryApiPath(path);
+    const bool editor = IsEditorApiPath(path);
+    const bool library = IsLibraryApiPath(path) || editor;
     const bool visibility = path == "/api/hide" || path == "/api/restore";
     const bool write = visibility || (library && head.Method != "GET");
     const std::string_view method = visibility ? "POST" : "GET";
@@ -200,6 +209,9 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     }
     if (visibility) {
         return ChangeVisibility(server, connection, head, decision.Who);
+    }
+    if (editor) {
+        return editor_->Serve(server, connection, head);
     }
     if (library) {
         return ServeLibraryApi(*library_, server, connection, head);

@@ -181,6 +181,108 @@ public:
         return stations;
     }
 
+    std::int64_t EditorRevision(const std::string& test) override {
+        return db_
+            .Exec("SELECT coalesce(max(revision), 0) FROM editor_versions WHERE test = $1",
+                  {PgText(test)})
+            .Int(0, 0);
+    }
+
+    EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn, bool create,
+                                     std::int64_t& revision) override {
+        PgTransaction transaction(db_);
+        // Two collectors saving the same test one after the other: the second sees the first's
+        // revision and is told it is stale.
+        if (!transaction.Begun() ||
+            !db_.Run("SELECT pg_advisory_xact_lock(7401523, hashtext($1))", {PgText(test.Name)})) {
+            return EditorSaveOutcome::Failed;
+        }
+        const PgResult exists =
+            db_.Exec("SELECT 1 FROM library_tests WHERE name = $1", {PgText(test.Name)});
+        if (!exists.Ok()) {
+            return EditorSaveOutcome::Failed;
+        }
+        const bool existed = exists.Rows() > 0;
+        if (!existed && !create) {
+            return EditorSaveOutcome::Missing;
+        }
+        const PgResult current =
+            db_.Exec("SELECT coalesce(max(revision), 0) FROM editor_versions WHERE test = $1",
+                     {PgText(test.Name)});
+        if (!current.Ok()) {
+            return EditorSaveOutcome::Failed;
+        }
+        if ((create && existed) || current.Int(0, 0) != basedOn) {
+            revision = current.Int(0, 0);
+            return EditorSaveOutcome::Stale;
+        }
+        revision = current.Int(0, 0) + 1;
+        const bool saved =
+            PutTest(test) &&
+            db_.Run(
+                "INSERT INTO editor_versions(test, revision, saved_ms, title, chooser_text, "
+                "problems, body) VALUES($1, $2, $3, $4, $5, $6, $7)",
+                {PgText(test.Name), PgInt(revision), PgInt(test.ChangedMs), PgText(test.Title),
+                 PgText(test.ChooserText), PgInt(test.Problems), PgBytes(test.Body)}) &&
+            db_.Run("DELETE FROM editor_versions WHERE test = $1 AND revision <= $2",
+                    {PgText(test.Name), PgInt(revision - kEditorVersionsKept)});
+        return saved && transaction.Commit() ? EditorSaveOutcome::Saved
+                                             : EditorSaveOutcome::Failed;
+    }
+
+    std::vector<EditorVersion> EditorVersions(const std::string& test) override {
+        const PgResult select = db_.Exec(
+            "SELECT revision, saved_ms, problems, title, chooser_text FROM editor_versions "
+            "WHERE test = $1 ORDER BY revision DESC",
+            {PgText(test)});
+        std::vector<EditorVersion> versions;
+        for (int row = 0; row < select.Rows(); ++row) {
+            versions.push_back({select.Int(row, 0),
+                                select.Int(row, 1),
+                                select.Int(row, 2),
+                                select.Text(row, 3),
+                                select.Text(row, 4),
+                                {}});
+        }
+        return versions;
+    }
+
+    std::optional<EditorVersion> EditorVersionOf(const std::string& test,
+                                                 std::int64_t revision) override {
+        const PgResult select = db_.Exec(
+            "SELECT revision, saved_ms, problems, title, chooser_text, body FROM "
+            "editor_versions WHERE test = $1 AND revision = $2",
+            {PgText(test), PgInt(revision)});
+        if (select.Rows() == 0) {
+            return std::nullopt;
+        }
+        return EditorVersion{select.Int(0, 0),  select.Int(0, 1),  select.Int(0, 2),
+                             select.Text(0, 3), select.Text(0, 4), select.Bytes(0, 5)};
+    }
+
+    StoreOutcome RenameTest(const std::string& from, const std::string& to,
+                            std::int64_t changedMs) override {
+        PgTransaction transaction(db_);
+        if (!transaction.Begun()) {
+            return StoreOutcome::Failed;
+        }
+        const StoreOutcome copied = Outcome(db_.Exec(
+            "INSERT INTO library_tests(name, body, title, chooser_text, problems, errors, "
+            "warnings, diagnostics, published, changed_ms) SELECT $2, body, title, "
+            "chooser_text, problems, errors, warnings, diagnostics, published, $3 FROM "
+            "library_tests WHERE name = $1",
+            {PgText(from), PgText(to), PgInt(changedMs)}));
+        if (copied != StoreOutcome::Done) {
+            return copied;  // Failed: the new name is taken
+        }
+        const bool moved = db_.Run("UPDATE library_pictures SET test = $2 WHERE test = $1",
+                                   {PgText(from), PgText(to)}) &&
+                           db_.Run("UPDATE editor_versions SET test = $2 WHERE test = $1",
+                                   {PgText(from), PgText(to)}) &&
+                           db_.Run("DELETE FROM library_tests WHERE name = $1", {PgText(from)});
+        return moved && transaction.Commit() ? StoreOutcome::Done : StoreOutcome::Failed;
+    }
+
     std::optional<std::int64_t> ChangeCount() override {
         const PgResult select = db_.Exec("SELECT changes FROM library_state WHERE id = 1");
         if (select.Rows() == 0) {

@@ -51,8 +51,7 @@ bool PgResult::Ok() const {
         return false;
     }
     const ExecStatusType status = PQresultStatus(result_.get());
-    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK ||
-           status == PGRES_SINGLE_TUPLE;
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE;
 }
 
 int PgResult::Rows() const {
@@ -109,15 +108,24 @@ PgConnection::PgConnection(PgSettings settings) : settings_(std::move(settings))
 bool PgConnection::Connect() {
     // The defaults come first: what the URI says overrides them. A server that does not
     // answer within a second counts as down, and so does one whose socket stops taking data.
-    const std::string options = "-c statement_timeout=" +
-                                std::to_string(settings_.StatementTimeoutMs) +
-                                " -c idle_in_transaction_session_timeout=60000";
-    const char* keys[] = {"connect_timeout", "tcp_user_timeout", "keepalives_idle",
-                          "keepalives_interval", "keepalives_count", "application_name",
-                          "client_encoding", "dbname", "options", nullptr};
-    const char* values[] = {"1", "2000", "5", "1", "3",
-                            settings_.ApplicationName.c_str(), "UTF8",
-                            settings_.Uri.c_str(), options.c_str(), nullptr};
+    const std::string options =
+        "-c statement_timeout=" + std::to_string(settings_.StatementTimeoutMs) +
+        " -c idle_in_transaction_session_timeout=60000";
+    const char* keys[] = {"connect_timeout",  "tcp_user_timeout",
+                          "keepalives_idle",  "keepalives_interval",
+                          "keepalives_count", "application_name",
+                          "client_encoding",  "dbname",
+                          "options",          nullptr};
+    const char* values[] = {"1",
+                            "2000",
+                            "5",
+                            "1",
+                            "3",
+                            settings_.ApplicationName.c_str(),
+                            "UTF8",
+                            settings_.Uri.c_str(),
+                            options.c_str(),
+                            nullptr};
     conn_.reset(PQconnectdbParams(keys, values, 1));
     if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK) {
         Failed(conn_ ? PQerrorMessage(conn_.get()) : "out of memory");
@@ -206,11 +214,10 @@ PgResult PgConnection::Exec(const char* sql, const std::vector<PgParam>& params)
 PgResult PgConnection::Send(const char* sql, const std::vector<PgParam>& params) {
     // Without parameters the text may hold several statements (a schema step).
     const ParamArrays arrays(params);
-    return PgResult(params.empty()
-                        ? PQexec(conn_.get(), sql)
-                        : PQexecParams(conn_.get(), sql, arrays.Count(), nullptr,
-                                       arrays.Values.data(), arrays.Lengths.data(),
-                                       arrays.Formats.data(), 0));
+    return PgResult(params.empty() ? PQexec(conn_.get(), sql)
+                                   : PQexecParams(conn_.get(), sql, arrays.Count(), nullptr,
+                                                  arrays.Values.data(), arrays.Lengths.data(),
+                                                  arrays.Formats.data(), 0));
 }
 
 bool PgConnection::Run(const char* sql, const std::vector<PgParam>& params) {

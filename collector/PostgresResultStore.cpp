@@ -155,20 +155,19 @@ public:
     }
 
     std::vector<std::string> Groups(const std::string& date) override {
-        return Column(date.empty() ? db_.Exec(
-                                         "SELECT DISTINCT grp COLLATE \"C\" AS g FROM results "
-                                         "WHERE hidden = false ORDER BY g")
-                                   : db_.Exec(
-                                         "SELECT DISTINCT grp COLLATE \"C\" AS g FROM results "
-                                         "WHERE local_date = $1 AND hidden = false ORDER BY g",
-                                         {PgText(date)}));
+        return Column(date.empty()
+                          ? db_.Exec("SELECT DISTINCT grp COLLATE \"C\" AS g FROM results "
+                                     "WHERE hidden = false ORDER BY g")
+                          : db_.Exec("SELECT DISTINCT grp COLLATE \"C\" AS g FROM results "
+                                     "WHERE local_date = $1 AND hidden = false ORDER BY g",
+                                     {PgText(date)}));
     }
 
     std::vector<std::string> GroupsAfter(const std::string& date, std::int64_t afterId) override {
-        return Column(db_.Exec(
-            "SELECT DISTINCT grp COLLATE \"C\" AS g FROM results WHERE id > $2 AND "
-            "hidden = false AND ($1 = '' OR local_date = $1) ORDER BY g",
-            {PgText(date), PgInt(afterId)}));
+        return Column(
+            db_.Exec("SELECT DISTINCT grp COLLATE \"C\" AS g FROM results WHERE id > $2 AND "
+                     "hidden = false AND ($1 = '' OR local_date = $1) ORDER BY g",
+                     {PgText(date), PgInt(afterId)}));
     }
 
     std::vector<std::string> Collectors() override {
@@ -188,22 +187,23 @@ public:
             return std::nullopt;
         }
         const PgResult update =
-            rows.Id != 0 ? db_.Exec("UPDATE results SET hidden = $1 WHERE id = $2 AND hidden <> $1",
-                                    {PgBool(hidden), PgInt(rows.Id)})
-                         : db_.Exec(
-                               "UPDATE results SET hidden = $1 WHERE station = $2 AND "
-                               "hidden <> $1 AND ($3 = '' OR local_date = $3)",
-                               {PgBool(hidden), PgText(rows.Station), PgText(rows.Date)});
+            rows.Id != 0
+                ? db_.Exec("UPDATE results SET hidden = $1 WHERE id = $2 AND hidden <> $1",
+                           {PgBool(hidden), PgInt(rows.Id)})
+                : db_.Exec(
+                      "UPDATE results SET hidden = $1 WHERE station = $2 AND "
+                      "hidden <> $1 AND ($3 = '' OR local_date = $3)",
+                      {PgBool(hidden), PgText(rows.Station), PgText(rows.Date)});
         if (!update.Ok()) {
             return std::nullopt;
         }
         const std::int64_t changed = update.Affected();
         const ReceivedTime stamp = StampOf(nowMs);
-        if (!db_.Run("INSERT INTO visibility_log(at_utc, at_local, who, action, target, rows) "
-                     "VALUES($1, $2, $3, $4, $5, $6)",
-                     {PgText(stamp.Utc), PgText(stamp.Local), PgText(who),
-                      PgText(hidden ? "hide" : "restore"), PgText(Describe(rows)),
-                      PgInt(changed)}) ||
+        if (!db_.Run(
+                "INSERT INTO visibility_log(at_utc, at_local, who, action, target, rows) "
+                "VALUES($1, $2, $3, $4, $5, $6)",
+                {PgText(stamp.Utc), PgText(stamp.Local), PgText(who),
+                 PgText(hidden ? "hide" : "restore"), PgText(Describe(rows)), PgInt(changed)}) ||
             !transaction.Commit()) {
             return std::nullopt;
         }

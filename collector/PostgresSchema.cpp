@@ -71,6 +71,16 @@ CREATE TABLE library_stations(
     failed boolean NOT NULL,
     message text NOT NULL
 );
+CREATE TABLE editor_versions(
+    test text NOT NULL REFERENCES library_tests(name) ON DELETE CASCADE,
+    revision bigint NOT NULL,
+    saved_ms bigint NOT NULL,
+    title text NOT NULL,
+    chooser_text text NOT NULL,
+    problems bigint NOT NULL,
+    body bytea NOT NULL,
+    PRIMARY KEY(test, revision)
+);
 CREATE TABLE library_state(id integer PRIMARY KEY, changes bigint NOT NULL);
 INSERT INTO library_state(id, changes) VALUES (1, 0);
 CREATE FUNCTION library_changed() RETURNS trigger LANGUAGE plpgsql AS $$
@@ -119,8 +129,8 @@ bool MigratePostgres(PgConnection& connection, std::string& error) {
         version = static_cast<int>(current.Int(0, 0));
     }
     if (version > kPostgresSchemaVersion) {
-        error = "the database was made by a newer collector (schema " + std::to_string(version) +
-                ")";
+        error =
+            "the database was made by a newer collector (schema " + std::to_string(version) + ")";
         return false;
     }
     for (int step = version; step < kPostgresSchemaVersion; ++step) {

@@ -99,8 +99,7 @@ public:
     // Hides (hidden) or restores rows and records who did it, in one transaction. The number
     // of rows changed, or nothing when the database failed.
     virtual std::optional<std::int64_t> SetHidden(const RowSelection& rows, bool hidden,
-                                                  const std::string& who,
-                                                  std::int64_t nowMs) = 0;
+                                                  const std::string& who, std::int64_t nowMs) = 0;
     // The latest hides and restores, newest first.
     virtual std::vector<VisibilityRecord> VisibilityLog(int limit) = 0;
     // Grows with every hide or restore: a page that saw another value reloads its rows.

@@ -54,7 +54,7 @@ std::string Describe(const RowSelection& rows) {
 }  // namespace
 
 bool SqliteResultStore::ForEach(const ResultFilter& filter,
-                          const std::function<bool(const StoredResult&)>& row) {
+                                const std::function<bool(const StoredResult&)>& row) {
     const std::string sql = SelectFor(filter);
     SqliteStatement select = db_.Prepare(sql.c_str());
     select.Bind(1, std::int64_t{filter.Hidden ? 1 : 0});
@@ -79,8 +79,7 @@ bool SqliteResultStore::ForEach(const ResultFilter& filter,
 
 std::vector<std::string> SqliteResultStore::Collectors() {
     std::vector<std::string> names;
-    SqliteStatement select = db_.Prepare(
-        "SELECT name FROM collectors ORDER BY name");
+    SqliteStatement select = db_.Prepare("SELECT name FROM collectors ORDER BY name");
     while (select.Step()) {
         names.push_back(select.Text(0));
     }
@@ -103,7 +102,8 @@ std::vector<std::string> SqliteResultStore::Groups(const std::string& date) {
     return groups;
 }
 
-std::vector<std::string> SqliteResultStore::GroupsAfter(const std::string& date, std::int64_t afterId) {
+std::vector<std::string> SqliteResultStore::GroupsAfter(const std::string& date,
+                                                        std::int64_t afterId) {
     std::vector<std::string> groups;
     SqliteStatement select =
         date.empty() ? db_.Prepare(
@@ -132,7 +132,8 @@ std::vector<std::string> SqliteResultStore::StationsKnownBefore(const std::strin
 }
 
 std::optional<std::int64_t> SqliteResultStore::SetHidden(const RowSelection& rows, bool hidden,
-                                                   const std::string& who, std::int64_t nowMs) {
+                                                         const std::string& who,
+                                                         std::int64_t nowMs) {
     SqliteTransaction transaction(db_);
     SqliteStatement update =
         rows.Id != 0 ? db_.Prepare("UPDATE results SET hidden = ?1 WHERE id = ?2 AND hidden <> ?1")

@@ -124,7 +124,7 @@ SqliteResultStore::SqliteResultStore(const std::filesystem::path& file, bool wri
     : db_(file, writer, !writer) {}
 
 std::unique_ptr<SqliteResultStore> SqliteResultStore::OpenWriter(const std::filesystem::path& file,
-                                                     std::string& error) {
+                                                                 std::string& error) {
     std::unique_ptr<SqliteResultStore> store(new SqliteResultStore(file, true));
     if (!store->Prepare(error)) {
         return nullptr;
@@ -151,7 +151,7 @@ std::unique_ptr<SqliteResultStore> SqliteResultStore::OpenWriter(const std::file
 }
 
 std::unique_ptr<SqliteResultStore> SqliteResultStore::OpenReader(const std::filesystem::path& file,
-                                                     std::string& error) {
+                                                                 std::string& error) {
     std::unique_ptr<SqliteResultStore> store(new SqliteResultStore(file, false));
     if (!store->Prepare(error)) {
         return nullptr;
@@ -212,7 +212,8 @@ bool SqliteResultStore::HasImportKey(const std::string& key) {
     return select.Step();
 }
 
-bool SqliteResultStore::ClaimReceived(const NewResult& record, std::int64_t fromMs, std::int64_t toMs) {
+bool SqliteResultStore::ClaimReceived(const NewResult& record, std::int64_t fromMs,
+                                      std::int64_t toMs) {
     SqliteStatement claim = db_.Prepare(
         "UPDATE results SET import_key = ?1, test = ?2 WHERE id = ("
         "SELECT id FROM results WHERE import_key IS NULL AND grp = ?3 AND user = ?4 "

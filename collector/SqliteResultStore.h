@@ -44,8 +44,11 @@ public:
     std::string Error() const override { return db_.Error(); }
     SqliteDatabase& Database() { return db_; }
 
+protected:
+    // The file without any preparation: OpenWriter or OpenReader make a usable store.
+    explicit SqliteResultStore(const std::filesystem::path& file, bool writer = true);
+
 private:
-    explicit SqliteResultStore(const std::filesystem::path& file, bool writer);
     bool Prepare(std::string& error);
 
     SqliteDatabase db_;
