@@ -144,10 +144,14 @@ void Load(benchmark::State& state, int collectors) {
     }
 }
 
-void BM_TwoCollectorsOnPostgres(benchmark::State& state) { Load(state, 2); }
+void BM_TwoCollectorsOnPostgres(benchmark::State& state) {
+    Load(state, 2);
+}
 BENCHMARK(BM_TwoCollectorsOnPostgres)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-void BM_OneCollectorOnPostgres(benchmark::State& state) { Load(state, 1); }
+void BM_OneCollectorOnPostgres(benchmark::State& state) {
+    Load(state, 1);
+}
 BENCHMARK(BM_OneCollectorOnPostgres)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
