@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -81,7 +82,8 @@ private:
 
 void Load(benchmark::State& state, int collectors) {
     RaiseOpenFileLimit();
-    PgServer server(true);
+    // TEZRA_BENCH_NO_FSYNC=1 shows how much of the time the disk's flushes take.
+    PgServer server(std::getenv("TEZRA_BENCH_NO_FSYNC") == nullptr);
     if (!server.Running()) {
         state.SkipWithError(server.Error().c_str());
         return;
