@@ -2,7 +2,9 @@
 // tezra-collector: the class result server. Stations send their results to it; the teacher
 // follows them on its page and takes them away as CSV or JSON.
 
+#include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <array>
 #include <csignal>
 #include <fstream>
 #include <iostream>
@@ -10,6 +12,7 @@
 
 #include "collector/Collector.h"
 #include "collector/DatabaseUri.h"
+#include "collector/Migrate.h"
 #include "collector/ReportLogImport.h"
 #include "collector/TeacherAccess.h"
 #include "platform/Numbers.h"
@@ -172,6 +175,39 @@ int Import(const std::string& database, const std::string& name, const std::stri
     return exitCode;
 }
 
+// The machine's name: what the collector is called without --name.
+std::string HostName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') {
+        return "collector";
+    }
+    return name.data();
+}
+
+int Migrate(const std::string& from, const std::string& database, const std::string& name) {
+    if (!IsPostgresUri(database)) {
+        std::cerr << "tezra-collector: migrate: --db wants a postgresql:// URI\n";
+        return 2;
+    }
+    MigrationSummary summary;
+    std::string error;
+    const bool done = MigrateSqliteToPostgres(from, database, name, summary, error);
+    std::cout << "results: " << summary.Results << " added, " << summary.ResultsPresent
+              << " present\n"
+              << "hides and restores: " << summary.Hides << " added, " << summary.HidesPresent
+              << " present\n"
+              << "library: " << summary.Tests << " tests and " << summary.Pictures
+              << " pictures added; " << summary.StationRecords << " stations' sync status\n";
+    for (const std::string& test : summary.TestsKept) {
+        std::cout << "kept the database's own " << test << " (the file has another version)\n";
+    }
+    if (!done) {
+        std::cerr << "tezra-collector: migrate: " << RedactPassword(error, database) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -215,10 +251,26 @@ int main(int argc, char** argv) {
     import->add_option("--station", station, "the station the journals come from")->required();
     import->add_option("journals", journals, "report.log files")->required();
 
+    CLI::App* migrate = app.add_subcommand(
+        "migrate", "move a class server's SQLite database into a shared PostgreSQL database");
+    std::string migrateFrom;
+    std::string migrateDatabase;
+    std::string migrateName = HostName();
+    migrate->add_option("--from", migrateFrom, "the class server's SQLite file")->required();
+    migrate->add_option("--db", migrateDatabase, "postgresql://USER@HOST:PORT/DB")->required();
+    migrate
+        ->add_option("--name", migrateName,
+                     "the name of the class server's collector (default: the host name); "
+                     "its results are stored under it")
+        ->capture_default_str();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return app.exit(error);
+    }
+    if (*migrate) {
+        return Migrate(migrateFrom, migrateDatabase, migrateName);
     }
     if (*import) {
         return Import(importDatabase, importName, station, journals);

@@ -230,6 +230,15 @@ bool PgConnection::StartRows(const char* sql, const std::vector<PgParam>& params
     if (!Run("SELECT 1")) {
         return false;
     }
+    // Rows are read only after the query was sent, too late to send it again: an idle
+    // connection that the server closed meanwhile (it was restarted) is replaced first.
+    if (PQtransactionStatus(conn_.get()) == PQTRANS_IDLE &&
+        (PQconsumeInput(conn_.get()) == 0 || PQstatus(conn_.get()) != CONNECTION_OK)) {
+        conn_.reset();
+        if (!Connect()) {
+            return false;
+        }
+    }
     const ParamArrays arrays(params);
     if (PQsendQueryParams(conn_.get(), sql, arrays.Count(), nullptr, arrays.Values.data(),
                           arrays.Lengths.data(), arrays.Formats.data(), 0) == 0) {

@@ -96,7 +96,15 @@ CREATE TRIGGER library_pictures_changed AFTER INSERT OR UPDATE OR DELETE ON libr
 UPDATE schema_version SET version = 1;
 )";
 
-constexpr const char* kSteps[] = {kStep1};
+// Step 2: rows moved in from a class server's SQLite file name where they came from
+// ("collector#id"), so that moving the same file again adds nothing twice.
+constexpr const char* kStep2 = R"(
+ALTER TABLE results ADD COLUMN origin text UNIQUE;
+ALTER TABLE visibility_log ADD COLUMN origin text UNIQUE;
+UPDATE schema_version SET version = 2;
+)";
+
+constexpr const char* kSteps[] = {kStep1, kStep2};
 
 }  // namespace
 

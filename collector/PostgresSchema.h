@@ -8,7 +8,7 @@
 
 #include "collector/Postgres.h"
 
-constexpr int kPostgresSchemaVersion = 1;
+constexpr int kPostgresSchemaVersion = 2;
 
 // Brings the schema to this collector's version. False with the reason in error, also for a
 // database of a newer schema.

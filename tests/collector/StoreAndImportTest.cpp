@@ -10,6 +10,7 @@
 #include "collector/ReportLogImport.h"
 #include "collector/SqliteResultStore.h"
 #include "platform/Cp1251.h"
+#include "tests/collector/CollectorFixture.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -34,6 +35,13 @@ protected:
     std::unique_ptr<SqliteResultStore> Open() {
         std::string error;
         auto store = SqliteResultStore::OpenWriter(dir_.Path / "results.sqlite", error);
+        EXPECT_TRUE(store) << error;
+        return store;
+    }
+    // A store on the run's database (SQLite, or PostgreSQL in a PostgreSQL run).
+    std::unique_ptr<ResultStore> OpenFresh() {
+        std::string error;
+        auto store = OpenResultStore(FreshDatabase()(dir_.Path), true, error);
         EXPECT_TRUE(store) << error;
         return store;
     }
@@ -166,7 +174,7 @@ TEST_F(MoscowTime, ReadsRecordsAndReportsDamagedOnesByLine) {
 }
 
 TEST_F(MoscowTime, ImportAddsOnlyWhatIsNotThereYet) {
-    auto store = Open();
+    auto store = OpenFresh();
     ASSERT_TRUE(store);
     // Иванов's result reached the collector over the network while his test was ending.
     ASSERT_TRUE(store->Append({Received(kMorning + 700000, "9Б", "Иванов", 75000, 4)}));
@@ -203,7 +211,7 @@ TEST_F(MoscowTime, ImportAddsOnlyWhatIsNotThereYet) {
 // A test that could not be opened leaves a record without a result: it is told, not stored,
 // whatever mark an older station wrote into it.
 TEST_F(MoscowTime, RecordsOfTestsNotOpenedAreToldNotStored) {
-    auto store = Open();
+    auto store = OpenFresh();
     ASSERT_TRUE(store);
     const std::string journal =
         Record("Иванов", "9Б", "0.000", "5", "14.05.2025 10:00:00", "0:3", "0") + "\r\n" +
