@@ -19,8 +19,7 @@
 namespace {
 
 void Login() {
-    const auto& groups = Settings->GroupNames;
-    fmLogin->Prepare(Settings->NeedPassword, groups ? &*groups : nullptr);
+    fmLogin->Prepare(Settings->NeedPassword, Settings->GroupNames);
     if (fmLogin->ShowModal() == mrOk) {
         LoginEntry entered = fmLogin->Entered();
         Settings->StudentGroup = std::move(entered.Group);

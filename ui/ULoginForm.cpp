@@ -154,12 +154,12 @@ void TfmLogin::PlaceControls() {
     panel_->Place(bnOK, {108, kLoginDesignHeight - 48, 121, 33}, akLeft | akBottom);
 }
 
-void TfmLogin::Prepare(bool needPassword, const std::vector<std::string>* groups) {
+void TfmLogin::Prepare(bool needPassword, const std::optional<std::vector<std::string>>& groups) {
     edPassword->clear();
     edPassword->setVisible(needPassword);
     lbPassword->setVisible(needPassword);
     SetClientSize(width(), LoginClientHeight(needPassword));
-    if (groups != nullptr) {
+    if (groups) {
         cbxClass->clear();
         for (const auto& name : *groups) {
             cbxClass->addItem(ToQString(name));

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,7 @@ public:
     // label) only when needPassword, the client height that goes with it, and, when groups is
     // given, its names (cp1251) as the class list with the first one chosen. Without groups
     // the class list stays as it is.
-    void Prepare(bool needPassword, const std::vector<std::string>* groups);
+    void Prepare(bool needPassword, const std::optional<std::vector<std::string>>& groups);
     // What the fields hold now.
     LoginEntry Entered() const;
 

@@ -8,6 +8,7 @@
 #include <QResizeEvent>
 #include <QTest>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -82,7 +83,7 @@ TEST(LoginDesign, OkButtonKeepsFifteenPixelsToTheBottomWithOrWithoutThePassword)
     };
     for (const Row row : {Row{false, 224}, Row{true, 300}}) {
         TfmLogin login;
-        login.Prepare(row.NeedPassword, nullptr);
+        login.Prepare(row.NeedPassword, std::nullopt);
         ShowWith(login, [&login, row] {
             EXPECT_EQ(login.height(), row.ClientHeight);
             EXPECT_EQ(Control(login, "bnOK")->geometry().bottom() + 1, row.ClientHeight - 15);
@@ -104,7 +105,7 @@ TEST(LoginDesign, PrepareShowsWhatItIsGivenAndEnteredGivesBackWhatWasTyped) {
 
     classes->setCurrentIndex(3);
     password->setText("old");
-    login.Prepare(true, &groups);
+    login.Prepare(true, groups);
     ASSERT_EQ(classes->count(), 2);
     EXPECT_EQ(classes->currentText(), "5А");
     EXPECT_EQ(password->text(), "");
@@ -119,7 +120,7 @@ TEST(LoginDesign, PrepareShowsWhatItIsGivenAndEnteredGivesBackWhatWasTyped) {
     EXPECT_EQ(entered.Password, "secret");
 
     // Without groups the list stays as it is; without a password the field is hidden, empty.
-    login.Prepare(false, nullptr);
+    login.Prepare(false, std::nullopt);
     EXPECT_EQ(classes->count(), 2);
     EXPECT_EQ(classes->currentText(), "5Б");
     EXPECT_TRUE(password->isHidden());
@@ -130,8 +131,7 @@ TEST(LoginDesign, PrepareShowsWhatItIsGivenAndEnteredGivesBackWhatWasTyped) {
     EXPECT_EQ(entered.Password, "");
 
     // An empty group list leaves an empty class list, not the designed one.
-    const std::vector<std::string> none;
-    login.Prepare(false, &none);
+    login.Prepare(false, std::vector<std::string>{});
     EXPECT_EQ(classes->count(), 0);
     EXPECT_EQ(login.Entered().Group, "");
 }
