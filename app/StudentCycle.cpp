@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/StudentCycle.h"
 
-#include <algorithm>
+#include <utility>
 
 #include "app/AttemptResume.h"
 #include "app/UMain.h"
@@ -9,7 +9,6 @@
 #include "settings/UCommon.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
-#include "ui/QtText.h"
 #include "ui/UChooseTezra.h"
 #include "ui/UFInfoBox.h"
 #include "ui/ULoginForm.h"
@@ -19,28 +18,13 @@
 
 namespace {
 
-void PrepareLogin() {
-    fmLogin->edPassword->clear();
-    const bool password = Settings->NeedPassword;
-    fmLogin->edPassword->setVisible(password);
-    fmLogin->lbPassword->setVisible(password);
-    const int top = password ? fmLogin->edPassword->y() : fmLogin->edSurName->y();
-    fmLogin->SetClientSize(fmLogin->width(), top + 100);
-    if (Settings->GroupNames) {
-        fmLogin->cbxClass->clear();
-        for (const auto& name : *Settings->GroupNames) {
-            fmLogin->cbxClass->addItem(ToQString(name));
-        }
-        fmLogin->cbxClass->setCurrentIndex(0);
-    }
-}
-
 void Login() {
-    PrepareLogin();
+    fmLogin->Prepare(Settings->NeedPassword, Settings->GroupNames);
     if (fmLogin->ShowModal() == mrOk) {
-        Settings->StudentGroup = FromQString(fmLogin->cbxClass->currentText());
-        Settings->User = FromQString(fmLogin->edSurName->text());
-        Settings->Password = FromQString(fmLogin->edPassword->text());
+        LoginEntry entered = fmLogin->Entered();
+        Settings->StudentGroup = std::move(entered.Group);
+        Settings->User = std::move(entered.User);
+        Settings->Password = std::move(entered.Password);
     }
 }
 
@@ -48,13 +32,12 @@ void ChooseTest() {
     if (fmChooseTezra->ShowModal() != mrOk) {
         return;
     }
-    const int row = std::max(0, fmChooseTezra->SelectedIndex());
-    if (row >= static_cast<int>(Settings->TestFiles.size())) {
+    const int row = fmChooseTezra->ChosenIndex();
+    if (row < 0 || row >= static_cast<int>(Settings->TestFiles.size())) {
         return;
     }
     Settings->TestFile = Settings->TestFiles[row];
-    const QListWidgetItem* item = fmChooseTezra->lbxTezraAvail->item(row);
-    Settings->TestName = item != nullptr ? FromQString(item->text()) : std::string();
+    Settings->TestName = fmChooseTezra->RowText(row);
 }
 
 TTestOutcome CurrentOutcome() {

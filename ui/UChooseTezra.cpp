@@ -10,6 +10,7 @@
 #include "ui/ButtonGlyphs.h"
 #include "ui/FixedRowDelegate.h"
 #include "ui/QtText.h"
+#include "ui/rules/TestChoice.h"
 
 std::unique_ptr<TfmChooseTezra> fmChooseTezra;
 
@@ -122,6 +123,15 @@ bool TfmChooseTezra::SameRows(const QStringList& rows) const {
 int TfmChooseTezra::SelectedIndex() const {
     const QModelIndexList rows = lbxTezraAvail->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+int TfmChooseTezra::ChosenIndex() const {
+    return ChosenTestRow(SelectedIndex(), lbxTezraAvail->count());
+}
+
+std::string TfmChooseTezra::RowText(int row) const {
+    const QListWidgetItem* item = row >= 0 ? lbxTezraAvail->item(row) : nullptr;
+    return item != nullptr ? FromQString(item->text()) : std::string();
 }
 
 void TfmChooseTezra::bnStartTezraClick() {

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <memory>
+#include <string>
 
 #include "ui/ModalForm.h"
 
@@ -15,21 +16,26 @@ class TfmChooseTezra : public TModalForm {
 public:
     explicit TfmChooseTezra(QWidget* parent = nullptr);
 
-    QLabel* lbAvailableTezras;
-    QListWidget* lbxTezraAvail;
-    QPushButton* bnStartTezra;
-
     // Builds the rows from Settings.TestFiles, keeping an earlier showing's rows unless
     // Settings.RefreshTests is on.
     void FillTestList();
     void bnStartTezraClick();
     // The selected row, or -1 when no row is selected.
     int SelectedIndex() const;
+    // The row the start button starts: the selected one, or the first when none is selected;
+    // -1 when the list is empty.
+    int ChosenIndex() const;
+    // The text that row shows (cp1251); empty when there is no such row.
+    std::string RowText(int row) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QLabel* lbAvailableTezras;
+    QListWidget* lbxTezraAvail;
+    QPushButton* bnStartTezra;
+
     // Whether the list already shows exactly these rows.
     bool SameRows(const QStringList& rows) const;
 };

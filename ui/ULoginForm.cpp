@@ -3,11 +3,13 @@
 
 #include <QIcon>
 #include <QProxyStyle>
-#include <QResizeEvent>
 #include <QValidator>
 
+#include "ui/AnchoredPanel.h"
 #include "ui/ButtonGlyphs.h"
+#include "ui/QtText.h"
 #include "ui/WindowOpacity.h"
+#include "ui/rules/LoginLayout.h"
 #include "ui/rules/LoginPulse.h"
 
 std::unique_ptr<TfmLogin> fmLogin;
@@ -53,7 +55,7 @@ public:
     }
 };
 
-const char* const kDefaultClasses[] = {
+constexpr const char* kDefaultClasses[] = {
     "(выбери из списка)",
     "мы не местные",
     "я тут проездом",
@@ -77,13 +79,14 @@ const char* const kDefaultClasses[] = {
 
 TfmLogin::TfmLogin(QWidget* parent)
     : TModalForm(parent),
-      lbClass(new QLabel(this)),
-      cbxClass(new QComboBox(this)),
-      lbFamily(new QLabel(this)),
-      edSurName(new QLineEdit(this)),
-      lbPassword(new QLabel(this)),
-      edPassword(new QLineEdit(this)),
-      bnOK(new QPushButton(QStringLiteral("OK"), this)),
+      panel_(new TAnchoredPanel({kLoginDesignWidth, kLoginDesignHeight}, this)),
+      lbClass(new QLabel(panel_)),
+      cbxClass(new QComboBox(panel_)),
+      lbFamily(new QLabel(panel_)),
+      edSurName(new QLineEdit(panel_)),
+      lbPassword(new QLabel(panel_)),
+      edPassword(new QLineEdit(panel_)),
+      bnOK(new QPushButton(QStringLiteral("OK"), panel_)),
       Timer1(new QTimer(this)) {
     setObjectName("fmLogin");
     QFont font("Arial");
@@ -97,14 +100,8 @@ TfmLogin::TfmLogin(QWidget* parent)
     edPassword->setObjectName("edPassword");
     bnOK->setObjectName("bnOK");
     Timer1->setObjectName("Timer1");
-
-    lbClass->move(12, 12);
-    cbxClass->setGeometry(28, 44, 297, 26);
-    lbFamily->move(12, 92);
-    edSurName->setGeometry(28, 124, 297, 26);
-    lbPassword->move(16, 172);
-    edPassword->setGeometry(28, 200, 297, 25);
-    bnOK->setGeometry(108, 252, 121, 33);
+    panel_->setObjectName("pnLogin");
+    PlaceControls();
     for (const char* name : kDefaultClasses) {
         cbxClass->addItem(QString::fromUtf8(name));
     }
@@ -136,11 +133,44 @@ TfmLogin::TfmLogin(QWidget* parent)
     bnOK->setAccessibleName(bnOK->text());
 
     FormActivate();
-    SetClientSize(357, 300);
+    SetClientSize(kLoginDesignWidth, kLoginDesignHeight);
+    panel_->FillParent();
     SetWindowOpacity255(*this, LoginPulseOpacity(0));
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TfmLogin::Timer1Timer);
     Timer1->start();
+}
+
+void TfmLogin::PlaceControls() {
+    // The labels keep their place; the fields stretch with the width and the OK button keeps
+    // its distance to the bottom.
+    lbClass->move(12, 12);
+    lbFamily->move(12, 92);
+    lbPassword->move(16, 172);
+    constexpr unsigned kStretched = akLeft | akTop | akRight;
+    panel_->Place(cbxClass, {28, 44, 297, 26}, kStretched);
+    panel_->Place(edSurName, {28, kSurnameRowTop, 297, 26}, kStretched);
+    panel_->Place(edPassword, {28, kPasswordRowTop, 297, 25}, kStretched);
+    panel_->Place(bnOK, {108, kLoginDesignHeight - 48, 121, 33}, akLeft | akBottom);
+}
+
+void TfmLogin::Prepare(bool needPassword, const std::optional<std::vector<std::string>>& groups) {
+    edPassword->clear();
+    edPassword->setVisible(needPassword);
+    lbPassword->setVisible(needPassword);
+    SetClientSize(width(), LoginClientHeight(needPassword));
+    if (groups) {
+        cbxClass->clear();
+        for (const auto& name : *groups) {
+            cbxClass->addItem(ToQString(name));
+        }
+        cbxClass->setCurrentIndex(0);
+    }
+}
+
+LoginEntry TfmLogin::Entered() const {
+    return {FromQString(cbxClass->currentText()), FromQString(edSurName->text()),
+            FromQString(edPassword->text())};
 }
 
 void TfmLogin::FormActivate() {
@@ -154,22 +184,11 @@ void TfmLogin::FormActivate() {
 }
 
 void TfmLogin::Timer1Timer() {
-    SetWindowOpacity255(*this, LoginPulseOpacity(Pulse));
-    Pulse = NextLoginPulse(Pulse);
+    SetWindowOpacity255(*this, LoginPulseOpacity(pulse_));
+    pulse_ = NextLoginPulse(pulse_);
 }
 
 void TfmLogin::showEvent(QShowEvent* event) {
     FormActivate();
     TModalForm::showEvent(event);
-}
-
-void TfmLogin::resizeEvent(QResizeEvent* event) {
-    // The inputs stretch with the width; the OK button keeps its distance to the bottom.
-    const int width = event->size().width();
-    for (QWidget* stretched : {static_cast<QWidget*>(cbxClass), static_cast<QWidget*>(edSurName),
-                               static_cast<QWidget*>(edPassword)}) {
-        stretched->resize(width - 60, stretched->height());
-    }
-    bnOK->move(bnOK->x(), event->size().height() - 48);
-    TModalForm::resizeEvent(event);
 }

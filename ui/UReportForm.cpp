@@ -2,11 +2,10 @@
 #include "ui/UReportForm.h"
 
 #include <QHeaderView>
-#include <QResizeEvent>
-#include <algorithm>
 
 #include "model/UTypes.h"
 #include "settings/UCommon.h"
+#include "ui/AnchoredPanel.h"
 #include "ui/QtText.h"
 #include "ui/rules/ReportView.h"
 
@@ -15,7 +14,7 @@ std::unique_ptr<TfmTezraReport> fmTezraReport;
 namespace {
 
 // The window is laid out for a client area of this size (an outer size of 804 x 366 with a
-// usual frame); the heading stretches and the close button follows the bottom edge.
+// usual frame).
 constexpr int kDesignWidth = 796;
 constexpr int kDesignHeight = 339;
 
@@ -29,7 +28,7 @@ constexpr int kGaugeTop = 40;
 constexpr int kGaugeHeight = 264;
 constexpr int kPictureStep = 68;
 
-const char* const kKeys[rrCount] = {
+constexpr const char* kKeys[rrCount] = {
     "Пользователь",    "Входит в группу",   "Сданный тест",      "Количество вопросов",
     "Набранные баллы", "Полученная оценка", "Затрачено времени",
 };
@@ -53,24 +52,25 @@ QTableWidgetItem* Cell(const QString& text, const QColor& background) {
 
 TfmTezraReport::TfmTezraReport(QWidget* parent)
     : TModalForm(parent),
-      Label1(new QLabel(this)),
-      vleResults(new QTableWidget(rrCount, 2, this)),
-      Label3(new QLabel(this)),
+      panel_(new TAnchoredPanel({kDesignWidth, kDesignHeight}, this)),
+      Label1(new QLabel(panel_)),
+      vleResults(new QTableWidget(rrCount, 2, panel_)),
+      Label3(new QLabel(panel_)),
       tbSpeed(MakeGauge("tbSpeed", QStringLiteral("Скорость"))),
       imgFast(MakePicture("imgFast", TResultPicture::Fast, QStringLiteral("Очень быстро"))),
       imgNormal(MakePicture("imgNormal", TResultPicture::Normal, QStringLiteral("Быстро"))),
       imgSlow(MakePicture("imgSlow", TResultPicture::Slow, QStringLiteral("Медленно"))),
       imgDumbSlow(
           MakePicture("imgDumbSlow", TResultPicture::VerySlow, QStringLiteral("Очень медленно"))),
-      Label2(new QLabel(this)),
+      Label2(new QLabel(panel_)),
       tbCCleverness(MakeGauge("tbCCleverness", QStringLiteral("Правильность"))),
       imgGenius(MakePicture("imgGenius", TResultPicture::Genius, QStringLiteral("Отлично"))),
       imgSapiens(MakePicture("imgSapiens", TResultPicture::Sapiens, QStringLiteral("Хорошо"))),
       imgDumb(MakePicture("imgDumb", TResultPicture::Dumb, QStringLiteral("Можно лучше"))),
       imgIdiot(MakePicture("imgIdiot", TResultPicture::Idiot, QStringLiteral("Нужно подучить"))),
-      bnExit(new QPushButton(this)),
-      SpeedPictures{imgFast, imgNormal, imgSlow, imgDumbSlow},
-      CorrectnessPictures{imgGenius, imgSapiens, imgDumb, imgIdiot} {
+      bnExit(new QPushButton(panel_)),
+      speedPictures_{imgFast, imgNormal, imgSlow, imgDumbSlow},
+      correctnessPictures_{imgGenius, imgSapiens, imgDumb, imgIdiot} {
     setObjectName("fmTezraReport");
     setWindowTitle(QStringLiteral("Результаты"));
     setFont(ArialFont(16));
@@ -83,7 +83,8 @@ TfmTezraReport::TfmTezraReport(QWidget* parent)
     Label1->setText(QStringLiteral("ВАШ РЕЗУЛЬТАТ"));
     Label1->setFont(ArialFont(21, true, true));
     Label1->setAlignment(Qt::AlignCenter);
-    Label1->setGeometry(kTableLeft, 6, kTableWidth, 32);
+    // The heading stretches with the width.
+    panel_->Place(Label1, {kTableLeft, 6, kTableWidth, 32}, akLeft | akTop | akRight);
 
     vleResults->setObjectName("vleResults");
     vleResults->setAccessibleName(QStringLiteral("Результаты теста"));
@@ -112,8 +113,8 @@ TfmTezraReport::TfmTezraReport(QWidget* parent)
     Label3->setText(QStringLiteral("Скорость"));
     Label2->setObjectName("Label2");
     Label2->setText(QStringLiteral("Правильность"));
-    PlaceColumn(480, Label3, tbSpeed, SpeedPictures);
-    PlaceColumn(636, Label2, tbCCleverness, CorrectnessPictures);
+    PlaceColumn(480, Label3, tbSpeed, speedPictures_);
+    PlaceColumn(636, Label2, tbCCleverness, correctnessPictures_);
 
     bnExit->setObjectName("bnExit");
     bnExit->setText(QStringLiteral("Закрыть"));
@@ -122,15 +123,18 @@ TfmTezraReport::TfmTezraReport(QWidget* parent)
     QPalette hotLight = bnExit->palette();
     hotLight.setColor(QPalette::ButtonText, QColor(0x00, 0x66, 0xCC));
     bnExit->setPalette(hotLight);
-    bnExit->setGeometry(kTableLeft, kDesignHeight - 44, 130, 36);
+    // The close button keeps its distance to the bottom.
+    panel_->Place(bnExit, {kTableLeft, kDesignHeight - 44, 130, 36}, akLeft | akBottom);
     connect(bnExit, &QPushButton::clicked, this, &TfmTezraReport::bnExitClick);
 
+    panel_->setObjectName("pnResults");
     resize(kDesignWidth, kDesignHeight);
+    panel_->FillParent();
     move(235, 107);
 }
 
 QSlider* TfmTezraReport::MakeGauge(const char* name, const QString& accessibleName) {
-    auto* gauge = new QSlider(Qt::Vertical, this);
+    auto* gauge = new QSlider(Qt::Vertical, panel_);
     gauge->setObjectName(name);
     gauge->setAccessibleName(accessibleName);
     gauge->setRange(0, 100);
@@ -143,7 +147,7 @@ QSlider* TfmTezraReport::MakeGauge(const char* name, const QString& accessibleNa
 
 QLabel* TfmTezraReport::MakePicture(const char* name, TResultPicture picture,
                                     const QString& accessibleName) {
-    auto* image = new QLabel(this);
+    auto* image = new QLabel(panel_);
     image->setObjectName(name);
     image->setAccessibleName(accessibleName);
     image->setPixmap(DrawResultPicture(picture, 64));
@@ -178,8 +182,8 @@ void TfmTezraReport::FormShow() {
         gaugePart->setVisible(view.GaugesShown);
     }
     for (int i = 0; i < 4; ++i) {
-        SpeedPictures[i]->setVisible(view.GaugesShown && i == view.SpeedPicture);
-        CorrectnessPictures[i]->setVisible(view.GaugesShown && i == view.CorrectnessPicture);
+        speedPictures_[i]->setVisible(view.GaugesShown && i == view.SpeedPicture);
+        correctnessPictures_[i]->setVisible(view.GaugesShown && i == view.CorrectnessPicture);
     }
 }
 
@@ -199,11 +203,4 @@ QString TfmTezraReport::Value(const QString& key) const {
 void TfmTezraReport::showEvent(QShowEvent* event) {
     FormShow();
     TModalForm::showEvent(event);
-}
-
-void TfmTezraReport::resizeEvent(QResizeEvent* event) {
-    const QSize size = event->size();
-    Label1->resize(std::max(0, kTableWidth + size.width() - kDesignWidth), Label1->height());
-    bnExit->move(bnExit->x(), size.height() - 44);
-    TModalForm::resizeEvent(event);
 }

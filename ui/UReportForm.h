@@ -13,12 +13,32 @@
 #include "ui/ModalForm.h"
 #include "ui/ResultPictures.h"
 
+class TAnchoredPanel;
+
 class TfmTezraReport : public TModalForm {
     Q_OBJECT
 
 public:
     explicit TfmTezraReport(QWidget* parent = nullptr);
 
+    // Fills the table, sets both gauges and shows one picture beside each, from the settings
+    // and the current test.
+    void FormShow();
+    void bnExitClick();
+
+    // The value shown in the row whose key is key; empty when no row has that key.
+    QString Value(const QString& key) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QSlider* MakeGauge(const char* name, const QString& accessibleName);
+    QLabel* MakePicture(const char* name, TResultPicture picture, const QString& accessibleName);
+    void PlaceColumn(int left, QLabel* label, QSlider* gauge,
+                     const std::array<QLabel*, 4>& pictures);
+
+    TAnchoredPanel* panel_;
     QLabel* Label1;
     QTableWidget* vleResults;
     QLabel* Label3;
@@ -34,27 +54,8 @@ public:
     QLabel* imgDumb;
     QLabel* imgIdiot;
     QPushButton* bnExit;
-
-    // Fills the table, sets both gauges and shows one picture beside each, from the settings
-    // and the current test.
-    void FormShow();
-    void bnExitClick();
-
-    // The value shown in the row whose key is key; empty when no row has that key.
-    QString Value(const QString& key) const;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    QSlider* MakeGauge(const char* name, const QString& accessibleName);
-    QLabel* MakePicture(const char* name, TResultPicture picture, const QString& accessibleName);
-    void PlaceColumn(int left, QLabel* label, QSlider* gauge,
-                     const std::array<QLabel*, 4>& pictures);
-
-    std::array<QLabel*, 4> SpeedPictures{};
-    std::array<QLabel*, 4> CorrectnessPictures{};
+    std::array<QLabel*, 4> speedPictures_{};
+    std::array<QLabel*, 4> correctnessPictures_{};
 };
 
 extern std::unique_ptr<TfmTezraReport> fmTezraReport;

@@ -11,6 +11,7 @@
 #include "platform/DurableFile.h"
 #include "settings/AttemptJournal.h"
 #include "tests/app/OpenStation.h"
+#include "tests/common/Controls.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TinyTests.h"
 #include "tests/common/WindowScript.h"
@@ -106,17 +107,19 @@ public:
         Script.Then("fmSplash", [](TModalForm& form) { QTest::mouseClick(&form, Qt::LeftButton); })
             .Then("fmLogin",
                   [](TModalForm&) {
-                      QTest::keyClicks(fmLogin->edSurName, "Smith");
-                      QTest::keyClick(fmLogin->edSurName, Qt::Key_Return);
+                      QTest::keyClicks(Control<QLineEdit>(*fmLogin, "edSurName"), "Smith");
+                      QTest::keyClick(Control<QLineEdit>(*fmLogin, "edSurName"), Qt::Key_Return);
                   })
             .Then("fmChooseTezra", [](TModalForm&) {
-                QTest::mouseClick(fmChooseTezra->bnStartTezra, Qt::LeftButton);
+                QTest::mouseClick(Control(*fmChooseTezra, "bnStartTezra"), Qt::LeftButton);
             });
     }
     void ScriptEnd() {
         Script
             .Then("fmTezraReport",
-                  [](TModalForm&) { QTest::mouseClick(fmTezraReport->bnExit, Qt::LeftButton); })
+                  [](TModalForm&) {
+                      QTest::mouseClick(Control(*fmTezraReport, "bnExit"), Qt::LeftButton);
+                  })
             .Then("fmSplash", [](TModalForm&) { RequestTermination(); });
     }
     // Takes the test through the steps; unless crashAt is kNoCrash, the files are caught after
@@ -292,7 +295,9 @@ TEST_F(Resume, SwitchedOffNothingIsKept) {
     Reopen();
     Script.Then("fmSplash", [](TModalForm& form) { QTest::mouseClick(&form, Qt::LeftButton); })
         .Then("fmChooseTezra",
-              [](TModalForm&) { QTest::mouseClick(fmChooseTezra->bnStartTezra, Qt::LeftButton); })
+              [](TModalForm&) {
+                  QTest::mouseClick(Control(*fmChooseTezra, "bnStartTezra"), Qt::LeftButton);
+              })
         .Then("fmTezra", [this](TModalForm&) {
             Step('A');
             Step('D');

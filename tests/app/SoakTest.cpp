@@ -18,6 +18,7 @@
 #include "platform/Cp1251.h"
 #include "settings/UCommon.h"
 #include "tests/app/OpenStation.h"
+#include "tests/common/Controls.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/WindowScript.h"
 #include "tests/net/ScriptedServer.h"
@@ -137,19 +138,20 @@ protected:
         script.Then("fmSplash", [](TModalForm& form) { QTest::mouseClick(&form, Qt::LeftButton); })
             .Then("fmLogin",
                   [&](TModalForm&) {
-                      fmLogin->cbxClass->setCurrentIndex(group);
-                      fmLogin->edSurName->selectAll();
-                      TypeText(fmLogin->edSurName, surname);
-                      QTest::keyClick(fmLogin->edSurName, Qt::Key_Return);
+                      Control<QComboBox>(*fmLogin, "cbxClass")->setCurrentIndex(group);
+                      Control<QLineEdit>(*fmLogin, "edSurName")->selectAll();
+                      TypeText(Control<QLineEdit>(*fmLogin, "edSurName"), surname);
+                      QTest::keyClick(Control<QLineEdit>(*fmLogin, "edSurName"), Qt::Key_Return);
                   })
             .Then("fmChooseTezra",
                   [&](TModalForm&) {
-                      fmChooseTezra->lbxTezraAvail->setCurrentRow(test);
-                      QTest::mouseClick(fmChooseTezra->bnStartTezra, Qt::LeftButton);
+                      Control<QListWidget>(*fmChooseTezra, "lbxTezraAvail")->setCurrentRow(test);
+                      QTest::mouseClick(Control(*fmChooseTezra, "bnStartTezra"), Qt::LeftButton);
                   })
             .Then("fmTezra", [&](TModalForm&) { student.TakeTest(); })
-            .Then("fmTezraReport",
-                  [](TModalForm&) { QTest::mouseClick(fmTezraReport->bnExit, Qt::LeftButton); });
+            .Then("fmTezraReport", [](TModalForm&) {
+                QTest::mouseClick(Control(*fmTezraReport, "bnExit"), Qt::LeftButton);
+            });
         RunPass();
         EXPECT_EQ(script.Errors, std::vector<std::string>{});
         return script.Errors.empty() && script.Done();

@@ -6,6 +6,7 @@
 #include "app/StudentCycle.h"
 #include "settings/UCommon.h"
 #include "tests/app/OpenStation.h"
+#include "tests/common/Controls.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/TinyTests.h"
 #include "tests/common/WindowScript.h"
@@ -61,14 +62,16 @@ protected:
 
     static void ClickSplash(TModalForm& form) { QTest::mouseClick(&form, Qt::LeftButton); }
     static void ClickStart(TModalForm&) {
-        QTest::mouseClick(fmChooseTezra->bnStartTezra, Qt::LeftButton);
+        QTest::mouseClick(Control(*fmChooseTezra, "bnStartTezra"), Qt::LeftButton);
     }
     // Chooses the first variant and confirms it.
     static void Answer(TModalForm&) {
         QTest::mouseClick(fmTezra->rgAnswers->Buttons().at(0), Qt::LeftButton);
         QTest::mouseClick(fmTezra->bnAnswer, Qt::LeftButton);
     }
-    static void Exit(TModalForm&) { QTest::mouseClick(fmTezraReport->bnExit, Qt::LeftButton); }
+    static void Exit(TModalForm&) {
+        QTest::mouseClick(Control(*fmTezraReport, "bnExit"), Qt::LeftButton);
+    }
     static void Cancel(TModalForm& form) { form.reject(); }
 
     TempDir Dir;
@@ -81,9 +84,10 @@ TEST_F(StudentCycle, TwoPassesWithoutLoginTakeTheChosenTestThenTheFirst) {
     Script.Then("fmSplash", ClickSplash)
         .Then("fmChooseTezra",
               [](TModalForm& form) {
-                  EXPECT_EQ(fmChooseTezra->lbxTezraAvail->count(), 2);
-                  EXPECT_EQ(fmChooseTezra->lbxTezraAvail->item(0)->text(), "b");
-                  fmChooseTezra->lbxTezraAvail->setCurrentRow(1);
+                  auto* list = Control<QListWidget>(form, "lbxTezraAvail");
+                  EXPECT_EQ(list->count(), 2);
+                  EXPECT_EQ(list->item(0)->text(), "b");
+                  list->setCurrentRow(1);
                   ClickStart(form);
               })
         .Then("fmTezra", Answer)
@@ -117,20 +121,22 @@ TEST_F(StudentCycle, TwoPassesWithoutLoginTakeTheChosenTestThenTheFirst) {
 
 TEST_F(StudentCycle, LoginCopiesClassSurnameAndPassword) {
     Start("[general]\nneedlogin=1\nneedpassword=1\n[groups]\n5\xC0=\n5\xC1=\n", {"t.ttxt"});
-    fmLogin->cbxClass->setCurrentIndex(1);  // reset to the first item before each showing
-    fmLogin->edPassword->setText("old");    // cleared before each showing
+    Control<QComboBox>(*fmLogin, "cbxClass")->setCurrentIndex(1);  // reset before each showing
+    Control<QLineEdit>(*fmLogin, "edPassword")->setText("old");    // cleared before each showing
     Script.Then("fmSplash", ClickSplash)
         .Then("fmLogin",
-              [](TModalForm&) {
-                  EXPECT_TRUE(fmLogin->edPassword->isVisible());
-                  EXPECT_TRUE(fmLogin->lbPassword->isVisible());
-                  EXPECT_EQ(fmLogin->height(), fmLogin->edPassword->y() + 100);
-                  EXPECT_EQ(fmLogin->cbxClass->count(), 2);
-                  EXPECT_EQ(fmLogin->cbxClass->currentText(), "5А");
-                  EXPECT_EQ(fmLogin->edPassword->text(), "");
-                  TypeText(fmLogin->edSurName, "Иванов");
-                  QTest::keyClicks(fmLogin->edPassword, "secret");
-                  QTest::keyClick(fmLogin->edPassword, Qt::Key_Return);  // Enter means OK
+              [](TModalForm& form) {
+                  auto* password = Control<QLineEdit>(form, "edPassword");
+                  auto* classes = Control<QComboBox>(form, "cbxClass");
+                  EXPECT_TRUE(password->isVisible());
+                  EXPECT_TRUE(Control(form, "lbPassword")->isVisible());
+                  EXPECT_EQ(form.height(), password->y() + 100);
+                  EXPECT_EQ(classes->count(), 2);
+                  EXPECT_EQ(classes->currentText(), "5А");
+                  EXPECT_EQ(password->text(), "");
+                  TypeText(Control(form, "edSurName"), "Иванов");
+                  QTest::keyClicks(password, "secret");
+                  QTest::keyClick(password, Qt::Key_Return);  // Enter means OK
               })
         .Then("fmChooseTezra", ClickStart)
         .Then("fmTezra", Answer)
@@ -150,11 +156,13 @@ TEST_F(StudentCycle, LoginClosedWithoutOkLeavesTheStudentAnonymous) {
     Script.Then("fmSplash", ClickSplash)
         .Then("fmLogin",
               [](TModalForm& form) {
-                  EXPECT_FALSE(fmLogin->edPassword->isVisible());
-                  EXPECT_EQ(fmLogin->height(), fmLogin->edSurName->y() + 100);
+                  auto* surname = Control(form, "edSurName");
+                  EXPECT_FALSE(Control(form, "edPassword")->isVisible());
+                  EXPECT_EQ(form.height(), surname->y() + 100);
                   // Without [groups] the designed class list stays.
-                  EXPECT_EQ(fmLogin->cbxClass->currentText(), "(выбери из списка)");
-                  QTest::keyClicks(fmLogin->edSurName, "Petrov");
+                  EXPECT_EQ(Control<QComboBox>(form, "cbxClass")->currentText(),
+                            "(выбери из списка)");
+                  QTest::keyClicks(surname, "Petrov");
                   Cancel(form);
               })
         .Then("fmChooseTezra", ClickStart)
@@ -213,8 +221,8 @@ TEST_F(StudentCycle, AWholeTestIsScoredSubmittedAndLoggedWithItsTimes) {
     Script.Then("fmSplash", ClickSplash)
         .Then("fmLogin",
               [](TModalForm&) {
-                  QTest::keyClicks(fmLogin->edSurName, "Smith");
-                  QTest::keyClick(fmLogin->edSurName, Qt::Key_Return);
+                  QTest::keyClicks(Control<QLineEdit>(*fmLogin, "edSurName"), "Smith");
+                  QTest::keyClick(Control<QLineEdit>(*fmLogin, "edSurName"), Qt::Key_Return);
               })
         .Then("fmChooseTezra", ClickStart)
         .Then("fmTezra",
@@ -295,13 +303,14 @@ TEST_F(StudentCycle, ATestThatCannotBeOpenedIsReportedLoggedEmptyAndNotSubmitted
         .Then("fmSplash", ClickSplash)
         .Then("fmChooseTezra",
               [](TModalForm& form) {
-                  fmChooseTezra->lbxTezraAvail->setCurrentRow(1);
+                  Control<QListWidget>(*fmChooseTezra, "lbxTezraAvail")->setCurrentRow(1);
                   ClickStart(form);
               })
         .Then("fmTezra", [](TModalForm&) {})  // it closes by itself
         .Then("fmTezraReport", [](TModalForm& form) {
             // No mark for a test that was never opened.
-            EXPECT_EQ(fmTezraReport->Label1->text(), "Тест не удалось открыть");
+            EXPECT_EQ(Control<QLabel>(*fmTezraReport, "Label1")->text(),
+                      "Тест не удалось открыть");
             EXPECT_EQ(fmTezraReport->Value("Полученная оценка"), "");
             Exit(form);
         });

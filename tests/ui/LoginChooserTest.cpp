@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QResizeEvent>
 #include <QTest>
 #include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "settings/UCommon.h"
+#include "tests/common/Controls.h"
 #include "tests/common/TempDir.h"
 #include "tests/common/WindowScript.h"
 #include "ui/UChooseTezra.h"
@@ -19,16 +24,17 @@ namespace {
 
 TEST(LoginDesign, TabOrder) {
     TfmLogin login;
+    QWidget* surname = Control(login, "edSurName");
     std::vector<QWidget*> order;
-    QWidget* widget = login.edSurName;
+    QWidget* widget = surname;
     do {
         if ((widget->focusPolicy() & Qt::TabFocus) != 0) {
             order.push_back(widget);
         }
         widget = widget->nextInFocusChain();
-    } while (widget != login.edSurName && order.size() < 10);
-    const std::vector<QWidget*> expected = {login.edSurName, login.bnOK, login.cbxClass,
-                                            login.edPassword};
+    } while (widget != surname && order.size() < 10);
+    const std::vector<QWidget*> expected = {
+        surname, Control(login, "bnOK"), Control(login, "cbxClass"), Control(login, "edPassword")};
     EXPECT_EQ(order, expected);
 }
 
@@ -45,7 +51,8 @@ TEST(LoginDesign, EditFieldsTakeNoLineBreaks) {
         {"tab\there\x7F\x01", "tab here  "},
         {"Иванов", "Иванов"},
     };
-    for (QLineEdit* field : {login.edSurName, login.edPassword}) {
+    for (QLineEdit* field :
+         {Control<QLineEdit>(login, "edSurName"), Control<QLineEdit>(login, "edPassword")}) {
         for (const Case& c : cases) {
             field->setText(c.Given);
             EXPECT_EQ(field->text(), c.Kept);
@@ -62,7 +69,8 @@ TEST(LoginDesign, EditFieldsTakeNoLineBreaks) {
 
 TEST(LoginDesign, EnterInEitherFieldGivesOk) {
     TfmLogin login;
-    for (QLineEdit* field : {login.edSurName, login.edPassword}) {
+    for (QLineEdit* field :
+         {Control<QLineEdit>(login, "edSurName"), Control<QLineEdit>(login, "edPassword")}) {
         const int result = ShowWith(login, [field] { QTest::keyClick(field, Qt::Key_Return); });
         EXPECT_EQ(result, mrOk) << field->objectName().toStdString();
     }
@@ -75,17 +83,92 @@ TEST(LoginDesign, OkButtonKeepsFifteenPixelsToTheBottomWithOrWithoutThePassword)
     };
     for (const Row row : {Row{false, 224}, Row{true, 300}}) {
         TfmLogin login;
-        // What the student cycle does before it shows the window.
-        login.edPassword->setVisible(row.NeedPassword);
-        login.lbPassword->setVisible(row.NeedPassword);
-        const QWidget* lastRow = row.NeedPassword ? login.edPassword : login.edSurName;
-        login.SetClientSize(login.width(), lastRow->y() + 100);
+        login.Prepare(row.NeedPassword, std::nullopt);
         ShowWith(login, [&login, row] {
             EXPECT_EQ(login.height(), row.ClientHeight);
-            EXPECT_EQ(login.bnOK->geometry().bottom() + 1, row.ClientHeight - 15);
-            EXPECT_EQ(login.edPassword->isVisible(), row.NeedPassword);
+            EXPECT_EQ(Control(login, "bnOK")->geometry().bottom() + 1, row.ClientHeight - 15);
+            EXPECT_EQ(Control(login, "edPassword")->isVisible(), row.NeedPassword);
+            EXPECT_EQ(Control(login, "lbPassword")->isVisible(), row.NeedPassword);
             login.accept();
         });
+    }
+}
+
+// What the student cycle hands the window and takes back: the class list of the settings
+// (cp1251), a password field emptied and shown only when asked for, what was typed.
+TEST(LoginDesign, PrepareShowsWhatItIsGivenAndEnteredGivesBackWhatWasTyped) {
+    TfmLogin login;
+    auto* classes = Control<QComboBox>(login, "cbxClass");
+    auto* surname = Control<QLineEdit>(login, "edSurName");
+    auto* password = Control<QLineEdit>(login, "edPassword");
+    const std::vector<std::string> groups = {"5\xC0", "5\xC1"};  // 5А, 5Б
+
+    classes->setCurrentIndex(3);
+    password->setText("old");
+    login.Prepare(true, groups);
+    ASSERT_EQ(classes->count(), 2);
+    EXPECT_EQ(classes->currentText(), "5А");
+    EXPECT_EQ(password->text(), "");
+    EXPECT_FALSE(password->isHidden());
+    EXPECT_EQ(login.height(), 300);
+    classes->setCurrentIndex(1);
+    surname->setText("Иванов");
+    password->setText("secret");
+    LoginEntry entered = login.Entered();
+    EXPECT_EQ(entered.Group, "5\xC1");
+    EXPECT_EQ(entered.User, "\xC8\xE2\xE0\xED\xEE\xE2");
+    EXPECT_EQ(entered.Password, "secret");
+
+    // Without groups the list stays as it is; without a password the field is hidden, empty.
+    login.Prepare(false, std::nullopt);
+    EXPECT_EQ(classes->count(), 2);
+    EXPECT_EQ(classes->currentText(), "5Б");
+    EXPECT_TRUE(password->isHidden());
+    EXPECT_TRUE(Control(login, "lbPassword")->isHidden());
+    EXPECT_EQ(login.height(), 224);
+    entered = login.Entered();
+    EXPECT_EQ(entered.Group, "5\xC1");
+    EXPECT_EQ(entered.Password, "");
+
+    // An empty group list leaves an empty class list, not the designed one.
+    login.Prepare(false, std::vector<std::string>{});
+    EXPECT_EQ(classes->count(), 0);
+    EXPECT_EQ(login.Entered().Group, "");
+}
+
+// The fields stretch with the width, the OK button keeps its distance to the bottom, the
+// labels stay where they are: also for a window resized before it is shown.
+TEST(LoginDesign, ControlsFollowTheWindowSize) {
+    struct Row {
+        int Width;
+        int Height;
+    };
+    for (const bool shown : {false, true}) {
+        TfmLogin login;
+        for (const Row row : {Row{520, 380}, Row{357, 300}, Row{357, 224}, Row{300, 200}}) {
+            login.resize(row.Width, row.Height);
+            QResizeEvent resize(login.size(), QSize());
+            if (shown) {
+                login.show();
+                EXPECT_TRUE(QTest::qWaitFor([&] { return login.size() == resize.size(); }));
+            }
+            QApplication::sendEvent(&login, &resize);
+            const QString at = QStringLiteral("%1x%2%3")
+                                   .arg(row.Width)
+                                   .arg(row.Height)
+                                   .arg(shown ? " shown" : "");
+            for (const auto& [name, top, height] :
+                 {std::tuple{"cbxClass", 44, 26}, std::tuple{"edSurName", 124, 26},
+                  std::tuple{"edPassword", 200, 25}}) {
+                EXPECT_EQ(Control(login, name)->geometry(), QRect(28, top, row.Width - 60, height))
+                    << name << " " << at.toStdString();
+            }
+            EXPECT_EQ(Control(login, "bnOK")->geometry(), QRect(108, row.Height - 48, 121, 33))
+                << at.toStdString();
+            EXPECT_EQ(Control(login, "lbClass")->pos(), QPoint(12, 12)) << at.toStdString();
+            EXPECT_EQ(Control(login, "lbPassword")->pos(), QPoint(16, 172)) << at.toStdString();
+        }
+        login.hide();
     }
 }
 
@@ -110,18 +193,19 @@ TEST(ChooserDesign, OnlyTheStartButtonConfirms) {
     TfmChooseTezra chooser;
     bool stillOpen = false;
     const int result = ShowWith(chooser, [&] {
-        QListWidget* list = chooser.lbxTezraAvail;
+        auto* list = Control<QListWidget>(chooser, "lbxTezraAvail");
         list->setCurrentRow(1);
         QTest::keyClick(list, Qt::Key_Return);
         QTest::keyClick(list, Qt::Key_Enter);
         const QRect row = list->visualItemRect(list->item(1));
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
         stillOpen = chooser.isVisible();
-        QTest::mouseClick(chooser.bnStartTezra, Qt::LeftButton);
+        QTest::mouseClick(Control(chooser, "bnStartTezra"), Qt::LeftButton);
     });
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, mrOk);
     EXPECT_EQ(chooser.SelectedIndex(), 1);
+    EXPECT_EQ(chooser.ChosenIndex(), 1);
     Settings.reset();
 }
 

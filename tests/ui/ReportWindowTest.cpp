@@ -11,6 +11,7 @@
 
 #include "model/UTypes.h"
 #include "settings/UCommon.h"
+#include "tests/common/Controls.h"
 #include "tests/common/TempDir.h"
 #include "ui/UReportForm.h"
 
@@ -38,8 +39,9 @@ void SetCurrentTest(int count, int right) {
 // The object names of the pictures the window shows.
 std::vector<std::string> ShownPictures(const TfmTezraReport& form) {
     std::vector<std::string> shown;
-    for (const QLabel* image : {form.imgFast, form.imgNormal, form.imgSlow, form.imgDumbSlow,
-                                form.imgGenius, form.imgSapiens, form.imgDumb, form.imgIdiot}) {
+    for (const char* name : {"imgFast", "imgNormal", "imgSlow", "imgDumbSlow", "imgGenius",
+                             "imgSapiens", "imgDumb", "imgIdiot"}) {
+        const QLabel* image = Control<QLabel>(form, name);
         if (!image->isHidden()) {
             shown.push_back(image->objectName().toStdString());
         }
@@ -74,8 +76,8 @@ TEST_F(ReportWindow, ShowsThisPassAndNeverAnEarlierResult) {
     EXPECT_EQ(form.Value("Набранные баллы"), "10");
     EXPECT_EQ(form.Value("Полученная оценка"), "5");
     EXPECT_EQ(form.Value("Затрачено времени"), "2 минуты 30 секунд");
-    EXPECT_EQ(form.tbSpeed->value(), 0);
-    EXPECT_EQ(form.tbCCleverness->value(), 0);
+    EXPECT_EQ(Control<QSlider>(form, "tbSpeed")->value(), 0);
+    EXPECT_EQ(Control<QSlider>(form, "tbCCleverness")->value(), 0);
     EXPECT_EQ(ShownPictures(form), (std::vector<std::string>{"imgFast", "imgGenius"}));
 
     // The next student chose no test: the earlier test is still the current one.
@@ -88,8 +90,8 @@ TEST_F(ReportWindow, ShowsThisPassAndNeverAnEarlierResult) {
                             "Полученная оценка", "Затрачено времени"}) {
         EXPECT_EQ(form.Value(QString::fromUtf8(key)), "") << key;
     }
-    EXPECT_TRUE(form.tbSpeed->isHidden());
-    EXPECT_TRUE(form.tbCCleverness->isHidden());
+    EXPECT_TRUE(Control(form, "tbSpeed")->isHidden());
+    EXPECT_TRUE(Control(form, "tbCCleverness")->isHidden());
     EXPECT_EQ(ShownPictures(form), std::vector<std::string>{});
 
     // A test that drew no problems is one the station could not open (the test window said
@@ -99,22 +101,24 @@ TEST_F(ReportWindow, ShowsThisPassAndNeverAnEarlierResult) {
     form.FormShow();
     EXPECT_EQ(form.Value("Количество вопросов"), "");
     EXPECT_EQ(form.Value("Полученная оценка"), "");
-    EXPECT_TRUE(form.tbSpeed->isHidden());
-    EXPECT_TRUE(form.tbCCleverness->isHidden());
+    EXPECT_TRUE(Control(form, "tbSpeed")->isHidden());
+    EXPECT_TRUE(Control(form, "tbCCleverness")->isHidden());
     EXPECT_EQ(ShownPictures(form), std::vector<std::string>{});
-    EXPECT_EQ(form.Label1->text(), "Тест не удалось открыть");
+    EXPECT_EQ(Control<QLabel>(form, "Label1")->text(), "Тест не удалось открыть");
 }
 
 TEST_F(ReportWindow, HeadingStretchesAndCloseButtonKeepsToTheBottomLeft) {
     TfmTezraReport form;
-    const int headingWidth = form.Label1->width();
-    const int buttonGap = form.height() - form.bnExit->geometry().bottom();
+    const QWidget* heading = Control(form, "Label1");
+    const QWidget* close = Control(form, "bnExit");
+    const int headingWidth = heading->width();
+    const int buttonGap = form.height() - close->geometry().bottom();
     form.resize(form.width() + 100, form.height() + 50);
     QResizeEvent resize(form.size(), QSize());
     QApplication::sendEvent(&form, &resize);
-    EXPECT_EQ(form.Label1->width(), headingWidth + 100);
-    EXPECT_EQ(form.height() - form.bnExit->geometry().bottom(), buttonGap);
-    EXPECT_EQ(form.bnExit->x(), 8);
+    EXPECT_EQ(heading->width(), headingWidth + 100);
+    EXPECT_EQ(form.height() - close->geometry().bottom(), buttonGap);
+    EXPECT_EQ(close->x(), 8);
 }
 
 // A test that could not be opened drew no problems: its thresholds of 0 must not give a mark.
@@ -134,15 +138,15 @@ TEST_F(ReportWindow, TestThatCouldNotBeOpenedShowsNoMark) {
     for (const Case& c : cases) {
         SetCurrentTest(c.Problems, c.Problems);
         form.FormShow();
-        EXPECT_EQ(form.Label1->text(), c.Heading) << c.Problems;
+        EXPECT_EQ(Control<QLabel>(form, "Label1")->text(), c.Heading) << c.Problems;
         EXPECT_EQ(form.Value("Сданный тест"), "Geography");
         EXPECT_EQ(form.Value("Полученная оценка"), c.Mark);
         EXPECT_EQ(form.Value("Количество вопросов"), c.Gauges ? QString::number(c.Problems) : "");
-        EXPECT_EQ(form.tbSpeed->isHidden(), !c.Gauges);
+        EXPECT_EQ(Control(form, "tbSpeed")->isHidden(), !c.Gauges);
     }
     Settings->TestFile.clear();  // no test chosen: the designed heading
     form.FormShow();
-    EXPECT_EQ(form.Label1->text(), "ВАШ РЕЗУЛЬТАТ");
+    EXPECT_EQ(Control<QLabel>(form, "Label1")->text(), "ВАШ РЕЗУЛЬТАТ");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "settings/UCommon.h"
+#include "tests/common/Controls.h"
 #include "tests/common/TempDir.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
@@ -30,22 +31,26 @@ TEST(LoginWindow, OpacityPulsesOverSixtyFourTicks) {
     EXPECT_EQ(opacities[63], 131);
     EXPECT_EQ(opacities[64], 127);
     EXPECT_EQ(login.PulseCounter(), 1);
-    EXPECT_EQ(login.Timer1->interval(), 100);
-    EXPECT_TRUE(login.Timer1->isActive());
+    const auto* timer = login.findChild<QTimer*>("Timer1");
+    ASSERT_NE(timer, nullptr);
+    EXPECT_EQ(timer->interval(), 100);
+    EXPECT_TRUE(timer->isActive());
 }
 
 TEST(LoginWindow, DesignedTextsAndClassList) {
     TfmLogin login;
     EXPECT_EQ(login.windowTitle(), "Авторизация пользователя");
-    EXPECT_EQ(login.lbClass->text(), "Класс:");
-    EXPECT_EQ(login.lbPassword->text(), "ПОРОЛЬ:");
-    EXPECT_EQ(login.cbxClass->count(), 17);
-    EXPECT_EQ(login.cbxClass->itemText(3), "11Е");
-    EXPECT_FALSE(login.cbxClass->isEditable());
-    EXPECT_EQ(login.edPassword->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(login.edPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
-                                                   login.edPassword),
-              0x263A);
+    EXPECT_EQ(Control<QLabel>(login, "lbClass")->text(), "Класс:");
+    EXPECT_EQ(Control<QLabel>(login, "lbPassword")->text(), "ПОРОЛЬ:");
+    const auto* classes = Control<QComboBox>(login, "cbxClass");
+    EXPECT_EQ(classes->count(), 17);
+    EXPECT_EQ(classes->itemText(3), "11Е");
+    EXPECT_FALSE(classes->isEditable());
+    const auto* password = Control<QLineEdit>(login, "edPassword");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(
+        password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password),
+        0x263A);
 }
 
 class ChooserWindow : public testing::Test {
@@ -62,31 +67,57 @@ protected:
 
 TEST_F(ChooserWindow, RowsShowDescriptionsOrNamesAndRefreshOnlyWhenAsked) {
     TfmChooseTezra chooser;
+    auto* list = Control<QListWidget>(chooser, "lbxTezraAvail");
     Settings->RefreshTests = false;
     chooser.FillTestList();
-    ASSERT_EQ(chooser.lbxTezraAvail->count(), 2);
-    EXPECT_EQ(chooser.lbxTezraAvail->item(0)->text(), "География");
-    EXPECT_EQ(chooser.lbxTezraAvail->item(1)->text(), "math");
-    chooser.lbxTezraAvail->setCurrentRow(1);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), "География");
+    EXPECT_EQ(list->item(1)->text(), "math");
+    list->setCurrentRow(1);
 
     // Without refreshing, an edited description changes nothing and the selection stays.
     Dir.Write("tezra/geo.desc", "Geography");
     chooser.FillTestList();
-    EXPECT_EQ(chooser.lbxTezraAvail->item(0)->text(), "География");
+    EXPECT_EQ(list->item(0)->text(), "География");
     EXPECT_EQ(chooser.SelectedIndex(), 1);
 
     Settings->RefreshTests = true;
     chooser.FillTestList();
-    EXPECT_EQ(chooser.lbxTezraAvail->item(0)->text(), "Geography");
+    EXPECT_EQ(list->item(0)->text(), "Geography");
     EXPECT_EQ(chooser.SelectedIndex(), -1);
 
     // A refresh that finds the same rows still starts with none selected, from the top.
-    chooser.lbxTezraAvail->setCurrentRow(1);
+    list->setCurrentRow(1);
     chooser.FillTestList();
-    ASSERT_EQ(chooser.lbxTezraAvail->count(), 2);
-    EXPECT_EQ(chooser.lbxTezraAvail->item(1)->text(), "math");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(1)->text(), "math");
     EXPECT_EQ(chooser.SelectedIndex(), -1);
-    EXPECT_EQ(chooser.lbxTezraAvail->currentRow(), -1);
+    EXPECT_EQ(list->currentRow(), -1);
+}
+
+TEST_F(ChooserWindow, StartsTheSelectedRowOrTheFirstAndGivesItsText) {
+    TfmChooseTezra chooser;
+    auto* list = Control<QListWidget>(chooser, "lbxTezraAvail");
+    EXPECT_EQ(chooser.ChosenIndex(), -1);  // no rows yet
+    EXPECT_EQ(chooser.RowText(0), "");
+    chooser.FillTestList();
+    struct Case {
+        int Selected;
+        int Started;
+        std::string Text;  // cp1251
+    };
+    const Case cases[] = {
+        {-1, 0, "\xC3\xE5\xEE\xE3\xF0\xE0\xF4\xE8\xFF"},  // География
+        {1, 1, "math"},
+        {0, 0, "\xC3\xE5\xEE\xE3\xF0\xE0\xF4\xE8\xFF"},
+    };
+    for (const Case& c : cases) {
+        list->setCurrentRow(c.Selected);
+        EXPECT_EQ(chooser.ChosenIndex(), c.Started) << c.Selected;
+        EXPECT_EQ(chooser.RowText(chooser.ChosenIndex()), c.Text) << c.Selected;
+    }
+    EXPECT_EQ(chooser.RowText(-1), "");
+    EXPECT_EQ(chooser.RowText(2), "");
 }
 
 TEST(Dialogs, HooksAnswerMessagesAndInputBoxes) {
