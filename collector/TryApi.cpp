@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/TryApi.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -43,6 +44,12 @@ HttpAnswer JsonAnswer(int status, const Json& document) {
 
 HttpAnswer Refusal(int status, const std::string& message) {
     return JsonAnswer(status, Json{{"message", message}});
+}
+
+// A single-precision number as the station writes it, so that 2.7 reaches the page as 2.7
+// rather than as the nearest double of the float.
+double ShownNumber(float value) {
+    return std::strtod(FormatGeneral(value).c_str(), nullptr);
 }
 
 const char* KindName(std::uint8_t mode) {
@@ -95,9 +102,9 @@ Json AttemptJson(const std::string& id, const TryAttempt& attempt) {
     } else if (finished) {
         const TTestScore& result = attempt.Score();
         message = Shown(result.Message);
-        score = {{"points", result.Points},
+        score = {{"points", ShownNumber(result.Points)},
                  {"pointsText", FormatGeneral(result.Points)},
-                 {"maxPoints", attempt.MaxPoints()},
+                 {"maxPoints", ShownNumber(attempt.MaxPoints())},
                  {"mark", result.Mark},
                  {"problems", progress.Total}};
     }
