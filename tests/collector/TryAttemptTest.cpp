@@ -325,12 +325,11 @@ TEST(TryAttempt, NothingDrawnAndNoFileRead) {
         const char* Block;
         const char* File;
         bool Embedded;
-        std::size_t Bytes;  // what the model holds after the preparation
     };
-    const Case cases[] = {{"FILE=/etc/passwd\r\n", "/etc/passwd", false, 0},
-                          {"DATA=PPNIPP\r\n", "picture-2.jpg", true, 3},
-                          {"FILE=/etc/hostname\r\nDATA=PPNI\r\n", "/etc/hostname", true, 2},
-                          {"", "", false, 0}};
+    const Case cases[] = {{"FILE=/etc/passwd\r\n", "/etc/passwd", false},
+                          {"DATA=PPNIPP\r\n", "picture-2.jpg", true},
+                          {"FILE=/etc/hostname\r\nDATA=PPNI\r\n", "/etc/hostname", true},
+                          {"", "", false}};
     std::string text = "§TEZRA\r\n§PROBLEMS\r\n";
     for (const Case& c : cases) {
         text += std::string("§PROBLEM\r\n§CONDITION\r\nx\r\n§END CONDITION\r\n") +
@@ -351,7 +350,8 @@ TEST(TryAttempt, NothingDrawnAndNoFileRead) {
         EXPECT_EQ(shown.Picture.Present, *cases[i].File != '\0');
         EXPECT_EQ(shown.Picture.File, cases[i].File);
         EXPECT_EQ(shown.Picture.Embedded, cases[i].Embedded);
-        EXPECT_EQ(model->Problems[i]->Picture.size(), cases[i].Bytes);
+        EXPECT_TRUE(model->Problems[i]->Picture.empty());
+        EXPECT_TRUE(model->Problems[i]->PictureFile.empty());
         TAnswerInput input;
         input.Typed = "1";
         attempt->Answer(input);
@@ -431,6 +431,30 @@ TEST(TryAttempts, BoundedPerTeacherAndForgottenWhenIdle) {
     EXPECT_EQ(table.Count("t@127.0.0.1", later + TryAttempts::kIdleMs - 1), 1U);
     EXPECT_TRUE(table.Remove("t@127.0.0.1", newest, later + 1));
     EXPECT_EQ(table.Count("t@127.0.0.1", later + 1), 0U);
+}
+
+TEST(TryAttempts, BoundedInMemory) {
+    const std::size_t one = Small()->Bytes();
+    ASSERT_GT(one, sizeof(TTezra));
+    TryAttempts table(3 * one);
+    std::int64_t now = 5;
+    std::vector<std::string> ids;
+    for (int i = 0; i < 5; ++i) {
+        ids.push_back(table.Add("t", Small(), ++now));
+    }
+    // Room for three: the two oldest went.
+    EXPECT_EQ(table.Count("t", now), 3U);
+    const auto touch = [](TryAttempt&) {};
+    EXPECT_FALSE(table.With("t", ids[0], now, touch));
+    EXPECT_FALSE(table.With("t", ids[1], now, touch));
+    EXPECT_TRUE(table.With("t", ids[2], now, touch));
+    EXPECT_TRUE(table.With("t", ids[4], now, touch));
+    // An attempt larger than the whole budget still runs, alone.
+    TryAttempts tiny(1);
+    tiny.Add("t", Small(), now);
+    const std::string last = tiny.Add("t", Small(), now + 1);
+    EXPECT_EQ(tiny.Count("t", now + 1), 1U);
+    EXPECT_TRUE(tiny.With("t", last, now + 1, touch));
 }
 
 TEST(TryAttempts, BoundedInAll) {
