@@ -17,22 +17,22 @@ constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // The write end of the pipe, for the signal handler (which may only do async-signal-safe
 // work: one write).
-int signalWriteFd = -1;
+int SignalWriteFd = -1;
 
 void HandleSignal(int) {
     const char byte = 1;
-    if (signalWriteFd >= 0) {
-        [[maybe_unused]] const auto written = write(signalWriteFd, &byte, 1);
+    if (SignalWriteFd >= 0) {
+        [[maybe_unused]] const auto written = write(SignalWriteFd, &byte, 1);
     }
 }
 
 }  // namespace
 
-TSignalBridge::TSignalBridge(QObject* parent) : QObject(parent) {
-    if (pipe2(Pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        signalWriteFd = Pipe[1];
-        Notifier = std::make_unique<QSocketNotifier>(Pipe[0], QSocketNotifier::Read);
-        connect(Notifier.get(), &QSocketNotifier::activated, this, &TSignalBridge::OnSignal);
+SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
+    if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) == 0) {
+        SignalWriteFd = pipe_[1];
+        notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+        connect(notifier_.get(), &QSocketNotifier::activated, this, &SignalBridge::OnSignal);
         struct sigaction action = {};
         action.sa_handler = HandleSignal;
         sigemptyset(&action.sa_mask);
@@ -46,22 +46,22 @@ TSignalBridge::TSignalBridge(QObject* parent) : QObject(parent) {
     }
 }
 
-TSignalBridge::~TSignalBridge() {
+SignalBridge::~SignalBridge() {
     for (int number : kTerminationSignals) {
         signal(number, SIG_DFL);
     }
-    signalWriteFd = -1;
-    Notifier.reset();
-    for (int fd : Pipe) {
+    SignalWriteFd = -1;
+    notifier_.reset();
+    for (int fd : pipe_) {
         if (fd >= 0) {
             close(fd);
         }
     }
 }
 
-void TSignalBridge::OnSignal() {
+void SignalBridge::OnSignal() {
     char buffer[16];
-    while (read(Pipe[0], buffer, sizeof buffer) > 0) {
+    while (read(pipe_[0], buffer, sizeof buffer) > 0) {
     }
     RequestTermination();
 }

@@ -7,16 +7,16 @@
 #include <QSocketNotifier>
 #include <memory>
 
-class TSignalBridge : public QObject {
+class SignalBridge : public QObject {
     Q_OBJECT
 
 public:
-    explicit TSignalBridge(QObject* parent = nullptr);
-    ~TSignalBridge() override;
+    explicit SignalBridge(QObject* parent = nullptr);
+    ~SignalBridge() override;
 
 private:
     void OnSignal();
 
-    int Pipe[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> Notifier;
+    int pipe_[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -19,17 +19,17 @@
 namespace {
 
 // Whether the student cycle runs: the program's own end comes only after it.
-bool cycleRunning = false;
+bool CycleRunning = false;
 
 // The platform layer ends the process with exit(1) when the connection to the X server
 // breaks, in the middle of the cycle. The windows must not be torn down then (their
 // destructors would run under a dead display and a live accessibility bridge): the record of
 // the test in progress is written, as after SIGTERM, and the process ends at once.
 void EndWithoutDisplay() {
-    if (!cycleRunning) {
+    if (!CycleRunning) {
         return;
     }
-    cycleRunning = false;
+    CycleRunning = false;
     std::fputs("tezra-net: the display went away; the station ends\n", stderr);
     EndTestInProgress();
     std::fflush(nullptr);
@@ -46,15 +46,15 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     // No application display name is set: X11 would append it to every window caption.
-    TSignalBridge bridge;
+    SignalBridge bridge;
     CreateForms();
     // The current test exists before the handler is registered, so that it is destroyed only
     // after the handler has run.
     CurrentTezra();
     std::atexit(EndWithoutDisplay);
-    cycleRunning = true;
+    CycleRunning = true;
     RunCycle();
-    cycleRunning = false;
+    CycleRunning = false;
     DestroyForms();
     Settings.reset();
     return 0;

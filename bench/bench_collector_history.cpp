@@ -17,6 +17,7 @@
 
 #include "collector/Collector.h"
 #include "collector/ReceivedTime.h"
+#include "collector/SqliteResultStore.h"
 #include "tests/collector/CollectorFixture.h"
 
 namespace {
@@ -31,7 +32,7 @@ constexpr int kStations = 30;
 // for every run.
 bool FillHistory(const std::filesystem::path& file) {
     std::string error;
-    if (!ResultStore::OpenWriter(file, error)) {
+    if (!SqliteResultStore::OpenWriter(file, error)) {
         return false;
     }
     SqliteDatabase db(file, false);

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "collector/LibrarySqlite.h"
 #include "platform/Cp1251.h"
 #include "settings/TestDescription.h"
 #include "tools/sync/SyncProtocol.h"
@@ -43,17 +42,20 @@ std::shared_ptr<const PublishedSet> BuildPublishedSet(LibraryStore& store) {
     return set;
 }
 
-std::unique_ptr<ClassLibrary> ClassLibrary::Open(const std::filesystem::path& database,
+std::unique_ptr<ClassLibrary> ClassLibrary::Open(const std::string& database,
+                                                 const std::string& collectorName,
                                                  std::string& error) {
     std::unique_ptr<ClassLibrary> library(new ClassLibrary());
-    library->store_ = OpenSqliteLibrary(database, error);
+    library->collectorName_ = collectorName;
+    library->store_ = OpenLibraryStore(database, collectorName + " library", error);
     if (library->store_) {
-        library->journals_ = ResultStore::OpenWriter(database, error);
+        library->journals_ = OpenResultStore(database, true, error, collectorName + " journals");
     }
     if (!library->journals_) {
         return nullptr;
     }
-    library->published_ = BuildPublishedSet(*library->store_);
+    library->shared_ = library->store_->ChangeCount().has_value();
+    library->Republish(*library->store_);
     library->thread_ = std::make_unique<JobThread>();
     return library;
 }
@@ -72,7 +74,17 @@ std::shared_ptr<const PublishedSet> ClassLibrary::Published() const {
 }
 
 void ClassLibrary::Republish(LibraryStore& store) {
+    // The count is read first: a change that comes while the set is built makes the next
+    // refresh build it again rather than go unseen.
+    seenChanges_ = store.ChangeCount().value_or(0);
     auto set = BuildPublishedSet(store);
     std::lock_guard<std::mutex> lock(publishedMutex_);
     published_ = std::move(set);
+}
+
+void ClassLibrary::RefreshIfChanged(LibraryStore& store) {
+    const auto changes = store.ChangeCount();
+    if (changes && *changes != seenChanges_) {
+        Republish(store);
+    }
 }

@@ -4,7 +4,6 @@
 // (changes and imports never hold up the connections), and the published set kept ready in
 // memory, so that thirty stations fetching it at once cost no database work.
 
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,8 +22,11 @@ struct PublishedSet {
 
 class ClassLibrary {
 public:
-    // Opens the library in the results database; empty with the reason in error.
-    static std::unique_ptr<ClassLibrary> Open(const std::filesystem::path& database,
+    // Opens the library in the results database (an SQLite file or a PostgreSQL URI); empty
+    // with the reason in error. collectorName names this collector's connections and the
+    // journal records it stores.
+    static std::unique_ptr<ClassLibrary> Open(const std::string& database,
+                                              const std::string& collectorName,
                                               std::string& error);
     ~ClassLibrary();  // finishes the queued work first
     ClassLibrary(const ClassLibrary&) = delete;
@@ -39,10 +41,19 @@ public:
     // Builds the published set again from the store; call on the library's thread after a
     // change.
     void Republish(LibraryStore& store);
+    // Whether other collectors may change the library (it lives in a shared database).
+    bool Shared() const { return shared_; }
+    // Builds the published set again when another collector changed the library since it was
+    // built; call on the library's thread.
+    void RefreshIfChanged(LibraryStore& store);
+    const std::string& CollectorName() const { return collectorName_; }
 
 private:
     ClassLibrary() = default;
 
+    std::string collectorName_;
+    bool shared_ = false;
+    std::int64_t seenChanges_ = 0;  // the store's change count the published set was built at
     std::unique_ptr<LibraryStore> store_;
     std::unique_ptr<ResultStore> journals_;
     mutable std::mutex publishedMutex_;

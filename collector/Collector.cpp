@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Collector.h"
 
-#include <algorithm>
+#include <unistd.h>
 
+#include <algorithm>
+#include <array>
+
+#include "collector/DatabaseUri.h"
 #include "collector/EditorApi.h"
 #include "collector/ExportAnswers.h"
 #include "collector/Exports.h"
@@ -30,6 +34,7 @@ HttpAnswer DataAnswer(std::string contentType, std::string body) {
 // The filters of the page and the exports; false when the date is not YYYY-MM-DD.
 bool ReadFilter(std::string_view query, ResultFilter& filter) {
     filter.Group = FormParameter(query, "group");
+    filter.Collector = FormParameter(query, "collector");
     filter.Date = FormParameter(query, "date");
     return filter.Date.empty() || IsIsoDate(filter.Date);
 }
@@ -62,6 +67,15 @@ bool ReadSelection(std::string_view query, RowSelection& rows) {
     return !rows.Station.empty() && (rows.Date.empty() || IsIsoDate(rows.Date));
 }
 
+// The machine's name: what a collector started without --name calls itself.
+std::string DefaultCollectorName() {
+    std::array<char, 256> name{};
+    if (gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') {
+        return "collector";
+    }
+    return name.data();
+}
+
 }  // namespace
 
 Collector::Collector(const CollectorOptions& options)
@@ -72,23 +86,26 @@ Collector::Collector(const CollectorOptions& options)
 
 std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std::string& error) {
     std::unique_ptr<Collector> collector(new Collector(options));
-    collector->writer_ = ResultStore::OpenWriter(options.Database, error);
+    collector->name_ = options.Name.empty() ? DefaultCollectorName() : options.Name;
+    const std::string& db = options.Database;
+    const std::string& name = collector->name_;
+    collector->writer_ = OpenResultStore(db, true, error, name + " results");
     if (collector->writer_) {
-        collector->teacherWriter_ = ResultStore::OpenWriter(options.Database, error);
+        collector->teacherWriter_ = OpenResultStore(db, true, error, name + " teacher");
     }
     if (collector->teacherWriter_) {
-        collector->reader_ = ResultStore::OpenReader(options.Database, error);
+        collector->reader_ = OpenResultStore(db, false, error, name + " page");
     }
     if (collector->reader_) {
-        collector->exportReader_ = ResultStore::OpenReader(options.Database, error);
+        collector->exportReader_ = OpenResultStore(db, false, error, name + " exports");
     }
     if (!collector->exportReader_) {
-        error = options.Database.string() + ": " + error;
+        error = UriWithoutPassword(db) + ": " + error;
         return nullptr;
     }
-    collector->library_ = ClassLibrary::Open(options.Database, error);
+    collector->library_ = ClassLibrary::Open(db, name, error);
     if (!collector->library_) {
-        error = options.Database.string() + ": " + error;
+        error = UriWithoutPassword(db) + ": " + error;
         return nullptr;
     }
     collector->editor_ = std::make_unique<EditorApi>(*collector->library_);
@@ -166,6 +183,11 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
     row.Res = result.Res;
     row.Mark = result.Mark;
     row.Raw = std::string(head.Query());
+    row.Collector = name_;
+    if (!writer_->Reachable()) {
+        // At once, so that the station tries its next server without waiting.
+        return server.Answer(connection, TextAnswer(503, "the database cannot be reached"));
+    }
     commits_->Push(std::move(row), [&server, connection](bool committed) {
         server.Answer(connection, committed ? TextAnswer(200, "OK")
                                             : TextAnswer(503, "the result was not stored"));
@@ -250,6 +272,9 @@ HttpAnswer Collector::Poll(std::string_view query) {
     update.Groups = filter.AfterId == 0 ? store.Groups(filter.Date)
                                         : store.GroupsAfter(filter.Date, filter.AfterId);
     update.GroupsComplete = filter.AfterId == 0;
+    if (update.GroupsComplete) {
+        update.Collectors = store.Collectors();
+    }
     if (!update.Rows.empty()) {
         update.KnownStations = store.StationsKnownBefore(update.Today);
     }
@@ -259,7 +284,17 @@ HttpAnswer Collector::Poll(std::string_view query) {
     if (filter.AfterId == 0) {
         update.VisibilityLog = store.VisibilityLog(20);
     }
+    if (!DatabaseReachable()) {
+        // The page says so; a lost connection comes back on a later poll, after a short
+        // back-off.
+        store.Reconnect();
+        return TextAnswer(503, "the database cannot be reached");
+    }
     return DataAnswer("application/json; charset=utf-8", PageUpdateJson(update));
+}
+
+bool Collector::DatabaseReachable() const {
+    return writer_->Reachable() && reader_->Reachable();
 }
 
 void Collector::ChangeVisibility(HttpServer& server, std::uint64_t connection,

@@ -3,7 +3,6 @@
 // The result collector: takes the stations' results into the database and serves the
 // teacher's page and exports behind the teacher's password.
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -20,7 +19,12 @@
 #include "collector/TryAttempts.h"
 
 struct CollectorOptions {
-    std::filesystem::path Database = "results.sqlite";
+    // An SQLite file, or a PostgreSQL URI (postgresql://USER@HOST:PORT/DB) shared with other
+    // collectors.
+    std::string Database = "results.sqlite";
+    // This collector's name on the rows it stores (the page filters by it); the host name
+    // when empty.
+    std::string Name;
     std::string Password;    // the teacher's; never empty
     std::string StationKey;  // the stations'; empty: the station endpoints refuse everyone
     ServerLimits Limits;
@@ -60,7 +64,10 @@ private:
     void ChangeVisibility(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                           const std::string& who);
     HttpAnswer Poll(std::string_view query);
+    // Whether the database can be reached by the writer and the page's reader.
+    bool DatabaseReachable() const;
 
+    std::string name_;
     const HttpServer* resultsOnly_ = nullptr;
     std::string stationKey_;
     TeacherGate gate_;

@@ -28,7 +28,7 @@ void CommitQueue::Run() {
     while (true) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            WaitForWork(lock);
             if (queue_.empty()) {
                 return;
             }
@@ -47,6 +47,23 @@ void CommitQueue::Run() {
             entry.Callback(committed);
         }
         batch.clear();
+    }
+}
+
+void CommitQueue::WaitForWork(std::unique_lock<std::mutex>& lock) {
+    while (!stopping_ && queue_.empty()) {
+        if (store_.Reachable()) {
+            ready_.wait(lock);
+            continue;
+        }
+        // The database was lost: try it again now and then, so that results are taken as
+        // soon as it is back, without a restart.
+        ready_.wait_for(lock, kReconnectInterval);
+        if (!stopping_ && queue_.empty()) {
+            lock.unlock();
+            store_.Reconnect();
+            lock.lock();
+        }
     }
 }
 

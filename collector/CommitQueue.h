@@ -5,6 +5,7 @@
 // callback learns whether the transaction that holds it was committed; only then may the
 // station be told that its result is stored.
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -18,6 +19,7 @@ class CommitQueue {
 public:
     using Done = std::function<void(bool committed)>;
     static constexpr std::size_t kMaxBatch = 512;
+    static constexpr std::chrono::milliseconds kReconnectInterval{500};
 
     explicit CommitQueue(ResultStore& store);
     ~CommitQueue();  // commits what is queued, then stops
@@ -32,6 +34,8 @@ private:
         Done Callback;
     };
     void Run();
+    // Waits until results are queued or the queue stops, reconnecting a lost database.
+    void WaitForWork(std::unique_lock<std::mutex>& lock);
 
     ResultStore& store_;
     std::mutex mutex_;

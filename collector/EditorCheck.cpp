@@ -99,9 +99,7 @@ struct LineWalk {
         } else if (name == "END PROBLEM" || name == "END PROBLEMS" || name == "END GROUPS" ||
                    name == "END PARAMS") {
             const DocPlace place{At == Block::Groups ? -1 : Problem, -1, -1, {}};
-            At = name == "END PARAMS" && inProblem ? Block::Problem
-                 : name == "END PROBLEM"           ? Block::Test
-                                                   : Block::Test;
+            At = name == "END PARAMS" && inProblem ? Block::Problem : Block::Test;
             return place;
         } else if (name == "END CONDITION" || name == "END ANSWER") {
             At = Block::Problem;
@@ -249,9 +247,10 @@ Json EditorHints(const TTezra& test) {
 }
 
 EditorCheck CheckEditedTest(const TTezra& test, const std::string& text,
-                            const std::vector<LibraryPicture>& pictures) {
+                            const std::vector<LibraryPicture>& pictures, const std::string& name) {
     EditorCheck check;
-    const TFileReport report = CheckTestBody("test.ttxt", text, pictures);
+    check.Report = CheckTestBody(name, text, pictures);
+    const TFileReport& report = check.Report;
     const std::vector<DocPlace> places = MapTextLines(text);
     std::set<std::pair<std::string, std::string>> said;
     for (const TDiagnostic& diagnostic : report.Diagnostics) {

@@ -144,6 +144,7 @@ bool ReadNumber(const Json& object, const char* key, const DocPlace& where, doub
 constexpr double kIntMax = std::numeric_limits<std::int32_t>::max();
 constexpr double kIntMin = std::numeric_limits<std::int32_t>::min();
 constexpr double kFloatMax = 1e30;
+constexpr std::size_t kMaxChooserText = 1000;
 
 bool ReadInt(const Json& object, const char* key, const DocPlace& where, double low,
              std::int32_t& out, DocFault& fault) {
@@ -188,6 +189,10 @@ bool ReadHeader(const Json& doc, TTezra& out, std::string& chooserText, DocFault
         !ReadText(doc, "chooserText", {-1, -1, -1, "chooserText"}, false, chooserText, fault) ||
         !ReadInt(doc, "defer", {-1, -1, -1, "defer"}, 0, out.DeferLimit, fault)) {
         return false;
+    }
+    // The chooser shows the description file's first line; the library keeps it short.
+    if (chooserText.size() > kMaxChooserText) {
+        return Refuse(fault, {-1, -1, -1, "chooserText"}, "не больше 1000 знаков.");
     }
     if (shuffle.is_object()) {
         out.ShuffleGroups = Flag(shuffle, "groups");

@@ -75,6 +75,7 @@ void AnswerExport(HttpServer& server, std::uint64_t connection, ResultStore& sto
                   const std::string& query, ExportFormat format) {
     ResultFilter filter;
     filter.Group = FormParameter(query, "group");
+    filter.Collector = FormParameter(query, "collector");
     filter.Date = FormParameter(query, "date");
     if (!filter.Date.empty() && !IsIsoDate(filter.Date)) {
         return server.Answer(connection, TextAnswer(400, "date must be YYYY-MM-DD"));

@@ -14,7 +14,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iostream>
 
+#include "collector/ListenSocket.h"
 #include "collector/StreamPipe.h"
 
 namespace {
@@ -45,7 +47,7 @@ std::string PeerAddress(int fd) {
 struct HttpServer::Connection {
     enum class State { Reading, Waiting, Writing, Draining, Dead };
 
-    int Fd = -1;
+    UniqueFd Fd;
     std::uint64_t Id = 0;
     std::string Peer;
     State Phase = State::Reading;
@@ -66,55 +68,48 @@ struct HttpServer::Connection {
 
 HttpServer::HttpServer(const ServerLimits& limits, RequestHandler& handler)
     : limits_(limits), handler_(handler) {
-    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-    wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    // A failure here is reported by Listen(), which every caller checks before Run().
+    epoll_.Reset(::epoll_create1(EPOLL_CLOEXEC));
+    if (!epoll_) {
+        startError_ = SystemError("cannot create the server's epoll instance");
+        return;
+    }
+    wake_.Reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!wake_) {
+        startError_ = SystemError("cannot create the server's eventfd");
+        return;
+    }
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = kWakeId;
-    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
+    if (::epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, wake_.Get(), &event) != 0) {
+        startError_ = SystemError("cannot watch the server's eventfd");
+    }
 }
 
 HttpServer::~HttpServer() {
+    // The descriptors close with their owners.
     CancelStreams();
-    for (const auto& [fd, peer] : adopted_) {
-        ::close(fd);
-    }
-    for (auto& [id, connection] : connections_) {
-        ::close(connection->Fd);
-    }
-    if (listener_ >= 0) {
-        ::close(listener_);
-    }
-    ::close(wake_);
-    ::close(epoll_);
 }
 
 bool HttpServer::Listen(const std::string& address, int port, std::string& error) {
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr) != 1) {
-        error = "not an IPv4 address: " + address;
+    if (!startError_.empty()) {
+        error = startError_;
         return false;
     }
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int reuse = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    if (listener_ < 0 ||
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&socketAddress), sizeof socketAddress) !=
-            0 ||
-        ::listen(listener_, 1024) != 0) {
-        error = "cannot listen on " + address + ":" + std::to_string(port) + ": " +
-                std::strerror(errno);
+    ListenSocket socket = OpenListenSocket(address, port, SOCK_NONBLOCK, 1024, error);
+    if (!socket.Fd) {
         return false;
     }
-    socklen_t length = sizeof socketAddress;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&socketAddress), &length);
-    port_ = ntohs(socketAddress.sin_port);
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = kListenerId;
-    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, listener_, &event);
+    if (::epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, socket.Fd.Get(), &event) != 0) {
+        error = SystemError("cannot watch the socket on " + address + ":" + std::to_string(port));
+        return false;
+    }
+    listener_ = std::move(socket.Fd);
+    port_ = socket.Port;
     return true;
 }
 
@@ -123,14 +118,19 @@ void HttpServer::Run() {
     std::int64_t nextSweep = NowMs() + kTickMs;
     while (!stopping_.load()) {
         const int count =
-            ::epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), kTickMs);
+            ::epoll_wait(epoll_.Get(), events.data(), static_cast<int>(events.size()), kTickMs);
+        if (count < 0 && errno != EINTR) {
+            std::cerr << SystemError("tezra-collector: the server stops, epoll_wait failed")
+                      << "\n";
+            break;
+        }
         for (int i = 0; i < count; ++i) {
             const std::uint64_t id = events[i].data.u64;
             if (id == kListenerId) {
                 Accept();
             } else if (id == kWakeId) {
                 std::uint64_t value = 0;
-                [[maybe_unused]] const ssize_t got = ::read(wake_, &value, sizeof value);
+                [[maybe_unused]] const ssize_t got = ::read(wake_.Get(), &value, sizeof value);
             } else {
                 OnEvent(id, events[i].events);
             }
@@ -159,7 +159,7 @@ void HttpServer::CancelStreams() {
 void HttpServer::Stop() {
     stopping_.store(true);
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(wake_.Get(), &one, sizeof one);
 }
 
 void HttpServer::Answer(std::uint64_t connection, HttpAnswer answer) {
@@ -168,7 +168,7 @@ void HttpServer::Answer(std::uint64_t connection, HttpAnswer answer) {
         answers_.push_back({connection, std::move(answer)});
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(wake_.Get(), &one, sizeof one);
 }
 
 void HttpServer::StreamReady(std::uint64_t connection) {
@@ -177,36 +177,38 @@ void HttpServer::StreamReady(std::uint64_t connection) {
         streamsReady_.push_back(connection);
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(wake_.Get(), &one, sizeof one);
 }
 
-void HttpServer::Adopt(int fd, std::string peer) {
+void HttpServer::Adopt(UniqueFd fd, std::string peer) {
     {
         std::lock_guard<std::mutex> lock(answersMutex_);
-        adopted_.emplace_back(fd, std::move(peer));
+        adopted_.emplace_back(std::move(fd), std::move(peer));
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = ::write(wake_.Get(), &one, sizeof one);
 }
 
-void HttpServer::AddConnection(int fd, std::string peer) {
+void HttpServer::AddConnection(UniqueFd fd, std::string peer) {
     auto connection = std::make_unique<Connection>();
-    connection->Fd = fd;
+    connection->Fd = std::move(fd);
     connection->Id = nextId_++;
     connection->Peer = std::move(peer);
     connection->LastActivityMs = NowMs();
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = connection->Id;
-    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event);
+    if (::epoll_ctl(epoll_.Get(), EPOLL_CTL_ADD, connection->Fd.Get(), &event) != 0) {
+        return;  // not watched, so never served: dropped here, its socket closed
+    }
     connections_.emplace(connection->Id, std::move(connection));
     connectionCount_.store(connections_.size());
 }
 
 void HttpServer::Accept() {
     while (true) {
-        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
+        UniqueFd fd(::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!fd) {
             const bool outOfFiles = errno == EMFILE || errno == ENFILE;
             if (outOfFiles && EvictOne()) {
                 Reap();
@@ -216,7 +218,7 @@ void HttpServer::Accept() {
                 // No descriptor left and nobody to make room: listen again at the next tick.
                 epoll_event event{};
                 event.data.u64 = kListenerId;
-                ::epoll_ctl(epoll_, EPOLL_CTL_MOD, listener_, &event);
+                ::epoll_ctl(epoll_.Get(), EPOLL_CTL_MOD, listener_.Get(), &event);
                 accepting_ = false;
                 return;
             }
@@ -226,13 +228,14 @@ void HttpServer::Accept() {
             return;
         }
         if (connections_.size() - dead_.size() >= limits_.MaxConnections && !EvictOne()) {
-            ::close(fd);
-            continue;
+            continue;  // closed as fd goes
         }
         Reap();
+        // Only quicker small answers depend on it: a socket without it is still served.
         const int noDelay = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        AddConnection(fd, PeerAddress(fd));
+        ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        std::string peer = PeerAddress(fd.Get());
+        AddConnection(std::move(fd), std::move(peer));
     }
 }
 
@@ -257,7 +260,7 @@ void HttpServer::ReadFrom(Connection& connection) {
     char buffer[kReadChunk];
     while (connection.Phase == Connection::State::Reading ||
            connection.Phase == Connection::State::Draining) {
-        const ssize_t got = ::recv(connection.Fd, buffer, sizeof buffer, 0);
+        const ssize_t got = ::recv(connection.Fd.Get(), buffer, sizeof buffer, 0);
         if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
             Close(connection.Id);
             return;
@@ -304,7 +307,9 @@ void HttpServer::ProcessInput(Connection& connection) {
     connection.KeepAlive = head.KeepAlive;
     connection.Minor = head.Minor;
     connection.Phase = Connection::State::Waiting;
-    Watch(connection, 0);
+    if (!Watch(connection, 0)) {
+        return;
+    }
     handler_.Handle(*this, connection.Id, head, connection.Peer);
 }
 
@@ -339,7 +344,7 @@ bool HttpServer::TakeBody(Connection& connection, RequestHead& head, std::size_t
             // that gets nothing sends its body after its own short wait anyway.
             constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
             [[maybe_unused]] const ssize_t sent =
-                ::send(connection.Fd, kContinue.data(), kContinue.size(), MSG_NOSIGNAL);
+                ::send(connection.Fd.Get(), kContinue.data(), kContinue.size(), MSG_NOSIGNAL);
             connection.ContinueSent = true;
         }
         return false;
@@ -367,7 +372,7 @@ void HttpServer::StartWriting(Connection& connection, std::string bytes, bool cl
 
 void HttpServer::WriteTo(Connection& connection) {
     while (connection.Sent < connection.Out.size()) {
-        const ssize_t sent = ::send(connection.Fd, connection.Out.data() + connection.Sent,
+        const ssize_t sent = ::send(connection.Fd.Get(), connection.Out.data() + connection.Sent,
                                     connection.Out.size() - connection.Sent, MSG_NOSIGNAL);
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             Watch(connection, EPOLLOUT);
@@ -397,7 +402,7 @@ void HttpServer::FinishWriting(Connection& connection) {
     if (connection.CloseAfterWrite) {
         // Half-close and read what is still coming for a moment, so that the kernel does not
         // reset the connection and destroy the answer before the client has read it.
-        ::shutdown(connection.Fd, SHUT_WR);
+        ::shutdown(connection.Fd.Get(), SHUT_WR);
         connection.Phase = Connection::State::Draining;
         connection.DrainUntilMs = NowMs() + limits_.DrainTimeoutMs;
         Watch(connection, EPOLLIN);
@@ -405,8 +410,9 @@ void HttpServer::FinishWriting(Connection& connection) {
     }
     connection.Phase = Connection::State::Reading;
     connection.HeadStartMs = NowMs();
-    Watch(connection, EPOLLIN);
-    ProcessInput(connection);
+    if (Watch(connection, EPOLLIN)) {
+        ProcessInput(connection);
+    }
 }
 
 // The next bytes of a streamed body, written when the socket takes them (never from here,
@@ -449,7 +455,7 @@ void HttpServer::PullStream(Connection& connection) {
 void HttpServer::DeliverAnswers() {
     std::vector<PendingAnswer> answers;
     std::vector<std::uint64_t> ready;
-    std::vector<std::pair<int, std::string>> adopted;
+    std::vector<std::pair<UniqueFd, std::string>> adopted;
     {
         std::lock_guard<std::mutex> lock(answersMutex_);
         answers.swap(answers_);
@@ -458,10 +464,9 @@ void HttpServer::DeliverAnswers() {
     }
     for (auto& [fd, peer] : adopted) {
         if (connections_.size() - dead_.size() >= limits_.MaxConnections && !EvictOne()) {
-            ::close(fd);
-            continue;
+            continue;  // closed with adopted
         }
-        AddConnection(fd, std::move(peer));
+        AddConnection(std::move(fd), std::move(peer));
     }
     for (const std::uint64_t id : ready) {
         const auto found = connections_.find(id);
@@ -534,11 +539,11 @@ void HttpServer::Sweep() {
         Close(id);
     }
     if (!accepting_) {
-        accepting_ = true;
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.u64 = kListenerId;
-        ::epoll_ctl(epoll_, EPOLL_CTL_MOD, listener_, &event);
+        // Tried again at the next tick when the kernel refuses it now.
+        accepting_ = ::epoll_ctl(epoll_.Get(), EPOLL_CTL_MOD, listener_.Get(), &event) == 0;
     }
 }
 
@@ -575,11 +580,15 @@ bool HttpServer::EvictOne() {
     return true;
 }
 
-void HttpServer::Watch(Connection& connection, std::uint32_t events) {
+bool HttpServer::Watch(Connection& connection, std::uint32_t events) {
     epoll_event event{};
     event.events = events;
     event.data.u64 = connection.Id;
-    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, connection.Fd, &event);
+    if (::epoll_ctl(epoll_.Get(), EPOLL_CTL_MOD, connection.Fd.Get(), &event) != 0) {
+        Close(connection.Id);  // a connection the server can no longer watch would hang
+        return false;
+    }
+    return true;
 }
 
 void HttpServer::Close(std::uint64_t id) {
@@ -594,7 +603,7 @@ void HttpServer::Close(std::uint64_t id) {
         found->second->Stream->Cancel();
         found->second->Stream.reset();
     }
-    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, found->second->Fd, nullptr);
+    ::epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, found->second->Fd.Get(), nullptr);
     dead_.push_back(id);
 }
 
@@ -602,8 +611,7 @@ void HttpServer::Reap() {
     for (const std::uint64_t id : dead_) {
         const auto found = connections_.find(id);
         if (found != connections_.end()) {
-            ::close(found->second->Fd);
-            connections_.erase(found);
+            connections_.erase(found);  // closes its socket
         }
     }
     dead_.clear();

@@ -17,6 +17,7 @@
 
 #include "collector/HttpAnswer.h"
 #include "collector/RequestHead.h"
+#include "platform/UniqueFd.h"
 
 struct ServerLimits {
     RequestLimits Request;
@@ -54,11 +55,12 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Listens on an IPv4 address ("0.0.0.0" for all) and port (0: the kernel chooses).
+    // Listens on an IPv4 address ("0.0.0.0" for all) and port (0: the kernel chooses). False
+    // with the reason in error, also when the server's own epoll or eventfd could not be made.
     bool Listen(const std::string& address, int port, std::string& error);
     int Port() const { return port_; }
 
-    // Serves until Stop().
+    // Serves until Stop(); ends early, with the reason on stderr, when epoll fails.
     void Run();
     // Ends Run() soon; safe from any thread and from a signal handler.
     void Stop();
@@ -69,7 +71,7 @@ public:
     void StreamReady(std::uint64_t connection);
     // Serves a connection accepted elsewhere (a TLS relay's end of a socket pair) as if it
     // came from peer; takes the descriptor. Safe from any thread.
-    void Adopt(int fd, std::string peer);
+    void Adopt(UniqueFd fd, std::string peer);
 
     std::size_t ConnectionCount() const { return connectionCount_.load(); }
 
@@ -81,7 +83,7 @@ private:
     };
 
     void Accept();
-    void AddConnection(int fd, std::string peer);
+    void AddConnection(UniqueFd fd, std::string peer);
     void OnEvent(std::uint64_t id, std::uint32_t events);
     void ReadFrom(Connection& connection);
     void ProcessInput(Connection& connection);
@@ -97,15 +99,17 @@ private:
     void DeliverAnswers();
     void Sweep();
     bool EvictOne();
-    void Watch(Connection& connection, std::uint32_t events);
+    // False when the kernel refused: the connection is then closed.
+    bool Watch(Connection& connection, std::uint32_t events);
     void Close(std::uint64_t id);
     void Reap();
 
     ServerLimits limits_;
     RequestHandler& handler_;
-    int listener_ = -1;
-    int epoll_ = -1;
-    int wake_ = -1;  // eventfd: answers are waiting or Stop() was called
+    UniqueFd listener_;
+    UniqueFd epoll_;
+    UniqueFd wake_;           // eventfd: answers are waiting or Stop() was called
+    std::string startError_;  // why epoll_ or wake_ could not be made
     int port_ = 0;
     bool accepting_ = true;
     std::atomic<bool> stopping_{false};
@@ -116,7 +120,7 @@ private:
     std::mutex answersMutex_;
     std::vector<PendingAnswer> answers_;
     std::vector<std::uint64_t> streamsReady_;
-    std::vector<std::pair<int, std::string>> adopted_;
+    std::vector<std::pair<UniqueFd, std::string>> adopted_;
 };
 
 // Raises the limit of open files to its hard maximum, so that many stations and idle

@@ -5,6 +5,7 @@
 // one transaction: after a crash a test is either its old or its new version.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,6 +85,10 @@ public:
     virtual bool NoteStation(const StationRecord& run, std::int64_t addRecords) = 0;
     virtual std::vector<StationRecord> Stations() = 0;
 
+    // Grows with every change of the tests or pictures, by any collector sharing the
+    // database; nothing when only this collector changes the library (an embedded file).
+    virtual std::optional<std::int64_t> ChangeCount() { return std::nullopt; }
+
     // The editor's versions. SaveEditedTest is one transaction: Missing when !create and there
     // is no such test; Stale when create and the name is taken, or when the newest revision
     // is not basedOn (0 for a test the editor never saved); else the test is put, a version
@@ -103,3 +108,9 @@ public:
 
     virtual std::string Error() const = 0;
 };
+
+// Opens the library in the results database: a PostgreSQL URI or an SQLite file. Empty with
+// the reason (free of passwords) in error when it cannot.
+std::unique_ptr<LibraryStore> OpenLibraryStore(const std::string& database,
+                                               const std::string& applicationName,
+                                               std::string& error);

@@ -2,13 +2,17 @@
 // tezra-collector: the class result server. Stations send their results to it; the teacher
 // follows them on its page and takes them away as CSV or JSON.
 
+#include <unistd.h>
 #include <CLI/CLI.hpp>
+#include <array>
 #include <csignal>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
 #include "collector/Collector.h"
+#include "collector/DatabaseUri.h"
+#include "collector/Migrate.h"
 #include "collector/ReportLogImport.h"
 #include "collector/TeacherAccess.h"
 #include "platform/Numbers.h"
@@ -41,6 +45,7 @@ bool SplitListen(const std::string& listen, std::string& address, int& port) {
 struct ServeOptions {
     std::string Listen = "0.0.0.0:80";
     std::string Database = "results.sqlite";
+    std::string Name;
     std::string PasswordFile;
     std::string Stations;
     int MaxResultsPerMinute = 60;
@@ -55,6 +60,7 @@ int Serve(const ServeOptions& serve) {
     const std::string& passwordFile = serve.PasswordFile;
     CollectorOptions options;
     options.Database = serve.Database;
+    options.Name = serve.Name;
     options.MaxResultsPerMinute = serve.MaxResultsPerMinute;
     if (!serve.StationKeyFile.empty()) {
         const auto key = ReadPasswordFile(serve.StationKeyFile);
@@ -112,7 +118,7 @@ int Serve(const ServeOptions& serve) {
         return 1;
     }
     std::cout << "Listening on " << address << ":" << service->Port() << "\n"
-              << "Results database: " << options.Database.string() << "\n";
+              << "Results database: " << UriWithoutPassword(options.Database) << "\n";
     if (service->TeacherPort() != 0) {
         std::cout << "Teacher's page on " << (options.SecureCookie ? "https://" : "http://")
                   << options.TeacherAddress << ":" << service->TeacherPort() << "/\n";
@@ -132,12 +138,12 @@ int Serve(const ServeOptions& serve) {
     return 0;
 }
 
-int Import(const std::string& database, const std::string& station,
+int Import(const std::string& database, const std::string& name, const std::string& station,
            const std::vector<std::string>& journals) {
     std::string error;
-    auto store = ResultStore::OpenWriter(database, error);
+    auto store = OpenResultStore(database, true, error, "import");
     if (!store) {
-        std::cerr << "tezra-collector: " << database << ": " << error << "\n";
+        std::cerr << "tezra-collector: " << UriWithoutPassword(database) << ": " << error << "\n";
         return 1;
     }
     int exitCode = 0;
@@ -149,7 +155,7 @@ int Import(const std::string& database, const std::string& station,
             continue;
         }
         const std::string bytes(std::istreambuf_iterator<char>(file), {});
-        const ImportSummary summary = ImportReportLog(*store, station, bytes);
+        const ImportSummary summary = ImportReportLog(*store, station, bytes, name);
         for (const auto* list : {&summary.Problems, &summary.NotOpened}) {
             for (const JournalProblem& problem : *list) {
                 std::cerr << journal << ":" << problem.Line << ": skipped: " << problem.Reason
@@ -169,6 +175,39 @@ int Import(const std::string& database, const std::string& station,
     return exitCode;
 }
 
+// The machine's name: what the collector is called without --name.
+std::string HostName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') {
+        return "collector";
+    }
+    return name.data();
+}
+
+int Migrate(const std::string& from, const std::string& database, const std::string& name) {
+    if (!IsPostgresUri(database)) {
+        std::cerr << "tezra-collector: migrate: --db wants a postgresql:// URI\n";
+        return 2;
+    }
+    MigrationSummary summary;
+    std::string error;
+    const bool done = MigrateSqliteToPostgres(from, database, name, summary, error);
+    std::cout << "results: " << summary.Results << " added, " << summary.ResultsPresent
+              << " present\n"
+              << "hides and restores: " << summary.Hides << " added, " << summary.HidesPresent
+              << " present\n"
+              << "library: " << summary.Tests << " tests and " << summary.Pictures
+              << " pictures added; " << summary.StationRecords << " stations' sync status\n";
+    for (const std::string& test : summary.TestsKept) {
+        std::cout << "kept the database's own " << test << " (the file has another version)\n";
+    }
+    if (!done) {
+        std::cerr << "tezra-collector: migrate: " << RedactPassword(error, database) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,7 +217,12 @@ int main(int argc, char** argv) {
     app.failure_message(CLI::FailureMessage::help);
     ServeOptions serve;
     app.add_option("--listen", serve.Listen, "ADDRESS:PORT to listen on")->capture_default_str();
-    app.add_option("--db", serve.Database, "the results database file")->capture_default_str();
+    app.add_option("--db", serve.Database,
+                   "the results database: an SQLite file, or postgresql://USER@HOST:PORT/DB "
+                   "shared by several collectors (the password from PGPASSFILE or the URI)")
+        ->capture_default_str();
+    app.add_option("--name", serve.Name,
+                   "this collector's name on the results it receives (default: the host name)");
     app.add_option("--teacher-password-file", serve.PasswordFile,
                    "file whose first line is the teacher's password (without it a password "
                    "is made up and printed)");
@@ -199,19 +243,37 @@ int main(int argc, char** argv) {
 
     CLI::App* import = app.add_subcommand("import", "add the records of stations' report.log");
     std::string importDatabase;
+    std::string importName;
     std::string station;
     std::vector<std::string> journals;
-    import->add_option("--db", importDatabase, "the results database file")->required();
+    import->add_option("--db", importDatabase, "the results database file or URI")->required();
+    import->add_option("--name", importName, "the collector name the records are stored under");
     import->add_option("--station", station, "the station the journals come from")->required();
     import->add_option("journals", journals, "report.log files")->required();
+
+    CLI::App* migrate = app.add_subcommand(
+        "migrate", "move a class server's SQLite database into a shared PostgreSQL database");
+    std::string migrateFrom;
+    std::string migrateDatabase;
+    std::string migrateName = HostName();
+    migrate->add_option("--from", migrateFrom, "the class server's SQLite file")->required();
+    migrate->add_option("--db", migrateDatabase, "postgresql://USER@HOST:PORT/DB")->required();
+    migrate
+        ->add_option("--name", migrateName,
+                     "the name of the class server's collector (default: the host name); "
+                     "its results are stored under it")
+        ->capture_default_str();
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return app.exit(error);
     }
+    if (*migrate) {
+        return Migrate(migrateFrom, migrateDatabase, migrateName);
+    }
     if (*import) {
-        return Import(importDatabase, station, journals);
+        return Import(importDatabase, importName, station, journals);
     }
     return Serve(serve);
 }

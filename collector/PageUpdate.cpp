@@ -20,7 +20,8 @@ json RowJson(const StoredResult& row, const std::vector<std::string>& known) {
             {"mark", row.Mark},
             {"known", std::binary_search(known.begin(), known.end(), row.Station)},
             // the page marks results that reached it only through a station's journal
-            {"source", row.Source}};
+            {"source", row.Source},
+            {"collector", row.Collector}};
 }
 
 }  // namespace
@@ -56,5 +57,8 @@ std::string PageUpdateJson(const PageUpdate& update) {
     page["logins"] = std::move(logins);
     page["version"] = update.VisibilityVersion;
     page["log"] = std::move(log);
+    if (update.GroupsComplete) {
+        page["collectors"] = update.Collectors;
+    }
     return page.dump(-1, ' ', false, json::error_handler_t::replace);
 }

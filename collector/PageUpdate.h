@@ -22,8 +22,10 @@ struct PageUpdate {
     std::vector<LoginBackoff::Attempts> Logins;
     std::int64_t VisibilityVersion = 0;
     std::vector<VisibilityRecord> VisibilityLog;
+    std::vector<std::string> Collectors;  // sorted; given with the full list of classes
 };
 
 // The JSON the page reads: {"today", "groups" or "newGroups", "rows": [{id, received, station,
-// group, user, points, mark, known}], "more", "refused", "logins", "version", "log"}.
+// group, user, points, mark, known, source, collector}], "more", "refused", "logins",
+// "version", "log", "collectors" (with "groups")}.
 std::string PageUpdateJson(const PageUpdate& update);

@@ -184,17 +184,12 @@ JournalContents ReadReportLog(std::string_view bytes) {
     return contents;
 }
 
-ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
-                              std::string_view bytes) {
-    JournalContents contents = ReadReportLog(bytes);
-    ImportSummary summary;
-    summary.Problems = std::move(contents.Problems);
-    SqliteTransaction transaction(store.Database());
-    summary.Ok = transaction.Begun();
+namespace {
+
+// Stores the records that are not in the database yet, inside the caller's transaction.
+bool AddRecords(ResultStore& store, const std::string& station, const std::string& collector,
+                JournalContents& contents, ImportSummary& summary) {
     for (JournalRecord& record : contents.Records) {
-        if (!summary.Ok) {
-            break;
-        }
         if (record.Questions == 0) {
             summary.NotOpened.push_back(
                 {record.Line, "the test could not be opened (Questions=0): no result to store"});
@@ -203,6 +198,7 @@ ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
         NewResult result;
         result.ReceivedMs = record.EndMs;
         result.Station = station;
+        result.Collector = collector;
         result.Group = std::move(record.Group);
         result.User = std::move(record.User);
         result.Res = record.Res;
@@ -218,10 +214,21 @@ ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
         } else if (store.Insert(result)) {
             ++summary.Added;
         } else {
-            summary.Ok = false;
+            return false;
         }
     }
-    summary.Ok = summary.Ok && transaction.Commit();
+    return true;
+}
+
+}  // namespace
+
+ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
+                              std::string_view bytes, const std::string& collector) {
+    JournalContents contents = ReadReportLog(bytes);
+    ImportSummary summary;
+    summary.Problems = std::move(contents.Problems);
+    summary.Ok = store.InTransaction(
+        [&] { return AddRecords(store, station, collector, contents, summary); });
     if (!summary.Ok) {
         summary.Added = 0;
     }

@@ -53,6 +53,7 @@ struct ImportSummary {
 constexpr std::int64_t kClockSlackMs = 5 * 60 * 1000;
 
 // Adds the records that are not yet in the database, in one transaction; records of a test
-// that could not be opened are reported in NotOpened instead.
+// that could not be opened are reported in NotOpened instead. collector names the collector
+// that stores them.
 ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
-                              std::string_view bytes);
+                              std::string_view bytes, const std::string& collector = {});

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The collector's database: one row per received result, in an SQLite file in WAL mode.
-// The writer appends batches in one transaction each; readers query beside it.
+// The collector's database of results: one row per received result. The writer appends
+// batches in one transaction each; readers query beside it. Two databases stand behind this
+// interface: an SQLite file (one class server, the default) and PostgreSQL (several
+// collectors sharing one database).
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "collector/Sqlite.h"
 
 struct NewResult {
     std::int64_t ReceivedMs = 0;  // Unix milliseconds
@@ -24,6 +23,7 @@ struct NewResult {
     std::string Source = "http";
     std::string Test;       // the test name of a journal record
     std::string ImportKey;  // identifies a journal record; empty for received results
+    std::string Collector;  // the name of the collector that received it, UTF-8
 };
 
 struct StoredResult {
@@ -34,7 +34,8 @@ struct StoredResult {
     std::string User;
     std::int64_t Res = 0;
     int Mark = 0;
-    std::string Source;  // "http", or "report.log" for a result that came only in a journal
+    std::string Source;     // "http", or "report.log" for a result that came only in a journal
+    std::string Collector;  // empty for rows stored before collectors were named
 };
 
 struct ResultFilter {
@@ -45,6 +46,7 @@ struct ResultFilter {
     bool Hidden = false;      // the rows the teacher hid instead of the shown ones
     bool InIdOrder = false;   // in the order they were stored, for a poll that pages by id
     bool ByGroup = false;     // class by class, each in the order received
+    std::string Collector{};  // empty: the rows of every collector
 };
 
 // Which rows the teacher hides or restores: one row, or all of one address (on one date
@@ -67,54 +69,66 @@ struct VisibilityRecord {
 
 class ResultStore {
 public:
-    static constexpr int kSchemaVersion = 2;
-
-    // Opens the file for writing, creating it and its schema on first use. Empty with the
-    // reason in error when that fails (also for a file of a newer schema).
-    static std::unique_ptr<ResultStore> OpenWriter(const std::filesystem::path& file,
-                                                   std::string& error);
-    // Opens an existing file for queries only.
-    static std::unique_ptr<ResultStore> OpenReader(const std::filesystem::path& file,
-                                                   std::string& error);
+    virtual ~ResultStore() = default;
 
     // Adds the results in one transaction; true once it is committed.
-    bool Append(const std::vector<NewResult>& results);
-    // Adds one result inside a transaction the caller holds.
-    bool Insert(const NewResult& result);
+    virtual bool Append(const std::vector<NewResult>& results) = 0;
+    // Runs work in one transaction, committed when work returns true and rolled back
+    // otherwise; false when the transaction failed or work did.
+    virtual bool InTransaction(const std::function<bool()>& work) = 0;
+    // Adds one result inside the transaction of InTransaction.
+    virtual bool Insert(const NewResult& result) = 0;
 
     // Results in the order they were received (oldest first), or by id.
     std::vector<StoredResult> Query(const ResultFilter& filter);
     // The same rows one by one, read from the database as they are handed on, so that an
     // export of any size takes little memory. The callback returns false to stop early.
-    bool ForEach(const ResultFilter& filter, const std::function<bool(const StoredResult&)>& row);
+    // False when the database failed.
+    virtual bool ForEach(const ResultFilter& filter,
+                         const std::function<bool(const StoredResult&)>& row) = 0;
     // The classes with shown results on the date (every date when empty), sorted.
-    std::vector<std::string> Groups(const std::string& date);
+    virtual std::vector<std::string> Groups(const std::string& date) = 0;
     // The classes of the shown rows stored after the id on the date (every date when empty).
-    std::vector<std::string> GroupsAfter(const std::string& date, std::int64_t afterId);
+    virtual std::vector<std::string> GroupsAfter(const std::string& date,
+                                                 std::int64_t afterId) = 0;
+    // The names of the collectors that stored results, sorted.
+    virtual std::vector<std::string> Collectors() = 0;
 
     // Addresses that sent results on a day before the date: the class's known stations.
-    std::vector<std::string> StationsKnownBefore(const std::string& date);
+    virtual std::vector<std::string> StationsKnownBefore(const std::string& date) = 0;
     // Hides (hidden) or restores rows and records who did it, in one transaction. The number
     // of rows changed, or nothing when the database failed.
-    std::optional<std::int64_t> SetHidden(const RowSelection& rows, bool hidden,
-                                          const std::string& who, std::int64_t nowMs);
+    virtual std::optional<std::int64_t> SetHidden(const RowSelection& rows, bool hidden,
+                                                  const std::string& who, std::int64_t nowMs) = 0;
     // The latest hides and restores, newest first.
-    std::vector<VisibilityRecord> VisibilityLog(int limit);
+    virtual std::vector<VisibilityRecord> VisibilityLog(int limit) = 0;
     // Grows with every hide or restore: a page that saw another value reloads its rows.
-    std::int64_t VisibilityVersion();
+    virtual std::int64_t VisibilityVersion() = 0;
 
     // Whether a journal record with this key is in the database already.
-    bool HasImportKey(const std::string& key);
+    virtual bool HasImportKey(const std::string& key) = 0;
     // A received result that a journal record stands for: same class, surname, points and
     // mark, received within [fromMs, toMs], not yet tied to a record. Ties it to key.
-    bool ClaimReceived(const NewResult& record, std::int64_t fromMs, std::int64_t toMs);
+    virtual bool ClaimReceived(const NewResult& record, std::int64_t fromMs,
+                               std::int64_t toMs) = 0;
 
-    const std::string& Error() const { return db_.Error(); }
-    SqliteDatabase& Database() { return db_; }
+    // Whether the database can be reached: false after a lost connection until it is back.
+    // A file database is always reachable once open.
+    virtual bool Reachable() const { return true; }
+    // Tries to reach the database again when it could not be reached; true once it can.
+    virtual bool Reconnect() { return true; }
 
-private:
-    explicit ResultStore(const std::filesystem::path& file, bool writer);
-    bool Prepare(std::string& error);
-
-    SqliteDatabase db_;
+    // The last error, without any password.
+    virtual std::string Error() const = 0;
 };
+
+// Whether the database names a PostgreSQL server (a postgresql:// or postgres:// URI)
+// rather than an SQLite file.
+bool IsPostgresUri(const std::string& database);
+
+// Opens the results database: a PostgreSQL URI or an SQLite file. A writer creates or
+// migrates the schema; a reader expects it. applicationName names the connection on a
+// server. Empty with the reason (free of passwords) in error when it cannot.
+std::unique_ptr<ResultStore> OpenResultStore(const std::string& database, bool writer,
+                                             std::string& error,
+                                             const std::string& applicationName = {});

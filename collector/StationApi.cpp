@@ -51,23 +51,24 @@ void TakeJournal(ClassLibrary& library, HttpServer& server, std::uint64_t connec
     StationRecord run;
     run.Host = StationName(head.Query(), peer);
     run.Address = peer;
-    library.Post(
-        [&server, connection, run, bytes = head.Body](LibraryStore& store, ResultStore& journals) {
-            const ImportSummary summary = ImportReportLog(journals, run.Host, bytes);
-            if (!summary.Ok) {
-                return server.Answer(connection, TextAnswer(503, "the records were not stored"));
-            }
-            StationRecord noted = run;
-            noted.LastMs = UnixMsNow();
-            store.NoteStation(noted, summary.Added + summary.Present);
-            Json problems = Json::array();
-            for (const JournalProblem& problem : summary.Problems) {
-                problems.push_back({{"line", problem.Line}, {"reason", problem.Reason}});
-            }
-            server.Answer(connection, JsonAnswer(200, Json{{"added", summary.Added},
-                                                           {"present", summary.Present},
-                                                           {"problems", problems}}));
-        });
+    library.Post([&server, &library, connection, run, bytes = head.Body](LibraryStore& store,
+                                                                         ResultStore& journals) {
+        const ImportSummary summary =
+            ImportReportLog(journals, run.Host, bytes, library.CollectorName());
+        if (!summary.Ok) {
+            return server.Answer(connection, TextAnswer(503, "the records were not stored"));
+        }
+        StationRecord noted = run;
+        noted.LastMs = UnixMsNow();
+        store.NoteStation(noted, summary.Added + summary.Present);
+        Json problems = Json::array();
+        for (const JournalProblem& problem : summary.Problems) {
+            problems.push_back({{"line", problem.Line}, {"reason", problem.Reason}});
+        }
+        server.Answer(connection, JsonAnswer(200, Json{{"added", summary.Added},
+                                                       {"present", summary.Present},
+                                                       {"problems", problems}}));
+    });
 }
 
 void TakeStatus(ClassLibrary& library, HttpServer& server, std::uint64_t connection,
@@ -121,6 +122,15 @@ void ServeStation(ClassLibrary& library, const std::string& key, HttpServer& ser
     const bool get = head.Method == "GET";
     const bool post = head.Method == "POST";
     if (get && path == kStationManifestPath) {
+        if (library.Shared()) {
+            // Another collector may have published a test: the set is checked first.
+            return library.Post(
+                [&server, &library, connection](LibraryStore& store, ResultStore&) {
+                    library.RefreshIfChanged(store);
+                    server.Answer(connection, StationAnswer(200, "application/json",
+                                                            library.Published()->ManifestJson));
+                });
+        }
         const auto set = library.Published();
         return server.Answer(connection,
                              StationAnswer(200, "application/json", set->ManifestJson));

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "collector/ListenSocket.h"
+
 namespace {
 
 constexpr int kTickMs = 200;
@@ -70,27 +72,12 @@ std::unique_ptr<TlsListener> TlsListener::Start(HttpServer& server, const std::s
         return nullptr;
     }
     SSL_CTX_set_mode(ctx, SSL_MODE_AUTO_RETRY);
-    sockaddr_in socketAddress{};
-    socketAddress.sin_family = AF_INET;
-    socketAddress.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (::inet_pton(AF_INET, address.c_str(), &socketAddress.sin_addr) != 1) {
-        error = "not an IPv4 address: " + address;
+    ListenSocket socket = OpenListenSocket(address, port, 0, 128, error);
+    if (!socket.Fd) {
         return nullptr;
     }
-    tls->listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int reuse = 1;
-    ::setsockopt(tls->listener_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    if (tls->listener_ < 0 ||
-        ::bind(tls->listener_, reinterpret_cast<sockaddr*>(&socketAddress),
-               sizeof socketAddress) != 0 ||
-        ::listen(tls->listener_, 128) != 0) {
-        error = "cannot listen on " + address + ":" + std::to_string(port) + ": " +
-                std::strerror(errno);
-        return nullptr;
-    }
-    socklen_t length = sizeof socketAddress;
-    ::getsockname(tls->listener_, reinterpret_cast<sockaddr*>(&socketAddress), &length);
-    tls->port_ = ntohs(socketAddress.sin_port);
+    tls->listener_ = std::move(socket.Fd);
+    tls->port_ = socket.Port;
     tls->acceptor_ = std::thread([listener = tls.get()] { listener->AcceptLoop(); });
     return tls;
 }
@@ -108,27 +95,20 @@ TlsListener::~TlsListener() {
     for (RelayThread& relay : relays) {
         relay.Thread.join();
     }
-    if (listener_ >= 0) {
-        ::close(listener_);
-    }
 }
 
 void TlsListener::AcceptLoop() {
     while (!stopping_.load()) {
-        pollfd entry{listener_, POLLIN, 0};
+        pollfd entry{listener_.Get(), POLLIN, 0};
         if (::poll(&entry, 1, kTickMs) <= 0) {
             continue;
         }
         sockaddr_in address{};
         socklen_t length = sizeof address;
-        const int fd =
-            ::accept4(listener_, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        if (live_.load() >= kMaxConnections) {
-            ::close(fd);
-            continue;
+        UniqueFd fd(::accept4(listener_.Get(), reinterpret_cast<sockaddr*>(&address), &length,
+                              SOCK_CLOEXEC));
+        if (!fd || live_.load() >= kMaxConnections) {
+            continue;  // a refused connection closes as fd goes
         }
         char text[INET_ADDRSTRLEN] = "?";
         ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
@@ -143,49 +123,60 @@ void TlsListener::AcceptLoop() {
             return true;
         });
         auto done = std::make_shared<std::atomic<bool>>(false);
-        relays_.push_back({std::thread([this, fd, done, peer = std::string(text)] {
-                               Relay(fd, peer);
-                               done->store(true);
-                           }),
-                           done});
+        relays_.push_back(
+            {std::thread([this, fd = std::move(fd), done, peer = std::string(text)]() mutable {
+                 Relay(std::move(fd), peer);
+                 done->store(true);
+             }),
+             done});
     }
 }
 
-void TlsListener::Relay(int fd, std::string peer) {
+void TlsListener::Relay(UniqueFd fd, std::string peer) {
     // Bounded waits: the handshake and every read give up after their time.
     timeval timeout{kHandshakeTimeoutMs / 1000, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     std::unique_ptr<SSL, SslDeleter> ssl(SSL_new(context_->Ssl));
     int pair[2] = {-1, -1};
-    if (!ssl || SSL_set_fd(ssl.get(), fd) != 1 || SSL_accept(ssl.get()) != 1 ||
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+    const bool paired = ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0;
+    UniqueFd serverEnd(pair[0]);
+    UniqueFd plain(pair[1]);
+    // Without the timeouts a silent client would hold this thread for ever: not served.
+    if (::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
+        ::setsockopt(fd.Get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) != 0 ||
+        !paired || !ssl || SSL_set_fd(ssl.get(), fd.Get()) != 1 || SSL_accept(ssl.get()) != 1) {
         ERR_clear_error();
-        ::close(fd);
         --live_;
         return;
     }
-    ::fcntl(pair[0], F_SETFL, ::fcntl(pair[0], F_GETFL) | O_NONBLOCK);  // the server's end
-    server_.Adopt(pair[0], peer);
-    const int plain = pair[1];
+    const int flags = ::fcntl(serverEnd.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(serverEnd.Get(), F_SETFL, flags | O_NONBLOCK) != 0) {
+        SSL_shutdown(ssl.get());
+        ERR_clear_error();
+        --live_;
+        return;
+    }
+    server_.Adopt(std::move(serverEnd), peer);
     char buffer[16384];
     int idleMs = 0;
     while (!stopping_.load() && idleMs < kIdleTimeoutMs) {
-        pollfd entries[2] = {{fd, POLLIN, 0}, {plain, POLLIN, 0}};
+        pollfd entries[2] = {{fd.Get(), POLLIN, 0}, {plain.Get(), POLLIN, 0}};
         const int ready = SSL_pending(ssl.get()) > 0 ? 1 : ::poll(entries, 2, kTickMs);
-        if (ready == 0) {
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        if (ready <= 0) {
             idleMs += kTickMs;
             continue;
         }
         idleMs = 0;
         if (SSL_pending(ssl.get()) > 0 || (entries[0].revents & (POLLIN | POLLHUP | POLLERR))) {
             const int got = SSL_read(ssl.get(), buffer, sizeof buffer);
-            if (got <= 0 || !WriteAll(plain, buffer, static_cast<std::size_t>(got))) {
+            if (got <= 0 || !WriteAll(plain.Get(), buffer, static_cast<std::size_t>(got))) {
                 break;
             }
         }
         if (entries[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t got = ::recv(plain, buffer, sizeof buffer, 0);
+            const ssize_t got = ::recv(plain.Get(), buffer, sizeof buffer, 0);
             if (got <= 0 || SSL_write(ssl.get(), buffer, static_cast<int>(got)) <= 0) {
                 break;
             }
@@ -193,7 +184,5 @@ void TlsListener::Relay(int fd, std::string peer) {
     }
     SSL_shutdown(ssl.get());
     ERR_clear_error();
-    ::close(plain);
-    ::close(fd);
     --live_;
 }

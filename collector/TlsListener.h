@@ -34,11 +34,11 @@ private:
     struct Context;
     explicit TlsListener(HttpServer& server);
     void AcceptLoop();
-    void Relay(int fd, std::string peer);
+    void Relay(UniqueFd fd, std::string peer);
 
     HttpServer& server_;
     std::unique_ptr<Context> context_;
-    int listener_ = -1;
+    UniqueFd listener_;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> live_{0};

@@ -80,7 +80,7 @@ Json ProblemJson(const TryProblem& problem) {
             {"kind", KindName(problem.Mode)},
             {"variants", variants},
             {"variantsShuffled", problem.Shuffled && !typed},
-            {"placeholder", typed ? Json(TTestSession::InputPlaceholder()) : Json(nullptr)}};
+            {"placeholder", typed ? Json(TestSession::InputPlaceholder()) : Json(nullptr)}};
 }
 
 std::string RemainingText(int remaining) {
@@ -98,7 +98,7 @@ Json AttemptJson(const std::string& id, const TryAttempt& attempt) {
     Json message = nullptr;
     Json score = nullptr;
     if (state == TryState::Forgotten) {
-        message = Shown(TTestSession::ForgottenMessage());
+        message = Shown(TestSession::ForgottenMessage());
     } else if (finished) {
         const TTestScore& result = attempt.Score();
         message = Shown(result.Message);

@@ -95,7 +95,7 @@ private:
 
     std::unique_ptr<TTezra> test_;
     std::vector<TryPicture> pictures_;
-    TTestSession session_;
+    TestSession session_;
     TryProblem current_;
     TryState state_ = TryState::Problem;
     bool deferred_ = false;

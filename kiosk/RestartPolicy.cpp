@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-TRestartPolicy::TRestartPolicy(TRestartLimits limits) : limits_(limits) {}
+RestartPolicy::RestartPolicy(TRestartLimits limits) : limits_(limits) {}
 
-std::chrono::milliseconds TRestartPolicy::StationEnded(TimePoint now) {
+std::chrono::milliseconds RestartPolicy::StationEnded(TimePoint now) {
     ends_.push_back(now);
     while (!ends_.empty() && now - ends_.front() >= limits_.Window) {
         ends_.pop_front();

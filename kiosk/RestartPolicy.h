@@ -19,11 +19,11 @@ struct TRestartLimits {
     std::chrono::milliseconds MaxBackOff{std::chrono::minutes(5)};
 };
 
-class TRestartPolicy {
+class RestartPolicy {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
 
-    explicit TRestartPolicy(TRestartLimits limits = {});
+    explicit RestartPolicy(TRestartLimits limits = {});
 
     // The station ended unasked at now; returns how long to wait before starting it again.
     std::chrono::milliseconds StationEnded(TimePoint now);

@@ -201,7 +201,7 @@ private:
 
     const TSupervisorOptions& options_;
     std::ostream& log_;
-    TRestartPolicy policy_;
+    RestartPolicy policy_;
     sigset_t watched_;
     pid_t station_ = -1;
 };

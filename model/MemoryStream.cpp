@@ -13,6 +13,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/StationLimits.h"
+
 namespace {
 
 constexpr std::size_t kObservedPiece = 1 << 20;
@@ -85,7 +87,8 @@ bool TMemoryStream::LoadFromFile(const std::filesystem::path& path,
     // Non-blocking, so that a FIFO or device under a test's name cannot hang the station.
     const FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
-    if (file.Fd < 0 || fstat(file.Fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (file.Fd < 0 || fstat(file.Fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uintmax_t>(info.st_size) > kMaxTestFileBytes) {
         return false;
     }
     // The size the file has now; a file that shrinks meanwhile gives what it has.

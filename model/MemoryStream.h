@@ -25,7 +25,8 @@ public:
 
     // Replaces the content with the file's bytes and sets the position to 0: in one read, or,
     // with an observer, in pieces of 1 MiB that the observer sees while they are in the cache.
-    // False, with an empty stream, when the file is not an ordinary file or cannot be read.
+    // False, with an empty stream, when the file is not an ordinary file, is larger than the
+    // station reads (kMaxTestFileBytes) or cannot be read.
     bool LoadFromFile(const std::filesystem::path& path, const TReadObserver& observer = {});
     // Writes the whole content to the file, replacing it; false when that fails.
     bool SaveToFile(const std::filesystem::path& path) const;

@@ -3,7 +3,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -15,7 +14,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/Cp1251.h"
+#include "net/NameLookup.h"
 
 namespace {
 
@@ -46,28 +45,6 @@ SteadyClock::time_point DeadlineAfter(int milliseconds) {
     return SteadyClock::now() + std::chrono::milliseconds(milliseconds);
 }
 
-bool Resolve(const std::string& host, in_addr& address) {
-    if (AnsiSameText(host, "LOCALHOST")) {
-        return ::inet_pton(AF_INET, "127.0.0.1", &address) == 1;
-    }
-    if (host.find('\0') != std::string::npos) {
-        return false;
-    }
-    if (::inet_pton(AF_INET, host.c_str(), &address) == 1) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return true;
-}
-
 // Waits for a non-blocking connect to finish.
 HttpError FinishConnect(int fd, int timeoutMs) {
     const int events = PollUntil(fd, POLLOUT, DeadlineAfter(timeoutMs));
@@ -93,7 +70,9 @@ HttpError TcpConnection::Open(const std::string& host, int port, int timeoutMs,
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (!Resolve(host, address.sin_addr)) {
+    // The lookup and the connect share the time limit.
+    const auto deadline = DeadlineAfter(timeoutMs);
+    if (!LookUpIpv4(host, timeoutMs, address.sin_addr)) {
         return HttpError::HostNotFound;
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -106,7 +85,9 @@ HttpError TcpConnection::Open(const std::string& host, int port, int timeoutMs,
         if (errno != EINPROGRESS) {
             return HttpError::ConnectFailed;
         }
-        const HttpError error = FinishConnect(fd, timeoutMs);
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+        const HttpError error = FinishConnect(fd, left > 0 ? static_cast<int>(left) : 0);
         if (error != HttpError::None) {
             return error;
         }

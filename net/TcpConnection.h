@@ -14,8 +14,8 @@
 class TcpConnection : public ByteSource {
 public:
     // Opens a connection to host:port. "LOCALHOST" in any case stands for 127.0.0.1, a dotted
-    // IPv4 address is used directly, any other name is looked up (that lookup is not covered
-    // by the time limit). On failure connection stays empty.
+    // IPv4 address is used directly, any other name is looked up; the lookup and the connect
+    // together take at most timeoutMs. On failure connection stays empty.
     static HttpError Open(const std::string& host, int port, int timeoutMs,
                           std::unique_ptr<TcpConnection>& connection);
 

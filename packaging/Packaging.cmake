@@ -74,7 +74,7 @@ install(FILES ${TEZRA_PACKAGING_OUT}/gz/changelog.gz ${TEZRA_PACKAGING_DIR}/copy
         DESTINATION ${TEZRA_DOC_DIR})
 
 # The maintainer scripts and the list of configuration files.
-foreach(script postinst postrm)
+foreach(script postinst prerm postrm)
     configure_file(${TEZRA_PACKAGING_DIR}/${script}.in ${TEZRA_PACKAGING_OUT}/control/${script}
                    @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -105,7 +105,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "adduser, openbox, x11-utils, x11-xserver-utils, x11-xkb-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    ${TEZRA_PACKAGING_OUT}/control/postinst ${TEZRA_PACKAGING_OUT}/control/postrm
+    ${TEZRA_PACKAGING_OUT}/control/postinst ${TEZRA_PACKAGING_OUT}/control/prerm
+    ${TEZRA_PACKAGING_OUT}/control/postrm
     ${TEZRA_PACKAGING_OUT}/control/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES TRUE)

@@ -6,6 +6,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Numbers.h"
 #include "platform/RegularFile.h"
+#include "platform/StationLimits.h"
 #include "platform/TextUtils.h"
 
 namespace {
@@ -24,7 +25,7 @@ std::string Unquote(std::string_view value) {
 bool TIniFile::LoadFromFile(const std::filesystem::path& path) {
     Sections.clear();
     Outside.clear();
-    const std::optional<std::string> content = ReadRegularFile(path, SIZE_MAX);
+    const std::optional<std::string> content = ReadWholeRegularFile(path, kMaxIniBytes);
     if (!content) {
         return false;
     }

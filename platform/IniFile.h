@@ -23,8 +23,9 @@ public:
         std::size_t Line = 0;
     };
 
-    // Reads the whole file; false (and an empty ini) when it is not a regular file or cannot
-    // be read. A UTF-8 byte-order mark at the start of the text is skipped.
+    // Reads the whole file; false (and an empty ini) when it is not a regular file, is larger
+    // than the station reads, or cannot be read. A UTF-8 byte-order mark at the start of the
+    // text is skipped.
     bool LoadFromFile(const std::filesystem::path& path);
     void LoadFromString(std::string_view text);
 

@@ -14,6 +14,7 @@
 
 #include "platform/JpegLimits.h"
 #include "platform/RegularFile.h"
+#include "platform/StationLimits.h"
 
 namespace {
 
@@ -124,10 +125,11 @@ bool Decode(const std::uint8_t* data, std::size_t size, const TDecodeRequest& re
     return ok;
 }
 
-// The whole file; a FIFO or device under a picture's name is not read.
+// The whole file; a FIFO or device under a picture's name, or a file larger than any
+// decodable picture, is not read.
 bool DecodeFile(const std::filesystem::path& path, const TDecodeRequest& request,
                 TRgbImage& image) {
-    const std::optional<std::string> bytes = ReadRegularFile(path, SIZE_MAX);
+    const std::optional<std::string> bytes = ReadWholeRegularFile(path, kMaxPictureFileBytes);
     if (!bytes) {
         image = TRgbImage();
         return false;

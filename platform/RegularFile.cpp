@@ -46,3 +46,12 @@ std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, st
     ::close(fd);
     return bytes;
 }
+
+std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& path,
+                                                std::size_t limit) {
+    std::optional<std::string> bytes = ReadRegularFile(path, limit + 1);
+    if (bytes && bytes->size() > limit) {
+        bytes.reset();
+    }
+    return bytes;
+}

@@ -15,3 +15,8 @@ bool IsRegularFile(const std::filesystem::path& path);
 // Up to limit bytes from the start of the regular file at path; none when it is not a regular
 // file or cannot be read. Never waits for a writer.
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& path, std::size_t limit);
+
+// The whole regular file at path when it holds at most limit bytes; none when it is larger,
+// not a regular file or cannot be read.
+std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& path,
+                                                std::size_t limit);

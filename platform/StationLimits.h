@@ -9,6 +9,17 @@
 // A description file's first line: longer lines are cut here.
 inline constexpr std::size_t kMaxDescriptionLine = 64 * 1024;
 
+// The settings file: a larger one is not read (the station keeps its built-in settings).
+inline constexpr std::size_t kMaxIniBytes = 1024 * 1024;
+
+// A picture file: a larger one is not read, since no picture within the decoder's pixel limit
+// needs more.
+inline constexpr std::size_t kMaxPictureFileBytes = 64 * 1024 * 1024;
+
+// A test file, or a picture file that a problem names: a larger one is not read. A test of
+// the largest size the record limits below allow, pictures included, stays far below it.
+inline constexpr std::size_t kMaxTestFileBytes = 256 * 1024 * 1024;
+
 // A result server's answer body, which the station drops, and all its status lines and header
 // blocks together: a longer one fails the attempt.
 inline constexpr std::size_t kMaxAnswerBody = 1024 * 1024;

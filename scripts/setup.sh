@@ -5,16 +5,16 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build ccache g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build ccache g++ clang clang-tidy libclang-rt-14-dev pkg-config
     qt6-base-dev qt6-svg-dev libxcb1-dev libxcb-xinerama0-dev libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev
     nginx-light python3 locales
     xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-liberation2
     openbox x11-utils x11-xserver-utils x11-xkb-utils xserver-xorg-core
     xserver-xorg-video-dummy dpkg-dev lintian dbus-daemon at-spi2-core python3-pyatspi
-    libsqlite3-dev chromium libxlsxwriter-dev libssl-dev openssl firefox-esr
+    libsqlite3-dev libpq-dev postgresql chromium libxlsxwriter-dev libssl-dev openssl firefox-esr
     wmctrl xfwm4 marco mate-settings-daemon-common icewm fluxbox i3-wm
-    libpugixml-dev libpng-dev libgif-dev
+    libpugixml-dev libpng-dev libgif-dev unzip
 )
 
 # The collector's browser test drives Chromium with playwright-core under Node.js; a machine

@@ -17,6 +17,8 @@ asan="$root/build/asan"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTEZRA_WERROR=ON \
     -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build" -j "$jobs"
+echo "== The naming dialect on the C++ files changed since .ci/naming-base"
+bash "$root/scripts/check-naming.sh" "$build"
 (cd "$build" && ctest --output-on-failure -j "$jobs")
 
 echo "== The Debian package: lintian, installation, and the installed example station"

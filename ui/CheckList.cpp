@@ -12,22 +12,22 @@ constexpr int kMeasuredRows = 1000;
 
 }  // namespace
 
-TCheckList::TCheckList(int rowHeight, QWidget* parent)
-    : QListView(parent), model_(new TCheckListModel(this)) {
+CheckList::CheckList(int rowHeight, QWidget* parent)
+    : QListView(parent), model_(new CheckListModel(this)) {
     setModel(model_);
     setItemDelegate(new TFixedRowDelegate(rowHeight, this));
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void TCheckList::SetItems(const QStringList& texts) {
+void CheckList::SetItems(const QStringList& texts) {
     setUniformItemSizes(texts.size() > kMeasuredRows);
     model_->SetTexts(texts);
 }
 
-QString TCheckList::Text(int row) const {
+QString CheckList::Text(int row) const {
     return model_->data(model_->index(row), Qt::DisplayRole).toString();
 }
 
-void TCheckList::setCurrentRow(int row, QItemSelectionModel::SelectionFlags command) {
+void CheckList::setCurrentRow(int row, QItemSelectionModel::SelectionFlags command) {
     selectionModel()->setCurrentIndex(model_->index(row), command);
 }

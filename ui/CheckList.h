@@ -10,20 +10,23 @@
 
 #include "ui/CheckListModel.h"
 
-class TCheckList : public QListView {
+class CheckList : public QListView {
     Q_OBJECT
 
 public:
-    TCheckList(int rowHeight, QWidget* parent = nullptr);
+    CheckList(int rowHeight, QWidget* parent = nullptr);
 
     // Shows the texts, none of them ticked.
     void SetItems(const QStringList& texts);
-    int count() const { return model_->rowCount(); }
+    // count() and setCurrentRow() are spelled as on Qt's list widgets, so that the windows
+    // and their tests drive every answer list alike.
+    int count() const { return model_->rowCount(); }  // NOLINT(readability-identifier-naming)
     QString Text(int row) const;
     bool IsChecked(int row) const { return model_->IsChecked(row); }
     std::vector<bool> Checked() const { return model_->Checked(); }
+    // NOLINTNEXTLINE(readability-identifier-naming)
     void setCurrentRow(int row, QItemSelectionModel::SelectionFlags command);
 
 private:
-    TCheckListModel* model_;
+    CheckListModel* model_;
 };

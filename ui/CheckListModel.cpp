@@ -1,26 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/CheckListModel.h"
 
-void TCheckListModel::SetTexts(const QStringList& texts) {
+void CheckListModel::SetTexts(const QStringList& texts) {
     beginResetModel();
     texts_ = texts;
     checked_.assign(static_cast<std::size_t>(texts.size()), false);
     endResetModel();
 }
 
-bool TCheckListModel::IsChecked(int row) const {
+bool CheckListModel::IsChecked(int row) const {
     return row >= 0 && row < rowCount() && checked_[static_cast<std::size_t>(row)];
 }
 
-std::vector<bool> TCheckListModel::Checked() const {
+std::vector<bool> CheckListModel::Checked() const {
     return checked_;
 }
 
-int TCheckListModel::rowCount(const QModelIndex& parent) const {
+int CheckListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(texts_.size());
 }
 
-QVariant TCheckListModel::data(const QModelIndex& index, int role) const {
+QVariant CheckListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
@@ -35,7 +35,7 @@ QVariant TCheckListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-bool TCheckListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+bool CheckListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || index.row() >= rowCount() || role != Qt::CheckStateRole) {
         return false;
     }
@@ -44,7 +44,7 @@ bool TCheckListModel::setData(const QModelIndex& index, const QVariant& value, i
     return true;
 }
 
-Qt::ItemFlags TCheckListModel::flags(const QModelIndex& index) const {
+Qt::ItemFlags CheckListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <vector>
 
-class TCheckListModel : public QAbstractListModel {
+class CheckListModel : public QAbstractListModel {
     Q_OBJECT
 
 public:

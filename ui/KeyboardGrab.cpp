@@ -19,18 +19,18 @@ constexpr int kRetryMs = 100;
 
 }  // namespace
 
-TKeyboardGrab::TKeyboardGrab(QWidget* window) : QObject(window), window_(window) {
+KeyboardGrab::KeyboardGrab(QWidget* window) : QObject(window), window_(window) {
     retry_ = new QTimer(this);
     retry_->setInterval(kRetryMs);
     retry_->setSingleShot(true);
-    connect(retry_, &QTimer::timeout, this, &TKeyboardGrab::Reassert);
+    connect(retry_, &QTimer::timeout, this, &KeyboardGrab::Reassert);
 }
 
-TKeyboardGrab::~TKeyboardGrab() {
+KeyboardGrab::~KeyboardGrab() {
     Release();
 }
 
-void TKeyboardGrab::Take() {
+void KeyboardGrab::Take() {
     if (!wanted_) {
         wanted_ = true;
         // Whatever closes a popup menu of this process also ends the process's grab, and a
@@ -40,7 +40,7 @@ void TKeyboardGrab::Take() {
     Reassert();
 }
 
-void TKeyboardGrab::Reassert() {
+void KeyboardGrab::Reassert() {
     if (!wanted_) {
         return;
     }
@@ -49,7 +49,7 @@ void TKeyboardGrab::Reassert() {
     }
 }
 
-void TKeyboardGrab::Release() {
+void KeyboardGrab::Release() {
     if (!wanted_) {
         return;
     }
@@ -61,7 +61,7 @@ void TKeyboardGrab::Release() {
     Ungrab();
 }
 
-bool TKeyboardGrab::Grab() {
+bool KeyboardGrab::Grab() {
     xcb_connection_t* connection = X11Connection();
     if (connection == nullptr || window_ == nullptr || !window_->isVisible()) {
         return false;
@@ -85,19 +85,19 @@ bool TKeyboardGrab::Grab() {
     return taken;
 }
 
-void TKeyboardGrab::Ungrab() {
+void KeyboardGrab::Ungrab() {
     if (xcb_connection_t* connection = X11Connection()) {
         xcb_ungrab_keyboard(connection, XCB_CURRENT_TIME);
         xcb_flush(connection);
     }
 }
 
-void TKeyboardGrab::ReassertSoon() {
+void KeyboardGrab::ReassertSoon() {
     // After the event has run its course: a closing menu gives up the keyboard only then.
-    QTimer::singleShot(0, this, &TKeyboardGrab::Reassert);
+    QTimer::singleShot(0, this, &KeyboardGrab::Reassert);
 }
 
-bool TKeyboardGrab::eventFilter(QObject* watched, QEvent* event) {
+bool KeyboardGrab::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched == window_ && type == QEvent::WindowDeactivate) {
         ReassertSoon();

@@ -14,13 +14,13 @@
 class QTimer;
 class QWidget;
 
-class TKeyboardGrab : public QObject {
+class KeyboardGrab : public QObject {
     Q_OBJECT
 
 public:
     // The grab belongs to window, which must be a top-level window.
-    explicit TKeyboardGrab(QWidget* window);
-    ~TKeyboardGrab() override;
+    explicit KeyboardGrab(QWidget* window);
+    ~KeyboardGrab() override;
 
     // Starts holding the keyboard: takes it now if the window is on the display, and keeps
     // taking it back until Release() (after the window manager or another client took it).

@@ -36,15 +36,15 @@ void WaitUntilExposed(const QWidget& widget) {
 
 }  // namespace
 
-TQtSubmissionView::TQtSubmissionView(TfmInfoBox* box) : box_(box) {}
+QtSubmissionView::QtSubmissionView(TfmInfoBox* box) : box_(box) {}
 
-void TQtSubmissionView::ClearActivity() {
+void QtSubmissionView::ClearActivity() {
     if (box_ != nullptr) {
         box_->meActivityMessage->clear();
     }
 }
 
-void TQtSubmissionView::ShowActivity(const std::string& activityName) {
+void QtSubmissionView::ShowActivity(const std::string& activityName) {
     if (box_ == nullptr) {
         return;
     }
@@ -62,14 +62,14 @@ void TQtSubmissionView::ShowActivity(const std::string& activityName) {
     RepaintNow();
 }
 
-void TQtSubmissionView::AppendActivityLine(const std::string& line) {
+void QtSubmissionView::AppendActivityLine(const std::string& line) {
     if (box_ != nullptr) {
         box_->meActivityMessage->appendPlainText(ToQString(line));
         RepaintNow();
     }
 }
 
-void TQtSubmissionView::FinishActivityLine(const std::string& ending) {
+void QtSubmissionView::FinishActivityLine(const std::string& ending) {
     if (box_ == nullptr) {
         return;
     }
@@ -79,27 +79,27 @@ void TQtSubmissionView::FinishActivityLine(const std::string& ending) {
     RepaintNow();
 }
 
-void TQtSubmissionView::HideActivity() {
+void QtSubmissionView::HideActivity() {
     if (box_ != nullptr) {
         box_->hide();
         QGuiApplication::sync();
     }
 }
 
-void TQtSubmissionView::Sleep(int milliseconds) {
+void QtSubmissionView::Sleep(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-void TQtSubmissionView::ShowMessage(const std::string& text) {
+void QtSubmissionView::ShowMessage(const std::string& text) {
     ::ShowMessage(ToQString(text));
 }
 
-std::string TQtSubmissionView::InputBox(const std::string& caption, const std::string& prompt,
-                                        const std::string& defaultText) {
+std::string QtSubmissionView::InputBox(const std::string& caption, const std::string& prompt,
+                                       const std::string& defaultText) {
     return FromQString(::InputBox(ToQString(caption), ToQString(prompt), ToQString(defaultText)));
 }
 
-void TQtSubmissionView::RepaintNow() {
+void QtSubmissionView::RepaintNow() {
     WaitUntilExposed(*box_);
     box_->repaint();
     QGuiApplication::sync();

@@ -7,10 +7,10 @@
 
 class TfmInfoBox;
 
-class TQtSubmissionView : public SubmissionView {
+class QtSubmissionView : public SubmissionView {
 public:
     // Drives box; without one the attempts are not shown.
-    explicit TQtSubmissionView(TfmInfoBox* box);
+    explicit QtSubmissionView(TfmInfoBox* box);
 
     void ClearActivity() override;
     void ShowActivity(const std::string& activityName) override;

@@ -40,7 +40,7 @@ QImage ScaledCopy(const TRgbImage& picture, int width, int height) {
 }  // namespace
 
 TfmSplash::TfmSplash(QWidget* parent)
-    : TModalForm(parent), Timer1(new QTimer(this)), Random(RandomDouble), Cover(*this, false) {
+    : TModalForm(parent), Timer1(new QTimer(this)), random_(RandomDouble), cover_(*this, false) {
     setObjectName("fmSplash");
     setAccessibleName(QStringLiteral("Заставка"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -50,7 +50,7 @@ TfmSplash::TfmSplash(QWidget* parent)
     setFont(font);
     SetCentredOnPrimary(false);  // it covers every monitor
     setGeometry(VirtualDesktop());
-    SetWindowOpacity255(*this, FadeState.Opacity);
+    SetWindowOpacity255(*this, fadeState_.Opacity);
 
     NextPicture();
     Timer1->setObjectName("Timer1");
@@ -64,10 +64,10 @@ void TfmSplash::NextPicture() {
         return;
     }
     const bool loaded = ChooseSplashPicture(
-        Settings->SplashFiles, Random(),
+        Settings->SplashFiles, random_(),
         [this](const std::filesystem::path& path) { return LoadPicture(path); });
     if (loaded) {
-        FadeState.PictureLoaded();
+        fadeState_.PictureLoaded();
     } else {
         ClearPicture();
     }
@@ -78,25 +78,25 @@ bool TfmSplash::LoadPicture(const std::filesystem::path& path) {
     // Decoded at the reduced scale this window needs, scaled once, kept for every repaint.
     const QRect area = PictureArea();
     const QSize window = area.size();
-    if (!DecodeJpegFileToFit(path, window.width(), window.height(), Decoded,
+    if (!DecodeJpegFileToFit(path, window.width(), window.height(), decoded_,
                              TPixelLayout::Rgb32)) {
         return false;
     }
-    Rect = SplashPaintRect(window.width(), window.height(), Decoded.SourceWidth,
-                           Decoded.SourceHeight);
-    Rect.Left += area.left();
-    Rect.Top += area.top();
-    Scaled = ScaledCopy(Decoded, Rect.Width, Rect.Height);
-    Shown = path;
-    LoadedFor = window;
+    rect_ = SplashPaintRect(window.width(), window.height(), decoded_.SourceWidth,
+                            decoded_.SourceHeight);
+    rect_.Left += area.left();
+    rect_.Top += area.top();
+    scaled_ = ScaledCopy(decoded_, rect_.Width, rect_.Height);
+    shown_ = path;
+    loadedFor_ = window;
     return true;
 }
 
 void TfmSplash::ClearPicture() {
-    Shown.clear();
-    Scaled = QImage();
-    Rect = {};
-    LoadedFor = QSize();
+    shown_.clear();
+    scaled_ = QImage();
+    rect_ = {};
+    loadedFor_ = QSize();
 }
 
 QRect TfmSplash::PictureArea() const {
@@ -106,11 +106,11 @@ QRect TfmSplash::PictureArea() const {
 }
 
 void TfmSplash::Timer1Timer() {
-    if (isVisible() && --TicksToCover <= 0) {
-        TicksToCover = kTicksPerCover;
-        Cover.Reassert();
+    if (isVisible() && --ticksToCover_ <= 0) {
+        ticksToCover_ = kTicksPerCover;
+        cover_.Reassert();
     }
-    switch (FadeState.Tick(isVisible())) {
+    switch (fadeState_.Tick(isVisible())) {
         case TSplashTick::Idle:
             return;
         case TSplashTick::Faded:
@@ -119,14 +119,14 @@ void TfmSplash::Timer1Timer() {
             NextPicture();
             break;
     }
-    SetWindowOpacity255(*this, FadeState.Opacity);
+    SetWindowOpacity255(*this, fadeState_.Opacity);
 }
 
 void TfmSplash::setVisible(bool visible) {
     // Over every monitor and above every other window before the window system sees it.
     if (visible && !isVisible()) {
-        Cover.PrepareBeforeMap();
-        TicksToCover = 1;  // and asked again once it is mapped
+        cover_.PrepareBeforeMap();
+        ticksToCover_ = 1;  // and asked again once it is mapped
     }
     TModalForm::setVisible(visible);
 }
@@ -138,17 +138,17 @@ void TfmSplash::showEvent(QShowEvent* event) {
 
 void TfmSplash::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (Scaled.isNull()) {
+    if (scaled_.isNull()) {
         PaintPlainScreen(painter);
         return;
     }
     // The picture, and black bands where it does not reach.
-    const QRect picture(Rect.Left, Rect.Top, Scaled.width(), Scaled.height());
+    const QRect picture(rect_.Left, rect_.Top, scaled_.width(), scaled_.height());
     const QRegion bands = QRegion(rect()).subtracted(picture);
     for (const QRect& band : bands) {
         painter.fillRect(band, kBandColour);
     }
-    painter.drawImage(picture.topLeft(), Scaled);
+    painter.drawImage(picture.topLeft(), scaled_);
 }
 
 void TfmSplash::PaintPlainScreen(QPainter& painter) {
@@ -164,7 +164,7 @@ void TfmSplash::PaintPlainScreen(QPainter& painter) {
 void TfmSplash::resizeEvent(QResizeEvent* event) {
     TModalForm::resizeEvent(event);
     // A new window size needs the picture decoded and scaled for it.
-    if (!Shown.empty() && PictureArea().size() != LoadedFor && !LoadPicture(Shown)) {
+    if (!shown_.empty() && PictureArea().size() != loadedFor_ && !LoadPicture(shown_)) {
         ClearPicture();
     }
 }

@@ -31,14 +31,14 @@ public:
     void Timer1Timer();
 
     // Where random numbers for the picture choice come from (tests fix them).
-    void SetRandomSource(std::function<double()> random) { Random = std::move(random); }
+    void SetRandomSource(std::function<double()> random) { random_ = std::move(random); }
 
     // The picture on screen, empty for the plain screen.
-    const std::filesystem::path& PicturePath() const { return Shown; }
+    const std::filesystem::path& PicturePath() const { return shown_; }
     // The picture as it is drawn, scaled once into PaintRect and kept for every repaint.
-    const QImage& KeptImage() const { return Scaled; }
-    TRect PaintRect() const { return Rect; }
-    const TSplashFade& Fade() const { return FadeState; }
+    const QImage& KeptImage() const { return scaled_; }
+    TRect PaintRect() const { return rect_; }
+    const SplashFade& Fade() const { return fadeState_; }
 
     // Where the picture is drawn: the primary monitor's part of the window, which covers
     // every monitor (the others stay black).
@@ -58,15 +58,15 @@ private:
     void ClearPicture();
     void PaintPlainScreen(QPainter& painter);
 
-    std::function<double()> Random;
-    TSplashFade FadeState;
-    std::filesystem::path Shown;
-    TRgbImage Decoded;  // the last picture as decoded; its memory serves the next one
-    QImage Scaled;      // the picture as it is drawn
-    TRect Rect;         // where it is drawn
-    QSize LoadedFor;    // the picture area it was scaled for
-    DesktopCover Cover;
-    int TicksToCover = 0;  // timer ticks until the cover of every monitor is asked for again
+    std::function<double()> random_;
+    SplashFade fadeState_;
+    std::filesystem::path shown_;
+    TRgbImage decoded_;  // the last picture as decoded; its memory serves the next one
+    QImage scaled_;      // the picture as it is drawn
+    TRect rect_;         // where it is drawn
+    QSize loadedFor_;    // the picture area it was scaled for
+    DesktopCover cover_;
+    int ticksToCover_ = 0;  // timer ticks until the cover of every monitor is asked for again
 };
 
 extern std::unique_ptr<TfmSplash> fmSplash;

@@ -103,7 +103,7 @@ TfmTezra::TfmTezra(QWidget* parent) : TModalForm(parent) {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(kSecureTimerMs);
     connect(Timer1, &QTimer::timeout, this, &TfmTezra::Timer1Timer);
-    keyboardGrab_ = new TKeyboardGrab(this);
+    keyboardGrab_ = new KeyboardGrab(this);
     secureWindow_ = new SecureWindow(this, [this] { BringBack(); });
     HTTP_Connector = std::make_unique<HttpClient>();
 
@@ -173,7 +173,7 @@ void TfmTezra::CreateAnswerPanel() {
     pnAnswers->setObjectName("pnAnswers");
     pnAnswers->setMinimumHeight(kMinAnswerPanelHeight);
 
-    cboxAnswers = new TCheckList(kCheckListItemHeight);
+    cboxAnswers = new CheckList(kCheckListItemHeight);
     cboxAnswers->setObjectName("cboxAnswers");
     cboxAnswers->setAccessibleName(QStringLiteral("Варианты ответа"));
     QPalette face = cboxAnswers->palette();
@@ -405,7 +405,7 @@ void TfmTezra::EndUnloadableTest() {
     if (!isVisible()) {
         return;
     }
-    ShowMessage(ToQString(TTestSession::UnloadableMessage()));
+    ShowMessage(ToQString(TestSession::UnloadableMessage()));
     SetModalResult(mrCancel);
 }
 
@@ -443,7 +443,7 @@ void TfmTezra::ShowAnswerControls(const TProblemView& view) {
     // The hidden controls are emptied, so that screen readers find only the variants shown.
     rgAnswers->SetItems(view.Mode == ModeRadio ? items : QStringList());
     cboxAnswers->SetItems(view.Mode == ModeCombo ? items : QStringList());
-    edAnswer->setText(view.Mode == ModeInput ? ToQString(TTestSession::InputPlaceholder())
+    edAnswer->setText(view.Mode == ModeInput ? ToQString(TestSession::InputPlaceholder())
                                              : QString());
     SetAnswerPanelHeight(AnswerPanelHeight(view.Mode, items.size(), FontPixelHeight(*rgAnswers),
                                            kCheckListItemHeight));
@@ -512,7 +512,7 @@ void TfmTezra::ShowForgottenAnswer() {
     const bool running = Timer1->isActive();
     Timer1->stop();
     timerPaused_ = true;
-    ShowMessage(ToQString(TTestSession::ForgottenMessage()));
+    ShowMessage(ToQString(TestSession::ForgottenMessage()));
     timerPaused_ = false;
     if (running && isVisible()) {
         Timer1->start();
@@ -529,7 +529,7 @@ void TfmTezra::FinishTest() {
 }
 
 void TfmTezra::SubmitResult(float points, int mark) {
-    TQtSubmissionView view(fmInfoBox.get());
+    QtSubmissionView view(fmInfoBox.get());
     ResultSubmission submission(
         [this](const std::string& url) { return HTTP_Connector->Get(url).Ok(); }, view);
     submission.Submit(Settings->Servers, ServerAddress, Settings->StudentGroup, Settings->User,

@@ -37,7 +37,7 @@ public:
     QLabel* Label1 = nullptr;
     QSplitter* Splitter1 = nullptr;
     TAnchoredPanel* pnAnswers = nullptr;
-    TCheckList* cboxAnswers = nullptr;
+    CheckList* cboxAnswers = nullptr;
     QPushButton* bnAnswer = nullptr;
     TRadioGroup* rgAnswers = nullptr;
     QLineEdit* edAnswer = nullptr;
@@ -52,7 +52,7 @@ public:
     QPlainTextEdit* meCondition = nullptr;
     QTimer* Timer1 = nullptr;
     // The one HTTP client of the run: its connection and cookies carry over between students.
-    std::unique_ptr<HttpClient> HTTP_Connector;
+    std::unique_ptr<HttpClient> HTTP_Connector;  // NOLINT(readability-identifier-naming)
     // The decoded picture of the problem on screen, reused for every picture.
     TRgbImage JpegImage;
 
@@ -109,10 +109,10 @@ private:
 
     void ReportProgress();
 
-    TTestSession session_;
+    TestSession session_;
     bool continue_ = false;
     // In secure mode the window holds the keyboard while a test is being answered.
-    TKeyboardGrab* keyboardGrab_ = nullptr;
+    KeyboardGrab* keyboardGrab_ = nullptr;
     // In secure mode the window comes back at once from whatever hides it.
     SecureWindow* secureWindow_ = nullptr;
     // Timer1 is paused while a box of the window is open.

@@ -18,6 +18,7 @@ const MESSAGES = {
   login: 'Вход не принят: пароль учителя больше не действует. Обновите страницу (F5) и войдите снова.',
   wait: 'Слишком много неверных паролей с этого компьютера: подождите и обновите страницу.',
   server: 'Сервер результатов ответил ошибкой, повторяем…',
+  database: 'База данных недоступна: результаты сейчас не принимаются, повторяем…',
 };
 
 class RequestFailure extends Error {
@@ -31,6 +32,7 @@ class RequestFailure extends Error {
 const state = {
   date: '',
   group: '',
+  collector: '',       // the rows of one collector only; '' for all of them
   followToday: true,
   lastId: 0,
   rows: [],
@@ -56,6 +58,7 @@ function query(extra) {
   const params = new URLSearchParams();
   params.set('date', state.date);
   if (state.group) params.set('group', state.group);
+  if (state.collector) params.set('collector', state.collector);
   if (state.hidden && extra) params.set('hidden', '1');
   for (const [key, value] of Object.entries(extra || {})) params.set(key, value);
   return params.toString();
@@ -93,6 +96,24 @@ function updateGroups(groups, complete) {
     select.append(option);
   }
   select.value = state.group;
+}
+
+// The collectors that stored results in the shared database; the filter shows once there
+// are several.
+function updateCollectors(names) {
+  const select = document.getElementById('collector');
+  const wanted = [''].concat(names);
+  if (state.collector && !wanted.includes(state.collector)) wanted.push(state.collector);
+  document.getElementById('collector-filter').hidden = wanted.length < 3;
+  const present = Array.from(select.options, (option) => option.value);
+  if (present.join('\u0000') === wanted.join('\u0000')) return;
+  select.replaceChildren();
+  for (const name of wanted) {
+    const option = element('option', '', name === '' ? 'Все серверы' : name);
+    option.value = name;
+    select.append(option);
+  }
+  select.value = state.collector;
 }
 
 function markBadge(mark) {
@@ -258,6 +279,7 @@ async function request(path, options) {
   }
   if (response.status === 401) throw new RequestFailure('login', 401);
   if (response.status === 429) throw new RequestFailure('wait', 429);
+  if (response.status === 503) throw new RequestFailure('database', 503);
   if (!response.ok) throw new RequestFailure('server', response.status);
   return response.json();
 }
@@ -306,6 +328,7 @@ async function poll() {
     }
     state.version = update.version;
     if (update.groups) updateGroups(update.groups, true);
+    if (update.collectors) updateCollectors(update.collectors);
     if (update.newGroups && update.newGroups.length) updateGroups(update.newGroups, false);
     if (!state.initialised) renderLog(update.log || []);
     renderProtection(update);
@@ -365,6 +388,10 @@ function start() {
   });
   document.getElementById('group').addEventListener('change', (event) => {
     state.group = event.target.value;
+    restart();
+  });
+  document.getElementById('collector').addEventListener('change', (event) => {
+    state.collector = event.target.value;
     restart();
   });
   document.getElementById('show-hidden').addEventListener('change', (event) => {

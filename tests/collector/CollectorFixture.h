@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,14 @@
 
 inline const std::string kTeacherPassword = "класс-9Б secret";
 
+// Makes the --db value of a new, empty database for a test: an SQLite file in the test's
+// folder, unless the run replaces it to check another database with the same tests.
+inline std::function<std::string(const std::filesystem::path&)>& FreshDatabase() {
+    static std::function<std::string(const std::filesystem::path&)> make =
+        [](const std::filesystem::path& folder) { return (folder / "results.sqlite").string(); };
+    return make;
+}
+
 class RunningCollector {
 public:
     explicit RunningCollector(ServerLimits limits = {})
@@ -27,9 +36,10 @@ public:
     // A collector whose options the test adjusts first.
     explicit RunningCollector(const std::function<void(CollectorOptions&)>& adjust) {
         CollectorOptions options;
-        options.Database = Dir.Path / "results.sqlite";
+        options.Database = FreshDatabase()(Dir.Path);
         options.Password = kTeacherPassword;
         adjust(options);
+        Database = options.Database;
         std::string error;
         Service = CollectorService::Start(options, "127.0.0.1", 0, error);
         if (Service) {
@@ -48,6 +58,7 @@ public:
     }
 
     TempDir Dir;
+    std::string Database;  // the --db value it runs on
     std::unique_ptr<CollectorService> Service;
 
 private:

@@ -96,7 +96,7 @@ private:
 
 TEST(CollectorExecutable, AcknowledgedResultsSurviveKillNine) {
     TempDir dir;
-    const std::string database = (dir.Path / "results.sqlite").string();
+    const std::string database = FreshDatabase()(dir.Path);
     std::string password;
     {
         CollectorProcess first({"--db", database});
@@ -143,7 +143,7 @@ TEST(CollectorExecutable, ImportsAJournalWithADamagedRecord) {
         "===================\r\nUser=Петров\r\nGroup=9Б\r\nTest=Физика\r\nQuestions=10\r\n"
         "Points=5.000\r\nMark=7\r\nStart at=14.05.2025 10:20:00\r\nDuration=1:30\r\n");
     const auto log = dir.Write("report.log", journal);
-    const std::string database = (dir.Path / "results.sqlite").string();
+    const std::string database = FreshDatabase()(dir.Path);
     const std::string command = ShellQuote(TEZRA_COLLECTOR_PATH) + " import --db " +
                                 ShellQuote(database) + " --station class-7 " +
                                 ShellQuote(log.string()) + " 2>&1";

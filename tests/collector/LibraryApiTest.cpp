@@ -28,7 +28,7 @@ class LibraryCollector {
 public:
     LibraryCollector() {
         CollectorOptions options;
-        options.Database = Dir.Path / "results.sqlite";
+        options.Database = FreshDatabase()(Dir.Path);
         options.Password = kTeacherPassword;
         options.StationKey = kStationKey;
         std::string error;

@@ -8,8 +8,9 @@
 
 #include "collector/ReceivedTime.h"
 #include "collector/ReportLogImport.h"
-#include "collector/ResultStore.h"
+#include "collector/SqliteResultStore.h"
 #include "platform/Cp1251.h"
+#include "tests/collector/CollectorFixture.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -31,9 +32,16 @@ protected:
         }
         ::tzset();
     }
-    std::unique_ptr<ResultStore> Open() {
+    std::unique_ptr<SqliteResultStore> Open() {
         std::string error;
-        auto store = ResultStore::OpenWriter(dir_.Path / "results.sqlite", error);
+        auto store = SqliteResultStore::OpenWriter(dir_.Path / "results.sqlite", error);
+        EXPECT_TRUE(store) << error;
+        return store;
+    }
+    // A store on the run's database (SQLite, or PostgreSQL in a PostgreSQL run).
+    std::unique_ptr<ResultStore> OpenFresh() {
+        std::string error;
+        auto store = OpenResultStore(FreshDatabase()(dir_.Path), true, error);
         EXPECT_TRUE(store) << error;
         return store;
     }
@@ -77,7 +85,7 @@ TEST_F(MoscowTime, StoreFiltersByClassAndLocalDateAndKeepsItsFile) {
     {
         auto store = Open();
         ASSERT_TRUE(store);
-        EXPECT_EQ(store->Database().QueryInt("PRAGMA user_version"), ResultStore::kSchemaVersion);
+        EXPECT_EQ(store->Database().QueryInt("PRAGMA user_version"), SqliteResultStore::kSchemaVersion);
         {
             SqliteStatement mode = store->Database().Prepare("PRAGMA journal_mode");
             ASSERT_TRUE(mode.Step());
@@ -102,7 +110,7 @@ TEST_F(MoscowTime, StoreFiltersByClassAndLocalDateAndKeepsItsFile) {
     EXPECT_EQ(store->Groups("2025-05-14"), (std::vector<std::string>{"10А", "9Б"}));
     EXPECT_EQ(store->Groups("2025-05-15"), (std::vector<std::string>{"9Б"}));
     std::string error;
-    auto reader = ResultStore::OpenReader(dir_.Path / "results.sqlite", error);
+    auto reader = SqliteResultStore::OpenReader(dir_.Path / "results.sqlite", error);
     ASSERT_TRUE(reader) << error;
     EXPECT_FALSE(reader->Append({Received(kMorning, "x", "y", 1, 1)}));
     EXPECT_EQ(reader->Query({}).size(), 3u);
@@ -115,10 +123,10 @@ TEST_F(MoscowTime, NewerSchemaIsRefused) {
         ASSERT_TRUE(store->Database().Execute("PRAGMA user_version = 7"));
     }
     std::string error;
-    EXPECT_FALSE(ResultStore::OpenWriter(dir_.Path / "results.sqlite", error));
+    EXPECT_FALSE(SqliteResultStore::OpenWriter(dir_.Path / "results.sqlite", error));
     EXPECT_NE(error.find("newer"), std::string::npos);
     const auto garbage = dir_.Write("garbage.sqlite", std::string(4096, 'x'));
-    EXPECT_FALSE(ResultStore::OpenWriter(garbage, error));
+    EXPECT_FALSE(SqliteResultStore::OpenWriter(garbage, error));
 }
 
 // A record as the station writes it.
@@ -166,7 +174,7 @@ TEST_F(MoscowTime, ReadsRecordsAndReportsDamagedOnesByLine) {
 }
 
 TEST_F(MoscowTime, ImportAddsOnlyWhatIsNotThereYet) {
-    auto store = Open();
+    auto store = OpenFresh();
     ASSERT_TRUE(store);
     // Иванов's result reached the collector over the network while his test was ending.
     ASSERT_TRUE(store->Append({Received(kMorning + 700000, "9Б", "Иванов", 75000, 4)}));
@@ -203,7 +211,7 @@ TEST_F(MoscowTime, ImportAddsOnlyWhatIsNotThereYet) {
 // A test that could not be opened leaves a record without a result: it is told, not stored,
 // whatever mark an older station wrote into it.
 TEST_F(MoscowTime, RecordsOfTestsNotOpenedAreToldNotStored) {
-    auto store = Open();
+    auto store = OpenFresh();
     ASSERT_TRUE(store);
     const std::string journal =
         Record("Иванов", "9Б", "0.000", "5", "14.05.2025 10:00:00", "0:3", "0") + "\r\n" +

@@ -8,15 +8,16 @@
 #include <algorithm>
 
 #include "collector/ReceivedTime.h"
+#include "collector/ResultStore.h"
 #include "tests/collector/CollectorFixture.h"
 
 namespace {
 
 constexpr int kRows = 30000;
 
-void FillRows(const std::filesystem::path& file) {
+void FillRows(const std::string& database) {
     std::string error;
-    auto store = ResultStore::OpenWriter(file, error);
+    auto store = OpenResultStore(database, true, error);
     ASSERT_TRUE(store) << error;
     std::vector<NewResult> rows(kRows);
     const std::int64_t now = UnixMsNow();
@@ -63,7 +64,7 @@ std::size_t Lines(const std::string& text) {
 TEST(StreamedExport, ChunkedClosedAndAbandoned) {
     auto collector = std::make_unique<RunningCollector>();
     ASSERT_TRUE(collector->Service);
-    FillRows(collector->Dir.Path / "results.sqlite");
+    FillRows(collector->Database);
     const int port = collector->Port();
     const std::string request =
         "GET /results.csv HTTP/1.1\r\nHost: 127.0.0.1\r\n" + TeacherAuthorization() + "\r\n";

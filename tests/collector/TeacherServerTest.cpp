@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "collector/ReceivedTime.h"
+#include "collector/SqliteResultStore.h"
 #include "collector/XlsxExport.h"
 #include "tests/collector/CollectorFixture.h"
 
@@ -227,9 +228,9 @@ TEST(TeacherServer, OlderDatabaseGainsHidingAndKnownStations) {
             "PRAGMA user_version = 1;"));
     }
     std::string error;
-    auto store = ResultStore::OpenWriter(file, error);
+    auto store = SqliteResultStore::OpenWriter(file, error);
     ASSERT_TRUE(store) << error;
-    EXPECT_EQ(store->Database().QueryInt("PRAGMA user_version"), ResultStore::kSchemaVersion);
+    EXPECT_EQ(store->Database().QueryInt("PRAGMA user_version"), SqliteResultStore::kSchemaVersion);
     EXPECT_EQ(store->StationsKnownBefore("2020-01-02"), std::vector<std::string>{"127.0.0.7"});
     EXPECT_TRUE(store->StationsKnownBefore("2020-01-01").empty());
     ResultFilter filter;

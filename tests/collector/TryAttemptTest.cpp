@@ -277,7 +277,7 @@ TEST(TryAttempt, ForgottenAnswerKeepsTheProblem) {
     };
     TAnswerInput none;
     TAnswerInput placeholder;
-    placeholder.Typed = TTestSession::InputPlaceholder();
+    placeholder.Typed = TestSession::InputPlaceholder();
     TAnswerInput otherCase;
     otherCase.Typed = "(TYPE YOUR ANSWER HERE)";
     TAnswerInput unticked;
@@ -308,7 +308,7 @@ TEST(TryAttempt, ForgottenAnswerKeepsTheProblem) {
             EXPECT_EQ(attempt->DefersLeft(), 3 - c.Problem);
         }
     }
-    EXPECT_EQ(TTestSession::ForgottenMessage(),
+    EXPECT_EQ(TestSession::ForgottenMessage(),
               Utf8ToCp1251("Вы забыли выбрать ответ!\r\r\rВай бащка сапсеэм дырявый..."));
 }
 

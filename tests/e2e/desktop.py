@@ -14,10 +14,14 @@ when the run ends however it ends: normally, by an exception, or by SIGINT, SIGT
 
 Run the program that uses this module under /usr/bin/python3 (Debian's, with python3-pyatspi);
 call reexec_in_session() first so that it runs inside a private D-Bus session.
+
+The kiosk checks use the same parts through the plainer helpers at the end of this module,
+which take a display by its name (":60") and fail with CheckFailed.
 """
 
 import atexit
 import contextlib
+import ctypes
 import importlib.util
 import os
 import re
@@ -197,6 +201,12 @@ class Processes:
         for process in started:
             self.stop(process, grace_s=3.0)
 
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop_all()
+
 
 # ---- the private D-Bus session -----------------------------------------------------------
 
@@ -220,11 +230,11 @@ def reexec_in_session():
     os.execvpe(argv[0], argv, env)
 
 
-def require_tools(*names):
+def require_tools(*names, atspi=True):
     """Ends the run as skipped (exit code 77) when a program it needs is missing, or
-    python3-pyatspi."""
+    python3-pyatspi (unless atspi is false)."""
     missing = [name for name in names if shutil.which(name) is None]
-    if importlib.util.find_spec("pyatspi") is None:
+    if atspi and importlib.util.find_spec("pyatspi") is None:
         missing.append("python3-pyatspi (run under /usr/bin/python3)")
     if missing:
         log("SKIP missing: " + ", ".join(missing))
@@ -268,6 +278,14 @@ def xorg_command(name, config, log_path):
             "-nolisten", "tcp", "-novtswitch", "-sharevts"]
 
 
+def xvfb_command(name, *screens, xinerama=False):
+    """Xvfb on display name with one screen of each size ("1024x768x24")."""
+    argv = ["Xvfb", name]
+    for number, screen in enumerate(screens):
+        argv += ["-screen", str(number), screen]
+    return argv + (["+xinerama"] if xinerama else []) + ["-nolisten", "tcp", "-noreset"]
+
+
 def display_numbers(default="90-99"):
     """The display numbers this run may use: TEZRA_E2E_DISPLAYS, such as "90-96" or "92"."""
     numbers = os.environ.get("TEZRA_E2E_DISPLAYS", default)
@@ -294,15 +312,16 @@ def display_in_use(number):
 class Display:
     """One X display and the X tools that look at it and type into it."""
 
-    def __init__(self, number, kind):
-        self.name = f":{number}"
+    def __init__(self, number, kind=""):
+        self.name = number if str(number).startswith(":") else f":{number}"
         self.kind = kind
         self.env = dict(os.environ, DISPLAY=self.name)
         self._bound = {}  # character -> keycode bound for typing
 
-    def run(self, *argv, timeout=15):
+    def run(self, *argv, timeout=15, check=True):
+        """The program's output; a failure raises RuntimeError unless check is false."""
         result = subprocess.run(argv, env=self.env, capture_output=True, timeout=timeout)
-        if result.returncode != 0:
+        if check and result.returncode != 0:
             raise RuntimeError(f"{' '.join(argv)} failed: "
                                f"{result.stderr.decode(errors='replace').strip()}")
         return result.stdout.decode("utf-8", errors="replace")
@@ -386,8 +405,8 @@ class Display:
             self.run("xdotool", "mousemove", "--sync", str(int(x)), str(int(y)))
         self.run("xdotool", "click", str(button))
 
-    def key(self, *keys):
-        self.run("xdotool", "key", "--delay", "40", *keys)
+    def key(self, *keys, delay_ms=40):
+        self.run("xdotool", "key", "--delay", str(delay_ms), *keys)
 
     def focus(self, window):
         self.run("xdotool", "windowfocus", "--sync", str(window), timeout=10)
@@ -445,14 +464,11 @@ def start_x_server(processes, steps, workdir, two_screens, xorg_config=None,
                                                 os.path.join(workdir, f"xorg-{n}.log"))))
     if two_screens:
         attempts.append(("Xvfb, two screens joined by +xinerama (both heads at 0,0)",
-                         lambda n: ["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-screen",
-                                    "1", "800x600x24", "+xinerama", "-nolisten", "tcp",
-                                    "-noreset"]))
+                         lambda n: xvfb_command(f":{n}", "1024x768x24", "800x600x24",
+                                                xinerama=True)))
     else:
         attempts.append(("Xvfb, one screen",
-                         lambda n: ["Xvfb", f":{n}", "-screen", "0",
-                                    f"{size[0]}x{size[1]}x24", "-nolisten", "tcp",
-                                    "-noreset"]))
+                         lambda n: xvfb_command(f":{n}", f"{size[0]}x{size[1]}x24")))
     for kind, command in attempts:
         for number in display_numbers():
             if display_in_use(number):
@@ -472,18 +488,25 @@ def start_x_server(processes, steps, workdir, two_screens, xorg_config=None,
                      f"{display_numbers()[0]}-{display_numbers()[-1]}")
 
 
-def start_openbox(processes, steps, display, workdir):
-    """openbox with its stock settings (none of the user's), ready once it has taken the
-    screen."""
+def openbox_took_screen(display):
+    return "window id" in display.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False)
+
+
+def launch_openbox(processes, display, workdir, config=None):
+    """openbox on the display, with config or else its stock settings (none of the user's);
+    the caller waits for openbox_took_screen()."""
     config_home = os.path.join(workdir, "config")
     os.makedirs(config_home, exist_ok=True)
     env = dict(display.env, XDG_CONFIG_HOME=config_home)
-    wm = processes.start("openbox", ["openbox", "--sm-disable"],
-                         os.path.join(workdir, "openbox.log"), env=env)
+    argv = ["openbox", "--sm-disable"] + (["--config-file", config] if config else [])
+    return processes.start("openbox", argv, os.path.join(workdir, "openbox.log"), env=env)
+
+
+def start_openbox(processes, steps, display, workdir):
+    """openbox with its stock settings, ready once it has taken the screen."""
+    wm = launch_openbox(processes, display, workdir)
     steps.wait("openbox taking the screen",
-               lambda: wm.poll() is None and
-               "window id" in display.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"),
-               limit=15)
+               lambda: wm.poll() is None and openbox_took_screen(display), limit=15)
     return wm
 
 
@@ -634,3 +657,476 @@ class Accessibility:
 
     def text(self, node):
         return node.queryText().getText(0, -1)
+
+# ---- the kiosk checks: plain helpers over a display by name ---------------------------
+#
+# Every process is started in a Processes object and ended by its group when the check ends;
+# every wait has a time limit. Windows are found by their X11 window role, which every station
+# window sets to its object name.
+
+
+SKIP = 77  # CTest's SKIP_RETURN_CODE for these checks
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise CheckFailed(message)
+
+
+def wait_for(predicate, timeout, what):
+    """Polls predicate until it gives a true value; fails after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise CheckFailed(f"gave up after {timeout} s waiting for {what}")
+        time.sleep(0.05)
+
+
+def skip_unless(condition, reason):
+    if not condition:
+        print(f"SKIP: {reason}")
+        raise SystemExit(SKIP)
+
+
+def require_x_tools(*tools):
+    """Ends a check as skipped when a program it needs is missing."""
+    require_tools(*tools, atspi=False)
+
+
+# ---- X servers by name
+
+_libx11 = None
+
+
+def _x11():
+    global _libx11
+    if _libx11 is None:
+        lib = ctypes.CDLL("libX11.so.6")
+        lib.XOpenDisplay.restype = ctypes.c_void_p
+        lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        lib.XDefaultRootWindow.restype = ctypes.c_ulong
+        lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        lib.XGrabKeyboard.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                      ctypes.c_int, ctypes.c_int, ctypes.c_ulong]
+        lib.XUngrabKeyboard.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        lib.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        _libx11 = lib
+    return _libx11
+
+
+class KeyboardHolder:
+    """An X client of its own that holds the keyboard, like a window manager in the middle
+    of a key chain or a program that steals it."""
+
+    def __init__(self, display):
+        self.lib = _x11()
+        self.dpy = self.lib.XOpenDisplay(display.encode())
+        check(self.dpy, f"cannot open display {display}")
+
+    def grab(self):
+        """True when the keyboard was free and is now held by this client."""
+        root = self.lib.XDefaultRootWindow(self.dpy)
+        status = self.lib.XGrabKeyboard(self.dpy, root, 0, 1, 1, 0)  # async, CurrentTime
+        self.lib.XSync(self.dpy, 0)
+        return status == 0  # GrabSuccess; AlreadyGrabbed is 1
+
+    def ungrab(self):
+        self.lib.XUngrabKeyboard(self.dpy, 0)
+        self.lib.XSync(self.dpy, 0)
+
+    def close(self):
+        if self.dpy:
+            self.lib.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+
+def keyboard_free(display):
+    """Whether another client could take the keyboard now (nobody holds it)."""
+    holder = KeyboardHolder(display)
+    try:
+        free = holder.grab()
+        if free:
+            holder.ungrab()
+        return free
+    finally:
+        holder.close()
+
+
+def x_answers(display):
+    return Display(display).ready()
+
+
+def start_xvfb(processes, display, workdir, screen="1024x768x24"):
+    require_x_tools("Xvfb", "xdpyinfo")
+    processes.start("Xvfb", xvfb_command(display, screen), os.path.join(workdir, "xvfb.log"))
+    wait_for(lambda: x_answers(display), 20, f"Xvfb on {display}")
+
+
+def start_xorg(processes, display, workdir, config):
+    """Xorg with the dummy video driver: heads side by side (Xinerama or RandR outputs)."""
+    require_x_tools("Xorg", "xdpyinfo")
+    skip_unless(os.geteuid() == 0, "Xorg with the dummy driver needs root")
+    skip_unless(os.path.exists(XORG_DUMMY_DRIVER),
+                "the Xorg dummy driver (xserver-xorg-video-dummy) is not installed")
+    processes.start("Xorg", xorg_command(display, config, os.path.join(workdir, "xorg.log")),
+                    os.path.join(workdir, "xorg.out"))
+    wait_for(lambda: x_answers(display), 30, f"Xorg on {display}")
+
+
+def openbox_config(workdir, marker):
+    """The stock openbox configuration (Alt+Tab, Alt+F4, the desktop menu) with one more key
+    binding, Ctrl+Alt+T, that stands for starting a terminal: it creates marker."""
+    with open("/etc/xdg/openbox/rc.xml", encoding="utf-8") as stock:
+        text = stock.read()
+    binding = (f'<keyboard>\n<keybind key="C-A-t"><action name="Execute">'
+               f'<command>touch {marker}</command></action></keybind>')
+    path = os.path.join(workdir, "openbox-rc.xml")
+    with open(path, "w", encoding="utf-8") as out:
+        out.write(text.replace("<keyboard>", binding, 1))
+    return path
+
+
+def start_openbox_with(processes, display, workdir, config):
+    """openbox with the configuration file config, once it has taken the screen."""
+    require_x_tools("openbox", "xprop")
+    screen = Display(display)
+    launch_openbox(processes, screen, workdir, config)
+    wait_for(lambda: openbox_took_screen(screen), 20, "openbox")
+
+
+# ---- windows and input by display name
+
+def run(display, argv, timeout=10):
+    """The program's output on the display, also when it fails."""
+    return Display(display).run(*argv, timeout=timeout, check=False)
+
+
+def xprop(display, *args):
+    return run(display, ["xprop", *args])
+
+
+def xdotool(display, *args):
+    return run(display, ["xdotool", *args])
+
+
+def windows_of(display, pid):
+    out = xdotool(display, "search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "")
+    return [int(w) for w in out.split()]
+
+
+def role_of(display, window):
+    match = re.search(r'WM_WINDOW_ROLE\(STRING\) = "([^"]*)"',
+                      xprop(display, "-id", str(window), "WM_WINDOW_ROLE"))
+    return match.group(1) if match else ""
+
+
+def window_with_role(display, pid, role):
+    for window in windows_of(display, pid):
+        if role_of(display, window) == role:
+            return window
+    return None
+
+
+def wait_window(display, pid, role, timeout=20):
+    return wait_for(lambda: window_with_role(display, pid, role), timeout, f"window {role}")
+
+
+def geometry(display, window):
+    """(x, y, width, height) of the window on the root, frame excluded."""
+    try:
+        return Display(display).geometry(window)
+    except (RuntimeError, KeyError) as error:
+        raise CheckFailed(f"xwininfo gave no geometry for {window}: {error}") from error
+
+
+def root_size(display):
+    return Display(display).root_size()
+
+
+def active_window(display):
+    out = xdotool(display, "getactivewindow").strip()
+    return int(out) if out.isdigit() else None
+
+
+def top_client(display):
+    """The client window that openbox stacks highest."""
+    ids = re.findall(r"0x[0-9a-f]+", xprop(display, "-root", "_NET_CLIENT_LIST_STACKING"))
+    return int(ids[-1], 16) if ids else None
+
+
+def move_pointer(display, x, y):
+    # Not --sync: that waits for ever when the pointer is there already.
+    xdotool(display, "mousemove", str(x), str(y))
+    time.sleep(0.1)
+
+
+def click_centre(display, window):
+    x, y, width, height = geometry(display, window)
+    move_pointer(display, x + width // 2, y + height // 2)
+    xdotool(display, "click", "1")
+
+
+def key(display, *keys):
+    Display(display).key(*keys, delay_ms=60)
+
+
+def type_text(display, text):
+    Display(display).type(text)
+
+
+def focus(display, window):
+    xdotool(display, "windowactivate", "--sync", str(window))
+    wait_for(lambda: active_window(display) == window, 5, f"focus on window {window}")
+
+
+# ------------------------------------------------------------------------------- station
+
+def write_station(folder, secure=True, servers=("127.0.0.1:9",), problems=2):
+    """A station folder: an ini without login and a test of typed answers (the answer to
+    every problem is 8)."""
+    os.makedirs(os.path.join(folder, "tezra"), exist_ok=True)
+    ini = ["[general]", "needlogin=0", f"secure={1 if secure else 0}", "saveresults=1",
+           "[servers]"] + [f"{server}=" for server in servers]
+    with open(os.path.join(folder, "tezra-net.ini"), "w", encoding="cp1251",
+              newline="\r\n") as out:
+        out.write("\n".join(ini) + "\n")
+    text = "§TEZRA\n§PARAMS\nSHUFFLE=0\n§END PARAMS\n§PROBLEMS\n"
+    for number in range(1, problems + 1):
+        text += (f"§PROBLEM\n§PARAMS\nID=p{number}\n§END PARAMS\n§CONDITION\n"
+                 f"Задача {number}: сколько битов в байте?\n§END CONDITION\n"
+                 "§ANSWER\nMODE=INPUT\n§VARIANTS\n[100] 8\n§END ANSWER\n§END PROBLEM\n")
+    text += "§END PROBLEMS\n§END TEZRA\n"
+    with open(os.path.join(folder, "tezra", "bits.ttxt"), "wb") as out:
+        out.write(text.encode("cp1251"))
+
+
+def station_env(display, folder):
+    env = dict(os.environ, DISPLAY=display, TEZRA_STATION_DIR=folder)
+    env.pop("QT_QPA_PLATFORM", None)
+    env.pop("WAYLAND_DISPLAY", None)
+    return env
+
+
+def click_start(display, chooser):
+    """Clicks the chooser's start button, the last control at the bottom of the window
+    (without a selected row it starts the first test)."""
+    x, y, width, height = geometry(display, chooser)
+    move_pointer(display, x + width // 2, y + height - 22)
+    xdotool(display, "click", "1")
+
+
+def open_test(display, pid):
+    """From the splash to the first problem of the test: a click on the splash, the start
+    button of the chooser, the secure or normal test window."""
+    click_centre(display, wait_window(display, pid, "fmSplash"))
+    click_start(display, wait_window(display, pid, "fmChooseTezra"))
+    return wait_window(display, pid, "fmTezra")
+
+
+def answer(display, text="8"):
+    """Types the answer over everything in the answer field (which has the focus) and
+    confirms it with Enter; with no text, the field keeps what it shows."""
+    if text:
+        key(display, "ctrl+a")
+        type_text(display, text)
+    key(display, "Return")
+
+
+def start_station(processes, program, display, folder, log, args=()):
+    return processes.start(os.path.basename(program), [program, *args], log,
+                           env=station_env(display, folder), cwd=folder)
+
+
+def wait_box(display, pid, seen, timeout=20):
+    """A message or input box of the station that was not among seen, once it has the
+    focus; it is added to seen."""
+    def new_box():
+        for window in windows_of(display, pid):
+            if window not in seen and role_of(display, window) == "":
+                return window
+        return None
+    box = wait_for(new_box, timeout, "a message or input box")
+    wait_for(lambda: active_window(display) == box, 5, f"the focus on box {box}")
+    seen.add(box)
+    return box
+
+
+def wait_gone(display, window, timeout=10):
+    wait_for(lambda: window not in visible_windows(display), timeout, f"window {window} closed")
+
+
+def after_last_answer(display, pid, seen):
+    """The score, the calls for the teacher and the results window, each closed in turn."""
+    for _ in range(3):  # the score, then the two calls for the teacher
+        box = wait_box(display, pid, seen)
+        key(display, "Return")
+        wait_gone(display, box)
+    box = wait_box(display, pid, seen)
+    type_text(display, "ok")
+    key(display, "Return")
+    wait_gone(display, box)
+    report = wait_window(display, pid, "fmTezraReport")
+    focus(display, report)
+    key(display, "Return")
+    wait_gone(display, report)
+
+
+def visible_windows(display):
+    out = xdotool(display, "search", "--onlyvisible", "--name", "")
+    return [int(w) for w in out.split()]
+
+
+def screenshot(display, path):
+    """Saves the whole screen as PNG (ImageMagick's import); False when it could not."""
+    if not shutil.which("import"):
+        return False
+    try:
+        Display(display).screenshot(path)
+        return True
+    except (RuntimeError, subprocess.TimeoutExpired):
+        return False
+
+
+def save_failure(display, work):
+    """What the screen showed when a check failed: a screenshot and the window tree."""
+    shot = os.path.join(work, "failure.png")
+    if screenshot(display, shot):
+        print(f"screen at the failure: {shot}")
+    tree = os.path.join(work, "failure-windows.txt")
+    with open(tree, "w", encoding="utf-8") as out:
+        out.write(run(display, ["xwininfo", "-root", "-tree"]))
+    print(f"windows at the failure: {tree}")
+
+
+@contextlib.contextmanager
+def evidence_on_failure(display, work):
+    """Saves the screen and the window tree when the block fails."""
+    try:
+        yield
+    except Exception:
+        save_failure(display, work)
+        raise
+
+
+def step(text):
+    print(f"-- {text}", flush=True)
+
+
+def run_main(main):
+    """Runs a check: exit status 0 when it passes, 1 with the reason when it fails, 77 when
+    it was skipped."""
+    try:
+        main()
+    except CheckFailed as failure:
+        print(f"FAIL: {failure}")
+        sys.exit(1)
+
+
+def make_workdir(name):
+    return tempfile.mkdtemp(prefix=f"tezra-kiosk-{name}-")
+
+
+def passed(work):
+    """Ends a check that passed: its logs are no longer needed (a failure keeps them)."""
+    shutil.rmtree(work, ignore_errors=True)
+    print("PASS")
+
+
+# ---- window stacking
+
+class _Attributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int),
+                ("depth", ctypes.c_int), ("visual", ctypes.c_void_p),
+                ("root", ctypes.c_ulong), ("class_", ctypes.c_int),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+_IS_VIEWABLE = 2
+
+
+class Stacking:
+    """Reads the X server's own stacking of the root window's children: which window a
+    student sees, and can click, at a point of the screen."""
+
+    def __init__(self, display):
+        self.lib = _x11()
+        lib = self.lib
+        lib.XQueryTree.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                   ctypes.POINTER(ctypes.c_ulong),
+                                   ctypes.POINTER(ctypes.c_ulong),
+                                   ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
+                                   ctypes.POINTER(ctypes.c_uint)]
+        lib.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                             ctypes.POINTER(_Attributes)]
+        lib.XFree.argtypes = [ctypes.c_void_p]
+        self.dpy = lib.XOpenDisplay(display.encode())
+        check(self.dpy, f"cannot open display {display}")
+        self.root = lib.XDefaultRootWindow(self.dpy)
+
+    def close(self):
+        if self.dpy:
+            self.lib.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+    def _tree(self, window):
+        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
+        children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
+        if not self.lib.XQueryTree(self.dpy, window, ctypes.byref(root), ctypes.byref(parent),
+                                   ctypes.byref(children), ctypes.byref(count)):
+            return 0, []
+        listed = [children[i] for i in range(count.value)]
+        if children:
+            self.lib.XFree(children)
+        return parent.value, listed
+
+    def attributes(self, window):
+        attributes = _Attributes()
+        if not self.lib.XGetWindowAttributes(self.dpy, window, ctypes.byref(attributes)):
+            return None
+        return attributes
+
+    def frame_of(self, window):
+        """The child of the root window that holds window (its window manager's frame)."""
+        while window:
+            parent, _ = self._tree(window)
+            if parent in (0, self.root):
+                return window
+            window = parent
+        return 0
+
+    def viewable(self, window):
+        attributes = self.attributes(window)
+        return attributes is not None and attributes.map_state == _IS_VIEWABLE
+
+    def top_at(self, x, y):
+        """The highest viewable child of the root window that covers the point."""
+        _, children = self._tree(self.root)
+        for child in reversed(children):  # the server lists them bottom to top
+            a = self.attributes(child)
+            if (a is not None and a.map_state == _IS_VIEWABLE and a.x <= x < a.x + a.width
+                    and a.y <= y < a.y + a.height):
+                return child
+        return 0
+
+
+def client_stacking(display):
+    """The window manager's _NET_CLIENT_LIST_STACKING, bottom to top (empty without it)."""
+    try:
+        return Display(display).client_windows()
+    except RuntimeError:
+        return []

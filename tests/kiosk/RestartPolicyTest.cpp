@@ -36,8 +36,8 @@ TEST(RestartPolicy, RestartsAtOnceAndBacksOffAfterFiveEndsInAMinute) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        TRestartPolicy policy;
-        const TRestartPolicy::TimePoint start{};
+        RestartPolicy policy;
+        const RestartPolicy::TimePoint start{};
         std::vector<long long> delays;
         for (double at : c.EndsAt) {
             const auto now = start + std::chrono::duration_cast<milliseconds>(
@@ -52,8 +52,8 @@ TEST(RestartPolicy, BackingOffTellsWhetherTheLastDelayWasLong) {
     TRestartLimits limits;
     limits.EndsBeforeBackOff = 2;
     limits.Window = seconds(10);
-    TRestartPolicy policy(limits);
-    const TRestartPolicy::TimePoint start{};
+    RestartPolicy policy(limits);
+    const RestartPolicy::TimePoint start{};
     policy.StationEnded(start);
     EXPECT_FALSE(policy.BackingOff());
     EXPECT_EQ(policy.StationEnded(start + seconds(1)), limits.BackOff);

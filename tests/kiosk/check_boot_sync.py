@@ -24,10 +24,10 @@ import time
 import urllib.request
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from desktop import (  # noqa: E402
     Processes, after_last_answer, answer, check, evidence_on_failure, make_workdir, open_test,
-    passed, require_tools, run_check, start_xvfb, step, wait_for, write_station)
+    passed, require_x_tools, run_main, start_xvfb, step, wait_for, write_station)
 
 PASSWORD = "teacher-pw"
 KEY = "station-key-for-the-check"
@@ -40,10 +40,11 @@ def start_collector(processes, collector, work):
     with open(os.path.join(work, "station.key"), "w", encoding="utf-8") as out:
         out.write(KEY + "\n")
     log = os.path.join(work, "collector.log")
-    processes.start([collector, "--listen", "127.0.0.1:0", "--db",
+    processes.start("tezra-collector",
+                    [collector, "--listen", "127.0.0.1:0", "--db",
                      os.path.join(work, "results.sqlite"), "--teacher-password-file",
                      os.path.join(work, "password"), "--station-key-file",
-                     os.path.join(work, "station.key")], log=log)
+                     os.path.join(work, "station.key")], log)
 
     def port():
         with open(log, encoding="utf-8", errors="replace") as text:
@@ -96,7 +97,7 @@ def take_test(display, pid):
 
 def main():
     script, tool, collector, number = sys.argv[1:5]
-    require_tools("xdotool", "xwininfo", "xprop", "setxkbmap", "xset", "openbox")
+    require_x_tools("xdotool", "xwininfo", "xprop", "setxkbmap", "xset", "openbox")
     display = f":{number}"
     work = make_workdir("boot-sync")
     folder = os.path.join(work, "station")
@@ -117,8 +118,8 @@ def main():
               "the published test is not in the station folder")
 
         start_xvfb(processes, display, work)
-        session = processes.start([script], env=dict(os.environ, DISPLAY=display),
-                                  log=os.path.join(work, "session.log"))
+        session = processes.start("kiosk session", [script], os.path.join(work, "session.log"),
+                                  env=dict(os.environ, DISPLAY=display))
         with evidence_on_failure(display, work):
             step("the session's station lists the new test and opens it")
             log = os.path.join(work, "session.log")
@@ -138,9 +139,9 @@ def main():
             rows = json.loads(body)["rows"]
             check(len(rows) == 1 and rows[0]["source"] == "report.log",
                   f"the class server has {rows}")
-        processes.end(session)
+        processes.stop(session)
     passed(work)
 
 
 if __name__ == "__main__":
-    run_check(main)
+    run_main(main)

@@ -23,10 +23,10 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from desktop import (  # noqa: E402
     Processes, active_window, after_last_answer, answer, check, evidence_on_failure, focus, key,
-    keyboard_free, make_workdir, open_test, passed, require_tools, run, run_check, start_xvfb,
+    keyboard_free, make_workdir, open_test, passed, require_x_tools, run, run_main, start_xvfb,
     step, wait_box, wait_for, wait_gone, wait_window, window_with_role, write_station, xdotool,
     xprop)
 
@@ -38,8 +38,8 @@ class Session:
     def __init__(self, processes, script, display, work):
         self.display = display
         self.log = os.path.join(work, "session.log")
-        self.process = processes.start([script], env=dict(os.environ, DISPLAY=display),
-                                       log=self.log)
+        self.process = processes.start("kiosk session", [script], self.log,
+                                       env=dict(os.environ, DISPLAY=display))
         self.helpers = []
 
     def station_pids(self):
@@ -87,8 +87,8 @@ def session_settings(display):
 
 
 def no_window_manager_keys(processes, display, splash):
-    bystander = processes.start(["xmessage", "-title", "tezra-bystander", "-geometry",
-                                 "+40+40", "another program"],
+    bystander = processes.start("xmessage", ["xmessage", "-title", "tezra-bystander",
+                                             "-geometry", "+40+40", "another program"],
                                 env=dict(os.environ, DISPLAY=display))
     wait_for(lambda: xdotool(display, "search", "--onlyvisible", "--name", "^tezra-bystander$"),
              10, "the bystander window")
@@ -99,7 +99,7 @@ def no_window_manager_keys(processes, display, splash):
         key(display, keys)
         time.sleep(0.3)
         check(active_window(display) == splash, f"{keys} moved the focus away from the splash")
-    processes.end(bystander)
+    processes.stop(bystander)
 
 
 def finish_test(display, pid):
@@ -176,7 +176,7 @@ def whole_session(processes, session, display, journal):
 
 def main():
     script, number = os.path.abspath(sys.argv[1]), sys.argv[2]
-    require_tools("xdotool", "xmessage", "xwininfo", "xprop", "setxkbmap", "xset", "openbox")
+    require_x_tools("xdotool", "xmessage", "xwininfo", "xprop", "setxkbmap", "xset", "openbox")
     display = f":{number}"
     work = make_workdir("session")
     folder = os.path.join(work, "station")
@@ -197,4 +197,4 @@ def main():
 
 
 if __name__ == "__main__":
-    run_check(main)
+    run_main(main)

@@ -21,18 +21,19 @@ import subprocess
 import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from desktop import (  # noqa: E402
     Processes, answer, check, click_start, evidence_on_failure, geometry, key, keyboard_free,
-    make_workdir, move_pointer, open_test, openbox_config, passed, require_tools, root_size,
-    run, run_check, screenshot, start_openbox, start_station, start_xorg, step, wait_box,
+    make_workdir, move_pointer, open_test, openbox_config, passed, require_x_tools, root_size,
+    run, run_main, screenshot, start_openbox_with, start_station, start_xorg, step, wait_box,
     wait_for, wait_gone, wait_window, write_station, xdotool)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def secure_test_window(processes, display, program, work, name):
-    start_openbox(processes, display, work, openbox_config(work, os.path.join(work, "marker")))
+    start_openbox_with(processes, display, work,
+                       openbox_config(work, os.path.join(work, "marker")))
     folder = os.path.join(work, name)
     write_station(folder, secure=True)
     station = start_station(processes, program, display, folder,
@@ -74,7 +75,8 @@ def xinerama_desktop(processes, program, display, work):
     start_xorg(processes, display, work,
                os.path.join(HERE, "..", "e2e", "xorg-two-screens.conf"))
     check(root_size(display) == (1824, 768), "the Xinerama desktop is not 1824x768")
-    start_openbox(processes, display, work, openbox_config(work, os.path.join(work, "marker")))
+    start_openbox_with(processes, display, work,
+                       openbox_config(work, os.path.join(work, "marker")))
     folder = os.path.join(work, "xinerama")
     write_station(folder, secure=True)
     os.makedirs(os.path.join(folder, "splash"))
@@ -134,7 +136,7 @@ def plugged_monitor(processes, program, display, work):
 
 def main():
     program, number = os.path.abspath(sys.argv[1]), int(sys.argv[2])
-    require_tools("xdotool", "xrandr", "xwininfo", "xprop", "convert")
+    require_x_tools("xdotool", "xrandr", "xwininfo", "xprop", "convert")
     work = make_workdir("monitors")
     for display, check_one in ((f":{number}", xinerama_desktop),
                                (f":{number + 1}", plugged_monitor)):
@@ -144,4 +146,4 @@ def main():
 
 
 if __name__ == "__main__":
-    run_check(main)
+    run_main(main)

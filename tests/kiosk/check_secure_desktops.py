@@ -34,13 +34,12 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (  # noqa: E402
-    XORG_DUMMY_DRIVER, CheckFailed, Processes, Stacking, active_window, check,
-    client_stacking, evidence_on_failure, geometry, key, keyboard_free, make_workdir,
-    open_test, openbox_config, passed, require_tools, root_size, run, run_check, screenshot,
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from desktop import (  # noqa: E402
+    XORG_DUMMY_DRIVER, CheckFailed, Processes, Stacking, active_window, check, client_stacking,
+    evidence_on_failure, geometry, key, keyboard_free, make_workdir, open_test, openbox_config,
+    passed, reexec_in_session, require_x_tools, root_size, run, run_main, screenshot,
     start_station, start_xorg, start_xvfb, step, wait_for, write_station, xdotool, xprop)
-from desktop import reexec_in_session  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TWO_SCREENS = os.path.join(HERE, "..", "e2e", "xorg-two-screens.conf")
@@ -74,7 +73,7 @@ def i3_config(work, marker):
 
 
 def quiet_openbox_config(work, marker):
-    """openbox as kiosk_x sets it up, without the name of the new workspace that openbox
+    """openbox as the shared harness sets it up, without the name of the new workspace that openbox
     shows for 875 ms over every window at a switch (an overlay nobody can click or type
     into, which would hide the test window from the on-top check)."""
     path = openbox_config(work, marker)
@@ -105,8 +104,8 @@ def start_wm(processes, name, display, work, marker):
     home = os.path.join(work, "home")
     os.makedirs(home, exist_ok=True)
     env = dict(os.environ, DISPLAY=display, HOME=home)
-    processes.start(wm_command(name, work, marker), env=env,
-                    log=os.path.join(work, f"{name}.log"))
+    processes.start(name, wm_command(name, work, marker), os.path.join(work, f"{name}.log"),
+                    env=env)
     wait_for(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in xprop(display, "-root"), 20, name)
     time.sleep(1.0)  # panels and toolbars come up after the check window
 
@@ -114,8 +113,8 @@ def start_wm(processes, name, display, work, marker):
 def start_bystander(processes, display, work):
     """Another program's window that logs every key it receives."""
     log = os.path.join(work, "bystander.log")
-    processes.start(["xev", "-name", BYSTANDER, "-geometry", "300x200+60+60", "-event",
-                     "keyboard"], env=dict(os.environ, DISPLAY=display), log=log)
+    processes.start("xev", ["xev", "-name", BYSTANDER, "-geometry", "300x200+60+60",
+                            "-event", "keyboard"], log, env=dict(os.environ, DISPLAY=display))
     window = wait_for(
         lambda: next(iter(xdotool(display, "search", "--onlyvisible", "--name",
                                   f"^{BYSTANDER}$").split()), None), 10, "the bystander")
@@ -324,7 +323,7 @@ def main():
     parser.add_argument("--shots")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
-    require_tools("xdotool", "xwininfo", "xprop", "wmctrl", "xev", "Xvfb")
+    require_x_tools("xdotool", "xwininfo", "xprop", "wmctrl", "xev", "Xvfb")
     wms = [wm for wm in (args.wm or list(WM_PROGRAMS)) if shutil.which(WM_PROGRAMS[wm])]
     skip_two = os.geteuid() != 0 or not os.path.exists(XORG_DUMMY_DRIVER)
     if args.shots:
@@ -359,4 +358,4 @@ def main():
 
 
 if __name__ == "__main__":
-    run_check(main)
+    run_main(main)

@@ -24,13 +24,13 @@ import sys
 import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kiosk_x import (  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from desktop import (  # noqa: E402
     KeyboardHolder, Processes, active_window, answer, check, click_centre, click_start,
     evidence_on_failure, focus, geometry, key, keyboard_free, make_workdir, move_pointer,
-    open_test, openbox_config, passed, require_tools, run_check, start_openbox, start_station,
-    start_xvfb, step, top_client, type_text, wait_box, wait_for, wait_gone, wait_window,
-    write_station, xdotool)
+    open_test, openbox_config, passed, require_x_tools, run_main, start_openbox_with,
+    start_station, start_xvfb, step, top_client, type_text, wait_box, wait_for, wait_gone,
+    wait_window, write_station, xdotool)
 
 ESCAPES = ["alt+Tab", "alt+shift+Tab", "alt+F4", "super", "ctrl+Escape", "alt+F2",
            "ctrl+alt+t", "alt+Escape"]
@@ -54,8 +54,9 @@ def normal_mode_is_not_held(processes, display, program, work, marker):
     time.sleep(2.5)  # a tick of the secure timer would have come by now
     check(keyboard_free(display), "the keyboard is held without secure mode")
     # Another program's window (xmessage does not tell its pid: it is found by its title).
-    processes.start(["xmessage", "-title", "tezra-bystander", "-geometry", "+40+40",
-                     "another program"], env=dict(os.environ, DISPLAY=display))
+    processes.start("xmessage", ["xmessage", "-title", "tezra-bystander", "-geometry",
+                                 "+40+40", "another program"],
+                    env=dict(os.environ, DISPLAY=display))
     bystander_window = wait_for(
         lambda: next(iter(xdotool(display, "search", "--onlyvisible", "--name",
                                   "^tezra-bystander$").split()), None), 10,
@@ -64,7 +65,7 @@ def normal_mode_is_not_held(processes, display, program, work, marker):
     key(display, "alt+Tab")
     wait_for(lambda: active_window(display) == int(bystander_window), 5,
              "Alt+Tab to reach the bystander without secure mode")
-    processes.end(station)
+    processes.stop(station)
     return int(bystander_window)
 
 
@@ -157,13 +158,13 @@ def held_keyboard_is_taken_when_let_go(processes, display, program, work):
 
 def main():
     program, number = os.path.abspath(sys.argv[1]), sys.argv[2]
-    require_tools("xdotool", "xmessage", "xwininfo", "xprop")
+    require_x_tools("xdotool", "xmessage", "xwininfo", "xprop")
     display = f":{number}"
     work = make_workdir("keyboard")
     marker = os.path.join(work, "terminal-started")
     with Processes() as processes:
         start_xvfb(processes, display, work)
-        start_openbox(processes, display, work, openbox_config(work, marker))
+        start_openbox_with(processes, display, work, openbox_config(work, marker))
         with evidence_on_failure(display, work):
             bystander = normal_mode_is_not_held(processes, display, program, work, marker)
             secure_test(processes, display, program, work, marker, bystander)
@@ -172,4 +173,4 @@ def main():
 
 
 if __name__ == "__main__":
-    run_check(main)
+    run_main(main)

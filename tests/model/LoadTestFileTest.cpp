@@ -8,6 +8,7 @@
 #include "ModelTestSupport.h"
 #include "model/Compare.h"
 #include "model/TestWriters.h"
+#include "platform/StationLimits.h"
 
 namespace {
 
@@ -64,6 +65,21 @@ TEST(LoadTestFile, UnreadableOrDamagedFilesGiveFalseAndAnEmptyTest) {
         EXPECT_FALSE(LoadTestFile(dir / name)) << name;
         EXPECT_EQ(CurrentTezra().Id, "") << name;
         EXPECT_TRUE(CurrentTezra().Problems.empty()) << name;
+    }
+}
+
+// A test file as large as the station reads still loads (the text after the test's end is not
+// read as problems); one byte more and it is not read at all, so that a huge file cannot take
+// the station's memory. The padding is a hole in the file and costs no disk.
+TEST(LoadTestFile, FilesAreReadUpToTheSizeLimit) {
+    TempDir dir;
+    for (const std::size_t size : {kMaxTestFileBytes, kMaxTestFileBytes + 1}) {
+        const auto path = dir / "padded.ttxt";
+        WriteFile(path, FixtureText("geography.ttxt"));
+        std::filesystem::resize_file(path, size);
+        const bool within = size <= kMaxTestFileBytes;
+        EXPECT_EQ(LoadTestFile(path), within) << size;
+        EXPECT_EQ(CurrentTezra().Id, within ? "geo-05" : "") << size;
     }
 }
 

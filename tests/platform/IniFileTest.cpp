@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include "platform/IniFile.h"
+#include "platform/StationLimits.h"
+#include "tests/common/TempDir.h"
 
 namespace {
 
@@ -61,6 +67,24 @@ TEST(IniFile, MissingFileLoadsNothing) {
     TIniFile ini;
     EXPECT_FALSE(ini.LoadFromFile("/nonexistent/tezra-net.ini"));
     EXPECT_FALSE(ini.SectionExists("general"));
+}
+
+// A settings file of the largest size is read; one byte more and the station keeps its
+// built-in settings rather than holding a file without end.
+TEST(IniFile, ReadsUpToTheSizeLimitAndNoFurther) {
+    const TempDir dir;
+    const std::filesystem::path path = dir / "tezra-net.ini";
+    for (const std::size_t size : {kMaxIniBytes, kMaxIniBytes + 1}) {
+        std::string text = "[general]\nneedlogin=1\n;";
+        text.append(size - text.size() - 1, 'x');
+        text += '\n';
+        ASSERT_EQ(text.size(), size);
+        std::ofstream(path, std::ios::binary) << text;
+        TIniFile ini;
+        const bool within = size <= kMaxIniBytes;
+        EXPECT_EQ(ini.LoadFromFile(path), within) << size;
+        EXPECT_EQ(ini.ReadInteger("general", "needlogin", 0), within ? 1 : 0) << size;
+    }
 }
 
 TEST(IniFile, KeepsTheLineOfEverySectionAndEntry) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/Jpeg.h"
+#include "platform/StationLimits.h"
 #include "tests/common/TempDir.h"
 
 namespace {
@@ -120,6 +121,23 @@ TEST(Jpeg, DecodesToFitAtAReducedScaleAsScreenWords) {
     ASSERT_TRUE(DecodeJpegFileToFit(file, 8, 8, image));
     EXPECT_EQ(image.Pixels.size(), 8u * 6 * 3);
     EXPECT_FALSE(EncodeJpeg(TRgbImage{1, 1, TPixelLayout::Rgb32, {0, 0, 0, 0}}, 90, bytes));
+}
+
+// A picture file as large as the station reads decodes (what follows the picture's end is
+// ignored); one byte more and the file is not read at all.
+TEST(Jpeg, PictureFilesAreReadUpToTheSizeLimit) {
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(EncodeJpeg(Gradient(24, 16), 80, bytes));
+    const TempDir dir;
+    for (const std::size_t size : {kMaxPictureFileBytes, kMaxPictureFileBytes + 1}) {
+        std::string file(bytes.begin(), bytes.end());
+        file.resize(size, '\0');
+        const auto path = dir.Write("padded.jpg", file);
+        TRgbImage image;
+        const bool within = size <= kMaxPictureFileBytes;
+        EXPECT_EQ(DecodeJpegFileToFit(path, 0, 0, image), within) << size;
+        EXPECT_EQ(image.Width, within ? 24 : 0) << size;
+    }
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ std::vector<std::string> Ids(const std::vector<TProblem*>& problems) {
 
 TEST(AttemptProgress, ARestoredTestContinuesAndScoresLikeTheOriginal) {
     auto original = Read(FourProblems());
-    TTestSession session;
+    TestSession session;
     ASSERT_TRUE(session.Begin(*original));
     // The first problem is answered wrongly (the second variant shown), the next one deferred.
     session.ShowProblem();
@@ -70,7 +70,7 @@ TEST(AttemptProgress, ARestoredTestContinuesAndScoresLikeTheOriginal) {
 
     // The same right answers to the rest give the same points in both.
     for (TTezra* tezra : {original.get(), restored.get()}) {
-        TTestSession rest;
+        TestSession rest;
         ASSERT_TRUE(rest.Continue(*tezra));
         for (TAnswerOutcome outcome = TAnswerOutcome::NextProblem;
              outcome == TAnswerOutcome::NextProblem;) {

@@ -53,7 +53,7 @@ TEST(TestSession, WhichInputCountsAsAnAnswer) {
     for (const Case& c : cases) {
         auto tezra = Read(TinyTest("", {ProblemText("p", c.mode, "[100] a|[0] b|[0] c"),
                                         ProblemText("q", "RADIO", "[100] x")}));
-        TTestSession session;
+        TestSession session;
         ASSERT_TRUE(session.Begin(*tezra)) << c.name;
         session.ShowProblem();
         TProblem& problem = *tezra->Pending.front();
@@ -75,7 +75,7 @@ TEST(TestSession, WhichInputCountsAsAnAnswer) {
 TEST(TestSession, UnknownModeIsAnsweredAndScoredAsASingleChoice) {
     auto tezra = Read(TinyTest("", {ProblemText("p", "RADIO", "[0] a|[100] b")}));
     tezra->Problems[0]->Answers.Mode = 7;
-    TTestSession session;
+    TestSession session;
     ASSERT_TRUE(session.Begin(*tezra));
     EXPECT_EQ(session.ShowProblem().Mode, ModeRadio);
     EXPECT_EQ(session.View().Variants, (Texts{"a", "b"}));
@@ -92,7 +92,7 @@ TEST(TestSession, AChoiceWithoutVariantsIsPassedWithoutAnAnswer) {
     };
     for (const auto& [mode, outcome] : cases) {
         auto tezra = Read(TinyTest("", {ProblemText("p", mode, ""), ProblemText("q", mode, "")}));
-        TTestSession session;
+        TestSession session;
         ASSERT_TRUE(session.Begin(*tezra));
         session.ShowProblem();
         EXPECT_EQ(session.Answer({}), outcome) << mode;
@@ -134,7 +134,7 @@ TEST(TestSession, DeferralsUpToTheLimitThenThePanelHides) {
             text += ProblemText(std::to_string(i), "RADIO", "[100] a");
         }
         ASSERT_TRUE(LoadTestFromText(*tezra, Utf8ToCp1251(text + "§END PROBLEMS\n§END TEZRA\n")));
-        TTestSession session;
+        TestSession session;
         ASSERT_TRUE(session.Begin(*tezra)) << c.name;
         session.ShowProblem();
         EXPECT_EQ(session.DeferPanelVisible(), c.panelAtStart) << c.name;
@@ -191,7 +191,7 @@ TEST(TestSession, ScoreMessageShowsPointsInTheGeneralFormatAndTheMark) {
                                     ProblemText("2", "COMBO", "[50] a|[50] b|[-100] c"),
                                     ProblemText("3", "INPUT", "[100] Rome"),
                                     ProblemText("4", "RADIO", "[100] a|[0] b")}));
-        TTestSession session;
+        TestSession session;
         ASSERT_TRUE(session.Begin(*tezra));
         for (const TAnswerInput& answer : c.answers) {
             session.ShowProblem();
@@ -221,7 +221,7 @@ TEST(TestSession, FilesThatCannotRunLeaveAnEmptyCurrentTest) {
         {unknownKind, false},
     };
     for (const auto& [file, runs] : cases) {
-        TTestSession session;
+        TestSession session;
         EXPECT_EQ(session.Load(file), runs) << file;
         EXPECT_EQ(session.Active(), runs) << file;
         TTezra& current = CurrentTezra();

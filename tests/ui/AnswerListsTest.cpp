@@ -156,7 +156,7 @@ TEST(RadioGroup, KeysMoveThroughEveryItem) {
 TEST(CheckList, TicksRowsOfAnyNumberByKeyboardAndMouse) {
     for (const int count : {3, 100'000}) {
         SCOPED_TRACE(count);
-        TCheckList list(18);
+        CheckList list(18);
         list.resize(300, 200);
         list.SetItems(Numbered(count));
         list.show();

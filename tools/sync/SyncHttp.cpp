@@ -3,15 +3,16 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
+#include "net/NameLookup.h"
 #include "platform/Numbers.h"
 
 namespace {
@@ -55,25 +56,6 @@ bool WaitFor(int fd, short events, SyncHttp::Clock::time_point deadline) {
             return true;  // the following call reports the error
         }
     }
-}
-
-bool ResolveIpv4(const std::string& host, in_addr& address) {
-    if (host == "localhost") {
-        return ::inet_pton(AF_INET, "127.0.0.1", &address) == 1;
-    }
-    if (::inet_pton(AF_INET, host.c_str(), &address) == 1) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return true;
 }
 
 // Status code and Content-Length (-1 when none) of a complete head.
@@ -139,7 +121,9 @@ int SyncHttp::Connect(SyncNetError& error) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port_));
-    if (!ResolveIpv4(host_, address.sin_addr)) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+    if (!LookUpIpv4(host_, left > 0 ? static_cast<int>(left) : 0, address.sin_addr)) {
         error = SyncNetError::Unreachable;
         return -1;
     }

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-TSplashTick TSplashFade::Tick(bool visible) {
+TSplashTick SplashFade::Tick(bool visible) {
     if (!visible) {
         return TSplashTick::Idle;
     }

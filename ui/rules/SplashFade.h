@@ -10,7 +10,7 @@ enum class TSplashTick {
     NextPicture,  // the next picture is due; the opacity is full again
 };
 
-class TSplashFade {
+class SplashFade {
 public:
     static constexpr int kTicksPerPicture = 25;
     static constexpr int kStep = 5;

@@ -26,24 +26,24 @@ void ClearTest(TTezra& tezra) {
 
 }  // namespace
 
-const std::string& TTestSession::InputPlaceholder() {
+const std::string& TestSession::InputPlaceholder() {
     static const std::string text = "(type your answer here)";
     return text;
 }
 
-const std::string& TTestSession::UnloadableMessage() {
+const std::string& TestSession::UnloadableMessage() {
     static const std::string text =
         Utf8ToCp1251("Этот тест не удалось открыть.\rПозовите учителя.");
     return text;
 }
 
-const std::string& TTestSession::ForgottenMessage() {
+const std::string& TestSession::ForgottenMessage() {
     static const std::string text =
         Utf8ToCp1251("Вы забыли выбрать ответ!\r\r\rВай бащка сапсеэм дырявый...");
     return text;
 }
 
-bool TTestSession::Load(const std::filesystem::path& file) {
+bool TestSession::Load(const std::filesystem::path& file) {
     tezra_ = nullptr;
     deferPanelVisible_ = false;
     if (!LoadTestFile(file)) {
@@ -53,20 +53,20 @@ bool TTestSession::Load(const std::filesystem::path& file) {
     return Begin(CurrentTezra());
 }
 
-bool TTestSession::Begin(TTezra& tezra) {
+bool TestSession::Begin(TTezra& tezra) {
     tezra.Prepare();
     tezra.SelectProblems();
     return Continue(tezra);
 }
 
-bool TTestSession::Continue(TTezra& tezra) {
+bool TestSession::Continue(TTezra& tezra) {
     tezra_ = &tezra;
     view_ = TProblemView();
     deferPanelVisible_ = tezra.CanDefer();
     return Active();
 }
 
-const TProblemView& TTestSession::ShowProblem() {
+const TProblemView& TestSession::ShowProblem() {
     const TProblem& problem = *tezra_->Pending.front();
     view_.Problem = &problem;
     view_.Mode = ShownAnswerMode(problem.Answers.Mode);
@@ -85,7 +85,7 @@ const TProblemView& TTestSession::ShowProblem() {
     return view_;
 }
 
-std::vector<std::string> TTestSession::GivenAnswers(const TAnswerInput& input) const {
+std::vector<std::string> TestSession::GivenAnswers(const TAnswerInput& input) const {
     std::vector<std::string> given;
     const auto& variants = view_.Variants;
     switch (view_.Mode) {
@@ -111,7 +111,7 @@ std::vector<std::string> TTestSession::GivenAnswers(const TAnswerInput& input) c
     return given;
 }
 
-TAnswerOutcome TTestSession::Answer(const TAnswerInput& input) {
+TAnswerOutcome TestSession::Answer(const TAnswerInput& input) {
     TProblem& problem = *tezra_->Pending.front();
     problem.Given = GivenAnswers(input);
     // A choice without variants cannot be answered; it is passed with no answer (and scores
@@ -128,7 +128,7 @@ TAnswerOutcome TTestSession::Answer(const TAnswerInput& input) {
     return TAnswerOutcome::NextProblem;
 }
 
-bool TTestSession::Defer() {
+bool TestSession::Defer() {
     if (!tezra_->CanDefer()) {
         deferPanelVisible_ = false;
         return false;
@@ -139,14 +139,14 @@ bool TTestSession::Defer() {
     return true;
 }
 
-std::string TTestSession::DeferCountText() const {
+std::string TestSession::DeferCountText() const {
     if (tezra_ == nullptr) {
         return "0";
     }
     return std::to_string(static_cast<long long>(tezra_->DeferLimit) - tezra_->DeferCount);
 }
 
-TTestScore TTestSession::Score() const {
+TTestScore TestSession::Score() const {
     TTezra& tezra = tezra_ != nullptr ? *tezra_ : CurrentTezra();
     TTestScore score;
     score.Points = tezra.GetPoints();

@@ -39,7 +39,7 @@ struct TTestScore {
     std::string Message;  // "Вы набрали баллов: P\rОценка M"
 };
 
-class TTestSession {
+class TestSession {
 public:
     // The text the answer edit holds until the student types.
     static const std::string& InputPlaceholder();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rows as the page and the exports read them, and the teacher's hiding and restoring.
 #include "collector/ReceivedTime.h"
-#include "collector/ResultStore.h"
+#include "collector/SqliteResultStore.h"
 
 namespace {
 
@@ -9,7 +9,8 @@ namespace {
 // pages by id within a day (and class), the exports walk a day's rows in time order.
 std::string SelectFor(const ResultFilter& filter) {
     std::string sql =
-        "SELECT id, received_local, station, grp, user, res, mark, source FROM results";
+        "SELECT id, received_local, station, grp, user, res, mark, source, collector "
+        "FROM results";
     if (filter.InIdOrder && !filter.Date.empty()) {
         sql += filter.Group.empty() ? " INDEXED BY results_by_day" : " INDEXED BY results_by_date";
     }
@@ -19,6 +20,9 @@ std::string SelectFor(const ResultFilter& filter) {
     }
     if (!filter.Group.empty()) {
         sql += " AND grp = ?4";
+    }
+    if (!filter.Collector.empty()) {
+        sql += " AND collector = ?6";
     }
     sql += filter.InIdOrder ? " ORDER BY id"
            : filter.ByGroup ? " ORDER BY grp, local_date, received_ms, id"
@@ -36,6 +40,7 @@ StoredResult RowOf(const SqliteStatement& select) {
     row.Res = select.Int(5);
     row.Mark = static_cast<int>(select.Int(6));
     row.Source = select.Text(7);
+    row.Collector = select.Text(8);
     return row;
 }
 
@@ -48,8 +53,8 @@ std::string Describe(const RowSelection& rows) {
 
 }  // namespace
 
-bool ResultStore::ForEach(const ResultFilter& filter,
-                          const std::function<bool(const StoredResult&)>& row) {
+bool SqliteResultStore::ForEach(const ResultFilter& filter,
+                                const std::function<bool(const StoredResult&)>& row) {
     const std::string sql = SelectFor(filter);
     SqliteStatement select = db_.Prepare(sql.c_str());
     select.Bind(1, std::int64_t{filter.Hidden ? 1 : 0});
@@ -61,6 +66,9 @@ bool ResultStore::ForEach(const ResultFilter& filter,
         select.Bind(4, filter.Group);
     }
     select.Bind(5, filter.Limit);
+    if (!filter.Collector.empty()) {
+        select.Bind(6, filter.Collector);
+    }
     while (select.Step()) {
         if (!row(RowOf(select))) {
             return true;
@@ -69,16 +77,16 @@ bool ResultStore::ForEach(const ResultFilter& filter,
     return select.Done();
 }
 
-std::vector<StoredResult> ResultStore::Query(const ResultFilter& filter) {
-    std::vector<StoredResult> rows;
-    ForEach(filter, [&rows](const StoredResult& row) {
-        rows.push_back(row);
-        return true;
-    });
-    return rows;
+std::vector<std::string> SqliteResultStore::Collectors() {
+    std::vector<std::string> names;
+    SqliteStatement select = db_.Prepare("SELECT name FROM collectors ORDER BY name");
+    while (select.Step()) {
+        names.push_back(select.Text(0));
+    }
+    return names;
 }
 
-std::vector<std::string> ResultStore::Groups(const std::string& date) {
+std::vector<std::string> SqliteResultStore::Groups(const std::string& date) {
     std::vector<std::string> groups;
     SqliteStatement select =
         date.empty() ? db_.Prepare(
@@ -94,7 +102,8 @@ std::vector<std::string> ResultStore::Groups(const std::string& date) {
     return groups;
 }
 
-std::vector<std::string> ResultStore::GroupsAfter(const std::string& date, std::int64_t afterId) {
+std::vector<std::string> SqliteResultStore::GroupsAfter(const std::string& date,
+                                                        std::int64_t afterId) {
     std::vector<std::string> groups;
     SqliteStatement select =
         date.empty() ? db_.Prepare(
@@ -111,7 +120,7 @@ std::vector<std::string> ResultStore::GroupsAfter(const std::string& date, std::
     return groups;
 }
 
-std::vector<std::string> ResultStore::StationsKnownBefore(const std::string& date) {
+std::vector<std::string> SqliteResultStore::StationsKnownBefore(const std::string& date) {
     std::vector<std::string> stations;
     SqliteStatement select =
         db_.Prepare("SELECT address FROM stations WHERE first_date < ?1 ORDER BY address");
@@ -122,8 +131,9 @@ std::vector<std::string> ResultStore::StationsKnownBefore(const std::string& dat
     return stations;
 }
 
-std::optional<std::int64_t> ResultStore::SetHidden(const RowSelection& rows, bool hidden,
-                                                   const std::string& who, std::int64_t nowMs) {
+std::optional<std::int64_t> SqliteResultStore::SetHidden(const RowSelection& rows, bool hidden,
+                                                         const std::string& who,
+                                                         std::int64_t nowMs) {
     SqliteTransaction transaction(db_);
     SqliteStatement update =
         rows.Id != 0 ? db_.Prepare("UPDATE results SET hidden = ?1 WHERE id = ?2 AND hidden <> ?1")
@@ -154,7 +164,7 @@ std::optional<std::int64_t> ResultStore::SetHidden(const RowSelection& rows, boo
     return changed;
 }
 
-std::vector<VisibilityRecord> ResultStore::VisibilityLog(int limit) {
+std::vector<VisibilityRecord> SqliteResultStore::VisibilityLog(int limit) {
     std::vector<VisibilityRecord> records;
     SqliteStatement select = db_.Prepare(
         "SELECT id, at_local, who, action, target, rows FROM visibility_log "
@@ -167,6 +177,6 @@ std::vector<VisibilityRecord> ResultStore::VisibilityLog(int limit) {
     return records;
 }
 
-std::int64_t ResultStore::VisibilityVersion() {
+std::int64_t SqliteResultStore::VisibilityVersion() {
     return db_.QueryInt("SELECT COALESCE(MAX(id), 0) FROM visibility_log").value_or(0);
 }
