@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 
 #include "collector/DatabaseUri.h"
@@ -15,6 +16,7 @@
 #include "collector/ResultQuery.h"
 #include "collector/StationApi.h"
 #include "collector/TeacherAccess.h"
+#include "collector/TryApi.h"
 #include "collector/WebAssets.h"
 
 namespace {
@@ -140,11 +142,14 @@ std::size_t Collector::BodyLimit(const RequestHead& head) {
         return StationKeyAllows(head.Authorization, stationKey_) ? StationBodyLimit(head) : 0;
     }
     return gate_.MayUpload(head, UnixMsNow())
-               ? std::max(LibraryBodyLimit(head), EditorBodyLimit(head))
+               ? std::max({LibraryBodyLimit(head), EditorBodyLimit(head), TryBodyLimit(head)})
                : 0;
 }
 
 std::optional<HttpAnswer> Collector::TooLarge(const RequestHead& head) {
+    if (IsTryApiPath(head.Path())) {
+        return TryTooLarge(head);
+    }
     return IsEditorApiPath(head.Path()) ? std::optional(EditorTooLarge(head)) : std::nullopt;
 }
 
@@ -193,11 +198,12 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
                              const std::string& peer) {
     const std::string_view path = head.Path();
     const bool editor = IsEditorApiPath(path);
+    const bool tryApi = IsTryApiPath(path);
     const bool library = IsLibraryApiPath(path) || editor;
     const bool visibility = path == "/api/hide" || path == "/api/restore";
-    const bool write = visibility || (library && head.Method != "GET");
+    const bool write = visibility || ((library || tryApi) && head.Method != "GET");
     const std::string_view method = visibility ? "POST" : "GET";
-    if (!library && head.Method != method) {
+    if (!library && !tryApi && head.Method != method) {
         HttpAnswer answer =
             TextAnswer(405, visibility ? "only POST is taken" : "only GET is served");
         answer.Headers.emplace_back("Allow", std::string(method));
@@ -215,6 +221,13 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     }
     if (library) {
         return ServeLibraryApi(*library_, server, connection, head);
+    }
+    if (tryApi) {
+        // A trial's writes need the editor page's token like the editor's own.
+        if (auto refused = editor_->RefuseWrite(head)) {
+            return server.Answer(connection, std::move(*refused));
+        }
+        return ServeTryApi(*library_, tries_, server, connection, head, decision.Who);
     }
     if (const WebAsset* asset = FindWebAsset(path)) {
         HttpAnswer answer = DataAnswer(std::string(asset->ContentType), std::string(asset->Body));

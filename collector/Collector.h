@@ -16,6 +16,7 @@
 #include "collector/ResultStore.h"
 #include "collector/TeacherAccess.h"
 #include "collector/TlsListener.h"
+#include "collector/TryAttempts.h"
 
 struct CollectorOptions {
     // An SQLite file, or a PostgreSQL URI (postgresql://USER@HOST:PORT/DB) shared with other
@@ -82,6 +83,7 @@ private:
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<JobThread> queries_;
     std::unique_ptr<JobThread> exports_;
+    TryAttempts tries_;  // the editor's "try as a student", in memory only
 };
 
 // The collector with its server: what the program, the tests and the benchmark run.
