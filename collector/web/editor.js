@@ -717,6 +717,7 @@ function loadDocument(answer) {
   editor.conflict = false;
   document.getElementById('conflict').hidden = true;
   document.getElementById('editor-name').textContent = editor.name;
+  document.getElementById('editor-published').checked = Boolean(answer.published);
   document.getElementById('max-points').textContent = '—';
   setDownloadLinks();
   showTestFields();
@@ -872,6 +873,22 @@ function addLibraryButtons() {
   }
 }
 
+// The library's own switch: the stations take the test at their next sync.
+async function publishTest() {
+  const box = document.getElementById('editor-published');
+  await saveNow();
+  const answer = await fetch(window.location.origin + window.location.pathname
+    .replace(/[^/]*$/, '') + 'api/tests/' + encodeURIComponent(editor.name), {
+    method: 'PATCH', cache: 'no-store', body: JSON.stringify({ published: box.checked }) })
+    .catch(() => ({ ok: false, status: 0, json: async () => null }));
+  if (!answer.ok) {
+    box.checked = !box.checked;
+    setSaveState('Публикация не изменена: ' + failureText({ status: answer.status,
+      document: await answer.json().catch(() => null) }), 'error');
+  }
+  loadTests();
+}
+
 function startEditor() {
   document.getElementById('new-test').addEventListener('submit', async (event) => {
     event.preventDefault();
@@ -885,7 +902,15 @@ function startEditor() {
   });
   document.getElementById('import-test').addEventListener('submit', readImport);
   document.getElementById('import-save').addEventListener('submit', saveImport);
-  document.getElementById('import-cancel').addEventListener('click', closeImport);
+  const cancelImport = () => {
+    closeImport();
+    document.getElementById('import-file').focus();
+  };
+  document.getElementById('import-cancel').addEventListener('click', cancelImport);
+  document.getElementById('import-review').addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') cancelImport();
+  });
+  document.getElementById('editor-published').addEventListener('change', publishTest);
   document.getElementById('close-editor').addEventListener('click', () => closeEditor(true));
   document.getElementById('conflict-reload').addEventListener('click', () => openTest(editor.name));
   document.getElementById('add-problem').addEventListener('click', () => {

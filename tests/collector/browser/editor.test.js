@@ -359,6 +359,42 @@ async function tryPass(page) {
   await page.click('#student-close');
 }
 
+// The versions list holds at most 20; an older one is looked at and restored.
+async function versions(page) {
+  await page.click('#show-versions');
+  await page.waitForSelector('#versions-dialog[open]');
+  const rows = await page.locator('#versions tbody tr').count();
+  check(rows >= 3 && rows <= 20, 'versions listed: ' + rows);
+  await page.click('#versions tbody tr:nth-child(2) button[aria-label^="Посмотреть"]');
+  await page.waitForSelector('#version-look:not([hidden])');
+  const text = await page.textContent('#version-text');
+  check(text.includes('Название: Проверка с клавиатуры') && text.includes('  4 x 3 = ?'),
+    'version text: ' + text.slice(0, 200));
+  await page.click('#versions tbody tr:nth-child(2) button[aria-label^="Восстановить"]');
+  await page.waitForSelector('#versions-dialog:not([open])');
+  await page.waitForFunction(() => document.getElementById('t-title').value ===
+    'Проверка с клавиатуры', null, { timeout: 5000 });
+}
+
+// The collector killed while the teacher types: the page says the save failed, keeps trying,
+// and saves once the collector is back.
+async function survivesKill(page, collector, workDir, port) {
+  collector.child.kill('SIGKILL');
+  await new Promise((resolve) => collector.child.once('exit', resolve));
+  await page.fill('#t-title', 'После сбоя');
+  await page.waitForFunction(() => document.getElementById('save-state').dataset.state ===
+    'error', null, { timeout: 5000 });
+  const state = await page.textContent('#save-state');
+  check(state.includes('Не сохранено') && state.includes('Повторяем'), 'state: ' + state);
+  collector.child.removeAllListeners('exit');
+  await startCollector(collectorPath, workDir, PASSWORD, ['--listen', '127.0.0.1:' + port],
+    cleanups);
+  await saved(page);
+  const stored = await page.evaluate(async (name) => (await (await fetch(
+    'api/editor/tests/' + encodeURIComponent(name))).json()).doc.title, 'из-moodle.ttxt');
+  check(stored === 'После сбоя', 'after the restart the test holds ' + stored);
+}
+
 async function importMoodle(page) {
   await page.setInputFiles('#import-file', MOODLE);
   await page.click('#import-test button[type=submit]');
@@ -398,8 +434,9 @@ async function downloads(page, workDir) {
 async function run() {
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'tezra-editor-'));
   cleanups.push(() => fs.rmSync(workDir, { recursive: true, force: true }));
-  const { port } = await startCollector(collectorPath, workDir, PASSWORD,
+  const collector = await startCollector(collectorPath, workDir, PASSWORD,
     ['--listen', '127.0.0.1:0'], cleanups);
+  const port = collector.port;
   const context = await openBrowser(workDir);
   const elsewhere = [];
   if (engine === 'chromium') {
@@ -429,8 +466,10 @@ async function run() {
   await studentView(page, shots);
   await tryPass(page);
   await twoTabs(page, context);
+  await versions(page);
   await importMoodle(page);
   await downloads(page, workDir);
+  await survivesKill(page, collector, workDir, port);
 
   if (outputDir) {
     fs.mkdirSync(outputDir, { recursive: true });
