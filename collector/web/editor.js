@@ -278,7 +278,7 @@ function showFindings(findings, maxPoints) {
 }
 
 function markGroupFindings() {
-  const rows = document.querySelectorAll('#groups tbody tr');
+  const rows = document.querySelectorAll('#groups > li');
   rows.forEach((row, index) => {
     const texts = editor.findings.filter((finding) => finding.where &&
       finding.where.group === index && (finding.where.problem === null ||
@@ -353,19 +353,14 @@ function sameName(a, b) {
   return String(a).toLocaleLowerCase('ru') === String(b).toLocaleLowerCase('ru');
 }
 
-function renameGroup(group, newName) {
-  for (const problem of editor.doc.problems) {
-    if (sameName(problem.group, group.name)) problem.group = newName;
-  }
-  group.name = newName;
+function groupMembers(group) {
+  return editor.doc.problems.filter((problem) => sameName(problem.group, group.name));
 }
 
-function groupCell(group, key, label, kind) {
-  const cell = editorNode('td');
+function groupField(group, key, label, kind) {
   const input = editorNode('input');
-  input.id = 'g-' + key + '-' + editor.doc.groups.indexOf(group);
-  const tag = editorNode('label', 'visually-hidden', label);
-  tag.htmlFor = input.id;
+  const box = labelled(label, input, 'g-' + key + '-' + editor.doc.groups.indexOf(group));
+  input.dataset.where = key;
   if (kind) {
     input.type = 'number';
     input.dataset.kind = kind;
@@ -373,38 +368,48 @@ function groupCell(group, key, label, kind) {
     input.step = kind === 'number' ? 'any' : '1';
   }
   if (kind === 'quota') input.placeholder = 'все';
-  cell.append(tag, input);
+  // A renamed section takes its problems along: those that were in it when the teacher
+  // started typing, so that a name passing through another section's name on the way
+  // takes none of that section's problems.
+  let members = null;
+  input.addEventListener('focus', () => { members = null; });
   bindText(input, () => group[key], (value) => {
-    if (key === 'name') renameGroup(group, value);
-    else group[key] = value;
-    if (key === 'name') refreshGroupChoice();
+    if (key !== 'name') {
+      group[key] = value;
+      return;
+    }
+    if (members === null) members = groupMembers(group);
+    for (const problem of members) problem.group = value;
+    group.name = value;
+    refreshGroupChoice();
   });
-  return cell;
+  return box;
 }
 
 function groupRow(group, index) {
-  const row = editorNode('tr');
-  const count = editor.doc.problems.filter((problem) => sameName(problem.group, group.name));
+  const row = editorNode('li', 'field-row group');
+  const count = groupMembers(group).length;
   const remove = editorNode('button', '', 'Удалить раздел');
   remove.type = 'button';
-  remove.disabled = count.length > 0;
-  remove.title = count.length ? 'В разделе есть задачи' : '';
+  remove.disabled = count > 0;
+  remove.title = count ? 'В разделе есть задачи' : '';
   remove.addEventListener('click', () => {
     editor.doc.groups.splice(index, 1);
     renderGroups();
+    refreshGroupChoice();
     changed();
   });
-  const actions = editorNode('td');
-  actions.append(remove, editorNode('div', 'group-note'));
-  row.append(groupCell(group, 'name', 'Название раздела ' + (index + 1)),
-    groupCell(group, 'quota', 'Задач каждому ученику, раздел ' + (index + 1), 'quota'),
-    groupCell(group, 'rate', 'Вес задачи, раздел ' + (index + 1), 'number'),
-    editorNode('td', 'number', count.length), actions);
+  const tail = editorNode('div', 'group-tail');
+  tail.append(editorNode('span', 'group-count', 'задач в разделе: ' + count), remove);
+  row.append(groupField(group, 'name', 'Раздел ' + (index + 1)),
+    groupField(group, 'quota', 'Задач ученику (пусто — все)', 'quota'),
+    groupField(group, 'rate', 'Вес задачи раздела', 'number'), tail,
+    editorNode('div', 'group-note'));
   return row;
 }
 
 function renderGroups() {
-  document.querySelector('#groups tbody').replaceChildren(...editor.doc.groups.map(groupRow));
+  document.getElementById('groups').replaceChildren(...editor.doc.groups.map(groupRow));
   markGroupFindings();
 }
 
@@ -729,7 +734,7 @@ function loadDocument(answer) {
 }
 
 async function openTest(name) {
-  await closeEditor(false);
+  if (!await closeEditor(false)) return;
   const answer = await editorRequest('GET', testPath(name));
   if (!answer.ok) {
     document.getElementById('library-status').textContent =
@@ -744,14 +749,22 @@ async function openTest(name) {
   document.getElementById('t-title').focus();
 }
 
+// Leaves the test after its last change is saved; when it cannot be saved the teacher is
+// asked first. Answers whether the editor was left.
 async function closeEditor(hide) {
   clearTimeout(editor.saveTimer);
   if (editor.doc && editor.dirty && !editor.conflict) await saveNow();
-  if (hide === false) return;
+  if (editor.doc && editor.dirty && !editor.conflict && !window.confirm(
+    'Последние изменения теста «' + editor.name + '» не сохранены (' +
+    document.getElementById('save-state').textContent + '). Закрыть его всё равно?')) {
+    return false;
+  }
+  if (hide === false) return true;
   editor.doc = null;
   editor.name = '';
   document.getElementById('editor').hidden = true;
   loadTests();
+  return true;
 }
 
 // ---- the library: new, duplicate, rename, import ----------------------------------------------
@@ -799,7 +812,7 @@ async function duplicateTest(name) {
 async function renameTest(name) {
   const to = window.prompt('Новое имя файла теста «' + name + '»:', name);
   if (!to || to === name) return;
-  if (editor.name === name) await closeEditor(true);
+  if (editor.name === name && !await closeEditor(true)) return;
   const answer = await editorRequest('POST', testPath(name, '/rename'), { to });
   libraryStatus(answer.ok ? 'Тест «' + name + '» теперь называется «' + to + '»' :
     'Не переименован: ' + failureText(answer));

@@ -40,7 +40,7 @@ function studentControls(problem) {
     input.id = 'student-typed';
     input.value = problem.placeholder || '';
     input.addEventListener('focus', () => input.select());
-    const label = editorNode('label', 'visually-hidden', 'Ответ');
+    const label = editorNode('label', 'typed-label', 'Ответ:');
     label.htmlFor = input.id;
     holder.replaceChildren(label, input);
     return;

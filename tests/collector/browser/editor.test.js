@@ -157,6 +157,8 @@ async function writeByKeyboard(page) {
   await page.keyboard.type('1/4');
   // The second section, with problem 2 (typed) in it.
   await tabTo(page, '#add-group');
+  const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineWidth);
+  check(parseFloat(outline) >= 2, 'the focused button shows no focus: ' + outline);
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => document.activeElement.id === 'g-name-1');
   await page.keyboard.press('Control+A');
@@ -192,6 +194,11 @@ async function writeByKeyboard(page) {
   await typeInto(page, '#g-name-0', 'Дроби');
   await typeInto(page, '#g-quota-0', '2');
   await saved(page);
+  const unlabelled = await page.evaluate(() => Array.from(
+    document.querySelectorAll('#editor input, #editor select, #editor textarea'))
+    .filter((field) => !Array.from(field.labels).some((label) => label.offsetWidth > 0))
+    .map((field) => field.id || field.outerHTML.slice(0, 60)));
+  check(unlabelled.length === 0, 'fields without a visible label: ' + unlabelled.join(', '));
 }
 
 function dumpOf(bytes, workDir, name) {
