@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/Collector.h"
 
+#include <algorithm>
+
 #include "collector/ExportAnswers.h"
 #include "collector/Exports.h"
 #include "collector/LibraryApi.h"
@@ -9,6 +11,7 @@
 #include "collector/ResultQuery.h"
 #include "collector/StationApi.h"
 #include "collector/TeacherAccess.h"
+#include "collector/TryApi.h"
 #include "collector/WebAssets.h"
 
 namespace {
@@ -119,7 +122,8 @@ std::size_t Collector::BodyLimit(const RequestHead& head) {
     if (IsStationPath(head.Path())) {
         return StationKeyAllows(head.Authorization, stationKey_) ? StationBodyLimit(head) : 0;
     }
-    return gate_.MayUpload(head, UnixMsNow()) ? LibraryBodyLimit(head) : 0;
+    return gate_.MayUpload(head, UnixMsNow()) ? std::max(LibraryBodyLimit(head), TryBodyLimit(head))
+                                              : 0;
 }
 
 void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
@@ -161,11 +165,12 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
 void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                              const std::string& peer) {
     const std::string_view path = head.Path();
+    const bool tryApi = IsTryApiPath(path);
     const bool library = IsLibraryApiPath(path);
     const bool visibility = path == "/api/hide" || path == "/api/restore";
-    const bool write = visibility || (library && head.Method != "GET");
+    const bool write = visibility || ((library || tryApi) && head.Method != "GET");
     const std::string_view method = visibility ? "POST" : "GET";
-    if (!library && head.Method != method) {
+    if (!library && !tryApi && head.Method != method) {
         HttpAnswer answer =
             TextAnswer(405, visibility ? "only POST is taken" : "only GET is served");
         answer.Headers.emplace_back("Allow", std::string(method));
@@ -180,6 +185,9 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     }
     if (library) {
         return ServeLibraryApi(*library_, server, connection, head);
+    }
+    if (tryApi) {
+        return ServeTryApi(*library_, tries_, server, connection, head, decision.Who);
     }
     if (const WebAsset* asset = FindWebAsset(path)) {
         HttpAnswer answer = DataAnswer(std::string(asset->ContentType), std::string(asset->Body));

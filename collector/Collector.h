@@ -16,6 +16,7 @@
 #include "collector/ResultStore.h"
 #include "collector/TeacherAccess.h"
 #include "collector/TlsListener.h"
+#include "collector/TryAttempts.h"
 
 struct CollectorOptions {
     std::filesystem::path Database = "results.sqlite";
@@ -72,6 +73,7 @@ private:
     std::unique_ptr<CommitQueue> commits_;
     std::unique_ptr<JobThread> queries_;
     std::unique_ptr<JobThread> exports_;
+    TryAttempts tries_;  // the editor's "try as a student", in memory only
 };
 
 // The collector with its server: what the program, the tests and the benchmark run.
