@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "collector/EditorApi.h"
 #include "collector/ExportAnswers.h"
 #include "collector/Exports.h"
 #include "collector/LibraryApi.h"
@@ -90,6 +91,7 @@ std::unique_ptr<Collector> Collector::Open(const CollectorOptions& options, std:
         error = options.Database.string() + ": " + error;
         return nullptr;
     }
+    collector->editor_ = std::make_unique<EditorApi>(*collector->library_);
     collector->commits_ = std::make_unique<CommitQueue>(*collector->writer_);
     collector->queries_ = std::make_unique<JobThread>();
     collector->exports_ = std::make_unique<JobThread>();
@@ -122,8 +124,13 @@ std::size_t Collector::BodyLimit(const RequestHead& head) {
     if (IsStationPath(head.Path())) {
         return StationKeyAllows(head.Authorization, stationKey_) ? StationBodyLimit(head) : 0;
     }
-    return gate_.MayUpload(head, UnixMsNow()) ? std::max(LibraryBodyLimit(head), TryBodyLimit(head))
-                                              : 0;
+    return gate_.MayUpload(head, UnixMsNow())
+               ? std::max({LibraryBodyLimit(head), EditorBodyLimit(head), TryBodyLimit(head)})
+               : 0;
+}
+
+std::optional<HttpAnswer> Collector::TooLarge(const RequestHead& head) {
+    return IsEditorApiPath(head.Path()) ? std::optional(EditorTooLarge(head)) : std::nullopt;
 }
 
 void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const RequestHead& head,
@@ -166,7 +173,8 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
                              const std::string& peer) {
     const std::string_view path = head.Path();
     const bool tryApi = IsTryApiPath(path);
-    const bool library = IsLibraryApiPath(path);
+    const bool editor = IsEditorApiPath(path);
+    const bool library = IsLibraryApiPath(path) || editor;
     const bool visibility = path == "/api/hide" || path == "/api/restore";
     const bool write = visibility || ((library || tryApi) && head.Method != "GET");
     const std::string_view method = visibility ? "POST" : "GET";
@@ -183,10 +191,16 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
     if (visibility) {
         return ChangeVisibility(server, connection, head, decision.Who);
     }
+    if (editor) {
+        return editor_->Serve(server, connection, head);
+    }
     if (library) {
         return ServeLibraryApi(*library_, server, connection, head);
     }
     if (tryApi) {
+        if (std::optional<HttpAnswer> refusal = editor_->RefuseWrite(head)) {
+            return server.Answer(connection, std::move(*refusal));
+        }
         return ServeTryApi(*library_, tries_, server, connection, head, decision.Who);
     }
     if (const WebAsset* asset = FindWebAsset(path)) {

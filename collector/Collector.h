@@ -10,6 +10,7 @@
 #include "collector/AddressFilter.h"
 #include "collector/ClassLibrary.h"
 #include "collector/CommitQueue.h"
+#include "collector/EditorApi.h"
 #include "collector/HttpServer.h"
 #include "collector/RateLimit.h"
 #include "collector/RefusalCounts.h"
@@ -48,6 +49,7 @@ public:
     // The server that takes results only (the teacher's page has an address of its own).
     void SetResultsOnly(const HttpServer* server) { resultsOnly_ = server; }
     std::size_t BodyLimit(const RequestHead& head) override;
+    std::optional<HttpAnswer> TooLarge(const RequestHead& head) override;
 
 private:
     explicit Collector(const CollectorOptions& options);
@@ -66,6 +68,7 @@ private:
     RateLimit rateLimit_;
     RefusalCounts refusals_;
     std::unique_ptr<ClassLibrary> library_;
+    std::unique_ptr<EditorApi> editor_;
     std::unique_ptr<ResultStore> writer_;
     std::unique_ptr<ResultStore> reader_;
     std::unique_ptr<ResultStore> teacherWriter_;  // hides and restores, beside the stations

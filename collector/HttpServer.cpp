@@ -319,6 +319,14 @@ bool HttpServer::TakeBody(Connection& connection, RequestHead& head, std::size_t
     }
     const std::size_t limit = std::min(handler_.BodyLimit(head), limits_.Request.MaxBody);
     if (head.ContentLength > limit) {
+        if (std::optional<HttpAnswer> answer =
+                limit > 0 ? handler_.TooLarge(head) : std::nullopt) {
+            connection.In.clear();
+            connection.AwaitingBody = false;
+            connection.KeepAlive = false;
+            StartWriting(connection, FormatAnswer(*answer, false, 1), true);
+            return false;
+        }
         Reject(
             connection, 413,
             limit == 0 ? "requests with a body are not taken" : "the request body is too large");

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -40,6 +41,10 @@ public:
     // Runs on the server's thread before the body is read, so that only requests that will
     // be taken make the server hold their body.
     virtual std::size_t BodyLimit(const RequestHead& /*head*/) { return 0; }
+    // The answer to a body over that limit; nothing for the server's plain one.
+    virtual std::optional<HttpAnswer> TooLarge(const RequestHead& /*head*/) {
+        return std::nullopt;
+    }
 };
 
 class HttpServer {

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -80,23 +81,32 @@ bool LoadInto(TTezra& tezra, const std::string& name, const std::string& body) {
 
 }  // namespace
 
-TestExamination ExamineTest(const std::string& name, const std::string& body,
-                            const std::vector<LibraryPicture>& pictures) {
-    TestExamination examination;
+TFileReport CheckTestBody(const std::string& name, const std::string& body,
+                          const std::vector<LibraryPicture>& pictures) {
     const ScratchFolder scratch;
     const std::filesystem::path file = scratch.Hold(name, body, pictures);
-    TCheckRun run;
     TTestCheckOptions options;
     options.ProgramFolder = scratch.Path();
-    run.Files.push_back(file.empty() ? TFileReport{} : CheckTestFile(file, name, options));
-    TFileReport& report = run.Files.back();
+    TFileReport report = file.empty() ? TFileReport{} : CheckTestFile(file, name, options);
     if (file.empty()) {
         report.File = name;
         report.Add(TSeverity::Error, std::nullopt, "file-unreadable",
                    "сервер не смог сохранить файл для проверки");
     }
+    return report;
+}
+
+TestExamination ExamineTest(const std::string& name, const std::string& body,
+                            const std::vector<LibraryPicture>& pictures) {
+    TestExamination examination;
+    TCheckRun run;
+    run.Files.push_back(CheckTestBody(name, body, pictures));
+    const TFileReport& report = run.Files.back();
     TTezra tezra;
-    examination.Loadable = !file.empty() && LoadInto(tezra, name, body);
+    const bool held = std::none_of(
+        report.Diagnostics.begin(), report.Diagnostics.end(),
+        [](const TDiagnostic& diagnostic) { return diagnostic.Code == "file-unreadable"; });
+    examination.Loadable = held && LoadInto(tezra, name, body);
     examination.Title = Cp1251ToUtf8(tezra.Title);
     examination.Problems = static_cast<std::int64_t>(tezra.Problems.size());
     examination.Errors = static_cast<std::int64_t>(report.Count(TSeverity::Error));
@@ -126,6 +136,10 @@ bool ConvertTest(const std::string& name, const std::string& body,
         SaveTestToBinary(tezra, format == StationFormat::ScrambledBinary, warnings);
     converted.assign(reinterpret_cast<const char*>(stream.Data()), stream.Size());
     return true;
+}
+
+bool LoadLibraryTest(TTezra& tezra, const std::string& name, const std::string& body) {
+    return LoadInto(tezra, name, body);
 }
 
 bool IsStationPicture(const std::string& bytes) {

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "collector/LibraryStore.h"
+#include "model/UTypes.h"
+#include "tools/check/CheckReport.h"
 
 struct TestExamination {
     bool Loadable = false;  // the station's readers load it
@@ -21,6 +23,11 @@ struct TestExamination {
     nlohmann::ordered_json Report;  // the checker's document, as `tezra-tool check --json`
 };
 
+// The checker's findings on a test with its pictures beside it, as `tezra-tool check` makes
+// them.
+TFileReport CheckTestBody(const std::string& name, const std::string& body,
+                          const std::vector<LibraryPicture>& pictures);
+
 TestExamination ExamineTest(const std::string& name, const std::string& body,
                             const std::vector<LibraryPicture>& pictures);
 
@@ -30,6 +37,10 @@ enum class StationFormat { Text, Binary, ScrambledBinary };
 bool ConvertTest(const std::string& name, const std::string& body,
                  const std::vector<LibraryPicture>& pictures, StationFormat format,
                  std::string& converted, std::vector<std::string>& warnings);
+
+// Reads a library test (its format chosen by the name's extension) into an empty test; false
+// when the station's readers cannot read it.
+bool LoadLibraryTest(TTezra& tezra, const std::string& name, const std::string& body);
 
 // A JPEG that the station's decoder takes within its pixel limit.
 bool IsStationPicture(const std::string& bytes);

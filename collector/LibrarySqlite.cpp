@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/LibrarySqlite.h"
 
+#include <string_view>
+
 #include "collector/Sqlite.h"
 
 namespace {
@@ -25,6 +27,16 @@ CREATE TABLE IF NOT EXISTS library_pictures(
     body BLOB NOT NULL,
     changed_ms INTEGER NOT NULL,
     PRIMARY KEY(test, name)
+);
+CREATE TABLE IF NOT EXISTS editor_versions(
+    test TEXT NOT NULL REFERENCES library_tests(name) ON DELETE CASCADE,
+    revision INTEGER NOT NULL,
+    saved_ms INTEGER NOT NULL,
+    title TEXT NOT NULL,
+    chooser_text TEXT NOT NULL,
+    problems INTEGER NOT NULL,
+    body BLOB NOT NULL,
+    PRIMARY KEY(test, revision)
 );
 CREATE TABLE IF NOT EXISTS library_stations(
     host TEXT PRIMARY KEY,
@@ -236,6 +248,112 @@ public:
             stations.push_back(std::move(station));
         }
         return stations;
+    }
+
+    std::int64_t EditorRevision(const std::string& test) override {
+        SqliteStatement select =
+            db_.Prepare("SELECT coalesce(max(revision), 0) FROM editor_versions WHERE test = ?1");
+        select.Bind(1, test);
+        return select.Step() ? select.Int(0) : 0;
+    }
+
+    EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn, bool create,
+                                     std::int64_t& revision) override {
+        SqliteTransaction transaction(db_);
+        if (!transaction.Begun()) {
+            return EditorSaveOutcome::Failed;
+        }
+        SqliteStatement exists = db_.Prepare("SELECT 1 FROM library_tests WHERE name = ?1");
+        exists.Bind(1, test.Name);
+        const bool existed = exists.Step();
+        if (!existed && !create) {
+            return EditorSaveOutcome::Missing;
+        }
+        const std::int64_t current = EditorRevision(test.Name);
+        if ((create && existed) || current != basedOn) {
+            revision = current;
+            return EditorSaveOutcome::Stale;
+        }
+        revision = current + 1;
+        SqliteStatement add = db_.Prepare(
+            "INSERT INTO editor_versions(test, revision, saved_ms, title, chooser_text, "
+            "problems, body) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        add.Bind(1, test.Name);
+        add.Bind(2, revision);
+        add.Bind(3, test.ChangedMs);
+        add.Bind(4, test.Title);
+        add.Bind(5, test.ChooserText);
+        add.Bind(6, test.Problems);
+        add.BindBlob(7, test.Body);
+        SqliteStatement trim =
+            db_.Prepare("DELETE FROM editor_versions WHERE test = ?1 AND revision <= ?2");
+        trim.Bind(1, test.Name);
+        trim.Bind(2, revision - kEditorVersionsKept);
+        return PutTest(test) && add.Run() && trim.Run() && transaction.Commit()
+                   ? EditorSaveOutcome::Saved
+                   : EditorSaveOutcome::Failed;
+    }
+
+    std::vector<EditorVersion> EditorVersions(const std::string& test) override {
+        SqliteStatement select = db_.Prepare(
+            "SELECT revision, saved_ms, problems, title, chooser_text FROM editor_versions "
+            "WHERE test = ?1 ORDER BY revision DESC");
+        select.Bind(1, test);
+        std::vector<EditorVersion> versions;
+        while (select.Step()) {
+            versions.push_back(
+                {select.Int(0), select.Int(1), select.Int(2), select.Text(3), select.Text(4), {}});
+        }
+        return versions;
+    }
+
+    std::optional<EditorVersion> EditorVersionOf(const std::string& test,
+                                                 std::int64_t revision) override {
+        SqliteStatement select = db_.Prepare(
+            "SELECT revision, saved_ms, problems, title, chooser_text, body FROM "
+            "editor_versions WHERE test = ?1 AND revision = ?2");
+        select.Bind(1, test);
+        select.Bind(2, revision);
+        if (!select.Step()) {
+            return std::nullopt;
+        }
+        return EditorVersion{select.Int(0),  select.Int(1),  select.Int(2),
+                             select.Text(3), select.Text(4), select.Text(5)};
+    }
+
+    StoreOutcome RenameTest(const std::string& from, const std::string& to,
+                            std::int64_t changedMs) override {
+        SqliteTransaction transaction(db_);
+        if (!transaction.Begun()) {
+            return StoreOutcome::Failed;
+        }
+        SqliteStatement copy = db_.Prepare(
+            "INSERT INTO library_tests(name, body, title, chooser_text, problems, errors, "
+            "warnings, diagnostics, published, changed_ms) SELECT ?2, body, title, "
+            "chooser_text, problems, errors, warnings, diagnostics, published, ?3 FROM "
+            "library_tests WHERE name = ?1");
+        copy.Bind(1, from);
+        copy.Bind(2, to);
+        copy.Bind(3, changedMs);
+        if (!copy.Run()) {
+            return StoreOutcome::Failed;  // the new name is taken
+        }
+        if (db_.Changes() == 0) {
+            return StoreOutcome::Missing;
+        }
+        for (const char* sql : {"UPDATE library_pictures SET test = ?2 WHERE test = ?1",
+                                "UPDATE editor_versions SET test = ?2 WHERE test = ?1",
+                                "DELETE FROM library_tests WHERE name = ?1"}) {
+            SqliteStatement move = db_.Prepare(sql);
+            move.Bind(1, from);
+            if (std::string_view(sql).find("?2") != std::string_view::npos) {
+                move.Bind(2, to);
+            }
+            if (!move.Run()) {
+                return StoreOutcome::Failed;
+            }
+        }
+        return transaction.Commit() ? StoreOutcome::Done : StoreOutcome::Failed;
     }
 
     std::string Error() const override { return db_.Error(); }

@@ -42,6 +42,21 @@ struct StationRecord {
 
 enum class StoreOutcome { Done, Missing, Failed };
 
+// One saved version of a test written in the editor.
+struct EditorVersion {
+    std::int64_t Revision = 0;  // 1 for the first save, one more for each save after it
+    std::int64_t SavedMs = 0;   // Unix milliseconds
+    std::int64_t Problems = 0;
+    std::string Title;        // UTF-8
+    std::string ChooserText;  // UTF-8
+    std::string Body;         // the station file (empty when not asked for)
+};
+
+// How many versions of each test the editor keeps; older ones are dropped on save.
+inline constexpr std::int64_t kEditorVersionsKept = 20;
+
+enum class EditorSaveOutcome { Saved, Stale, Missing, Failed };
+
 class LibraryStore {
 public:
     virtual ~LibraryStore() = default;
@@ -68,6 +83,23 @@ public:
     // Notes a station's run; addRecords counts the journal records it sent.
     virtual bool NoteStation(const StationRecord& run, std::int64_t addRecords) = 0;
     virtual std::vector<StationRecord> Stations() = 0;
+
+    // The editor's versions. SaveEditedTest is one transaction: Missing when !create and there
+    // is no such test; Stale when create and the name is taken, or when the newest revision
+    // is not basedOn (0 for a test the editor never saved); else the test is put, a version
+    // with the next revision (given back in revision) added and all but the newest
+    // kEditorVersionsKept dropped. DeleteTest drops the versions too.
+    virtual std::int64_t EditorRevision(const std::string& test) = 0;
+    virtual EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn,
+                                             bool create, std::int64_t& revision) = 0;
+    // Newest first, without bodies; one version with its body.
+    virtual std::vector<EditorVersion> EditorVersions(const std::string& test) = 0;
+    virtual std::optional<EditorVersion> EditorVersionOf(const std::string& test,
+                                                         std::int64_t revision) = 0;
+    // Gives a test another name; its pictures and versions follow. Missing when there is no
+    // such test, Failed when the new name is taken.
+    virtual StoreOutcome RenameTest(const std::string& from, const std::string& to,
+                                    std::int64_t changedMs) = 0;
 
     virtual std::string Error() const = 0;
 };

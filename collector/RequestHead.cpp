@@ -75,6 +75,8 @@ void TakeHeader(std::string_view name, std::string_view value, RequestHead& head
         head.FetchSite = std::string(value);
     } else if (SameAscii(name, "Sec-Fetch-Mode")) {
         head.FetchMode = std::string(value);
+    } else if (SameAscii(name, "X-Tezra-Token")) {
+        head.EditorToken = std::string(value);
     } else if (SameAscii(name, "Connection")) {
         if (HasToken(value, "close")) {
             head.KeepAlive = false;

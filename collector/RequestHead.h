@@ -22,13 +22,14 @@ struct RequestHead {
     bool KeepAlive = true;
     std::string Authorization;
     std::string Cookie;
-    std::string Origin;      // the Origin header, empty when none
-    std::string Host;        // the Host header
-    std::string FetchSite;   // Sec-Fetch-Site as browsers send it
-    std::string FetchMode;   // Sec-Fetch-Mode: "navigate" for a page, "cors" for a script
-    bool HasBody = false;    // a Content-Length above 0 or any Transfer-Encoding
-    bool Chunked = false;    // a Transfer-Encoding: bodies are only taken with a length
-    bool BadLength = false;  // a Content-Length that is no number or given twice apart
+    std::string Origin;       // the Origin header, empty when none
+    std::string Host;         // the Host header
+    std::string FetchSite;    // Sec-Fetch-Site as browsers send it
+    std::string FetchMode;    // Sec-Fetch-Mode: "navigate" for a page, "cors" for a script
+    std::string EditorToken;  // X-Tezra-Token: the editor page's proof that it sent a write
+    bool HasBody = false;     // a Content-Length above 0 or any Transfer-Encoding
+    bool Chunked = false;     // a Transfer-Encoding: bodies are only taken with a length
+    bool BadLength = false;   // a Content-Length that is no number or given twice apart
     std::size_t ContentLength = 0;
     bool ExpectContinue = false;  // "Expect: 100-continue"
     std::string Body;             // filled in by the server before the handler sees it

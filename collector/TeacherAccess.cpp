@@ -23,7 +23,7 @@ int Base64Value(char c) {
 
 }  // namespace
 
-std::optional<std::string> DecodeBase64(std::string_view text) {
+std::optional<std::string> DecodeBase64Text(std::string_view text) {
     if (text.size() % 4 != 0) {
         return std::nullopt;
     }
@@ -71,7 +71,7 @@ std::optional<std::string> BasicCredentials(std::string_view header) {
     for (char& c : scheme) {
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     }
-    auto credentials = DecodeBase64(TrimView(header.substr(space + 1)));
+    auto credentials = DecodeBase64Text(TrimView(header.substr(space + 1)));
     if (scheme != "basic" || !credentials || credentials->find(':') == std::string::npos) {
         return std::nullopt;
     }

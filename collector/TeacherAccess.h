@@ -16,7 +16,7 @@
 #include "collector/Session.h"
 
 // Standard Base64 with padding; nothing when the text is not Base64.
-std::optional<std::string> DecodeBase64(std::string_view text);
+std::optional<std::string> DecodeBase64Text(std::string_view text);
 
 // Equal texts; the time taken depends only on the length of expected.
 bool ConstantTimeEquals(std::string_view given, std::string_view expected);

@@ -100,8 +100,8 @@ TEST(TeacherAccess, ConstantTimeEqualsComparesWholeTexts) {
 }
 
 TEST(TeacherAccess, PasswordFilesAndGeneratedPasswords) {
-    EXPECT_EQ(DecodeBase64("YWJj"), "abc");
-    EXPECT_FALSE(DecodeBase64("YWJ"));
+    EXPECT_EQ(DecodeBase64Text("YWJj"), "abc");
+    EXPECT_FALSE(DecodeBase64Text("YWJ"));
     const std::string first = GeneratePassword();
     EXPECT_EQ(first.size(), 12u);
     EXPECT_NE(first, GeneratePassword());
