@@ -173,7 +173,8 @@ void ReadTest(const Json& document, TTezra& test, std::vector<TryPicture>& pictu
         const Json& object = Object(item, "groups");
         auto group = std::make_unique<TGroupInfo>();
         group->Name = Text(object, "name");
-        group->Quota = Whole(object, "quota", 0);
+        // No quota: every problem of the section is drawn.
+        group->Quota = Whole(object, "quota", UnlimitedQuota);
         group->Rate = static_cast<float>(Number(object, "rate", 1.0));
         test.Groups.push_back({group->Name, std::move(group)});
     }

@@ -156,11 +156,11 @@ TEST(TryAttempt, WholePassDrawsAndScoresAsTheStation) {
 }
 
 TEST(TryAttempt, GroupQuotasAreHonoured) {
-    // Quota 2 of 3, quota 5 of 1 (capped), quota 0 and a negative one (none drawn), and a
-    // group that is not listed (all drawn).
+    // Quota 2 of 3, quota 5 of 1 (capped), quota 0 and a negative one (none drawn), a
+    // section without a quota and a group that is not listed (both drawn in full).
     nlohmann::json problems = nlohmann::json::array();
-    const std::pair<const char*, int> members[] = {
-        {"a", 3}, {"b", 1}, {"c", 2}, {"d", 2}, {"free", 2}};
+    const std::pair<const char*, int> members[] = {{"a", 3}, {"b", 1}, {"c", 2},
+                                                   {"d", 2}, {"e", 3}, {"free", 2}};
     for (const auto& [group, count] : members) {
         for (int i = 0; i < count; ++i) {
             problems.push_back({{"group", group},
@@ -175,7 +175,8 @@ TEST(TryAttempt, GroupQuotasAreHonoured) {
          {{{"name", "A"}, {"quota", 2}},
           {{"name", "b"}, {"quota", 5}},
           {{"name", "c"}, {"quota", 0}},
-          {{"name", "d"}, {"quota", -1}}}},
+          {{"name", "d"}, {"quota", -1}},
+          {{"name", "e"}, {"quota", nullptr}}}},
         {"problems", problems}};
     for (int pass = 0; pass < 20; ++pass) {
         const auto attempt = BeginDocument(document);
@@ -190,7 +191,7 @@ TEST(TryAttempt, GroupQuotasAreHonoured) {
             input.Typed = "x";
             attempt->Answer(input);
         }
-        EXPECT_EQ(drawn, (std::map<char, int>{{'a', 2}, {'b', 1}, {'f', 2}}));
+        EXPECT_EQ(drawn, (std::map<char, int>{{'a', 2}, {'b', 1}, {'e', 3}, {'f', 2}}));
         EXPECT_EQ(attempt->Score().Mark, 5);
     }
 }
