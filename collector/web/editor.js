@@ -189,8 +189,8 @@ async function saveNow() {
   editor.saving = true;
   const seq = editor.changeSeq;
   const name = editor.name;
-  const answer = await editorRequest('PUT', testPath(name), { doc: editor.doc },
-    { 'If-Match': '"' + editor.revision + '"' });
+  const answer = await editorRequest('PUT', testPath(name),
+    { doc: editor.doc, revision: editor.revision });
   editor.saving = false;
   if (name !== editor.name) return;
   if (answer.ok) {
@@ -220,9 +220,8 @@ function saveOnLeave() {
   if (!editor.doc || !editor.dirty || editor.conflict || !editor.token) return;
   try {
     fetch(EDITOR_API + testPath(editor.name), { method: 'PUT', keepalive: true,
-      headers: { 'Content-Type': 'application/json', 'X-Tezra-Token': editor.token,
-        'If-Match': '"' + editor.revision + '"' },
-      body: JSON.stringify({ doc: editor.doc }) });
+      headers: { 'Content-Type': 'application/json', 'X-Tezra-Token': editor.token },
+      body: JSON.stringify({ doc: editor.doc, revision: editor.revision }) });
   } catch (error) {
     // Too large for a request that outlives the page: the last second of typing is lost.
   }
@@ -233,7 +232,7 @@ function saveOnLeave() {
 async function checkNow() {
   if (!editor.doc) return;
   const seq = ++editor.checkSeq;
-  const answer = await editorRequest('POST', 'check', { doc: editor.doc });
+  const answer = await editorRequest('POST', 'check', { doc: editor.doc, name: editor.name });
   if (seq !== editor.checkSeq || !answer.ok || !answer.document) return;
   showFindings(answer.document.findings || [], answer.document.maxPoints);
 }
@@ -689,6 +688,7 @@ function bindTestFields() {
     input.addEventListener('input', () => {
       if (!editor.doc) return;
       setPath(editor.doc, input.dataset.field, inputValue(input));
+      if (input.dataset.field === 'chooserText') setDownloadLinks();
       if (input.type === 'text' || input.type === '') flagCharacters(input);
       changed();
     });
@@ -705,6 +705,8 @@ function showTestFields() {
 function setDownloadLinks() {
   for (const link of document.querySelectorAll('#editor [data-as]')) {
     link.href = EDITOR_API + testPath(editor.name, '/export?as=' + link.dataset.as);
+    // A test has a .desc file only with a text for the station's list.
+    if (link.dataset.as === 'desc') link.hidden = !String(editor.doc.chooserText || '').trim();
   }
 }
 
@@ -773,34 +775,24 @@ function libraryStatus(text) {
   document.getElementById('library-status').textContent = text;
 }
 
-// The bytes of an imported picture, sent beside the new test.
-async function sendImportedPicture(name, picture) {
-  const bytes = Uint8Array.from(atob(picture.dataBase64 || ''), (char) => char.charCodeAt(0));
-  const answer = await editorRequest('PUT', testPath(name, '/pictures/' +
-    encodeURIComponent(picture.file)), new Blob([bytes], { type: 'image/jpeg' }),
-  { 'Content-Type': 'image/jpeg' });
-  return answer.ok ? '' : picture.file + ': ' + failureText(answer);
-}
-
 async function createTest(name, doc, from, pictures) {
   const body = { name };
   if (doc) body.doc = doc;
   if (from) body.from = from;
+  // An import's pictures travel with the new test in the same request.
+  if (pictures && pictures.length) {
+    body.pictures = pictures.map((picture) => ({ file: picture.file,
+      dataBase64: picture.dataBase64 }));
+  }
   const answer = await editorRequest('POST', 'tests', body);
   if (!answer.ok) {
     libraryStatus('Тест «' + name + '» не создан: ' + failureText(answer));
     return false;
   }
   const created = answer.document.name;
-  const refused = [];
-  for (const picture of pictures || []) {
-    const failure = await sendImportedPicture(created, picture);
-    if (failure) refused.push(failure);
-  }
   await loadTests();
   await openTest(created);
-  libraryStatus('Создан тест «' + created + '»' + (refused.length ?
-    '; рисунки не приняты: ' + refused.join('; ') : ''));
+  libraryStatus('Создан тест «' + created + '»');
   return true;
 }
 

@@ -37,7 +37,7 @@ async function restoreVersion(revision) {
   }
   await saveNow();
   const answer = await editorRequest('POST', testPath(editor.name, '/versions/' + revision +
-    '/restore'), { revision: editor.revision }, { 'If-Match': '"' + editor.revision + '"' });
+    '/restore'), { revision: editor.revision });
   if (answer.status === 409) {
     document.getElementById('versions-dialog').close();
     showConflict(answer.document && answer.document.message);

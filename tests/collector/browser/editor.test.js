@@ -23,7 +23,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { startCollector, CHROMIUM_ARGS } = require('./collector');
+const { cp1251, startCollector, CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 120000;
 const PASSWORD = 'учитель-9Б';
@@ -32,6 +32,7 @@ const HOSTILE = '<img src=x onerror="window.__hostile=1">';
 
 const [collectorPath, toolPath, outputDir, engine = 'chromium'] = process.argv.slice(2);
 const cleanups = [];
+const watched = { page: null };
 
 function check(condition, message) {
   if (!condition) throw new Error(message);
@@ -331,7 +332,7 @@ async function studentView(page, shots) {
   });
   shots.push(['student', await page.screenshot({ fullPage: false })]);
   await page.keyboard.press('Escape');
-  await page.waitForSelector('#student-dialog:not([open])');
+  await page.waitForFunction(() => !document.getElementById('student-dialog').open);
 }
 
 const RIGHT = { half: ['1'], mul: ['12'], even: ['2', '4'] };
@@ -378,7 +379,7 @@ async function versions(page) {
   check(text.includes('Название: Проверка с клавиатуры') && text.includes('  4 x 3 = ?'),
     'version text: ' + text.slice(0, 200));
   await page.click('#versions tbody tr:nth-child(2) button[aria-label^="Восстановить"]');
-  await page.waitForSelector('#versions-dialog:not([open])');
+  await page.waitForFunction(() => !document.getElementById('versions-dialog').open);
   await page.waitForFunction(() => document.getElementById('t-title').value ===
     'Проверка с клавиатуры', null, { timeout: 5000 });
 }
@@ -424,12 +425,21 @@ async function importMoodle(page) {
 }
 
 async function downloads(page, workDir) {
-  const exports = await page.$$eval('#editor [data-as]', (links) =>
+  // The imported test has no text for the station's list, so no .desc to offer.
+  const exports = await page.$$eval('#editor [data-as]:not([hidden])', (links) =>
     links.map((link) => [link.dataset.as, link.getAttribute('href')]));
-  check(exports.length === 6, 'export links: ' + exports.length);
+  check(exports.map((link) => link[0]).join() === 'ttxt,tbin,tbin-scrambled,gift,moodle-xml',
+    'export links: ' + exports.map((link) => link[0]).join());
+  await page.fill('#t-chooser', 'Вопросы из Moodle');
+  await saved(page);
+  exports.push(['desc', await page.getAttribute('#editor [data-as="desc"]:not([hidden])',
+    'href')]);
   for (const [as, href] of exports) {
     const bytes = await download(page, href);
     check(bytes.length > 0, as + ' is empty');
+    if (as === 'desc') {
+      check(bytes.subarray(0, 17).equals(cp1251('Вопросы из Moodle')), 'desc holds ' + bytes);
+    }
     if (as === 'tbin' || as === 'tbin-scrambled') {
       check(dumpOf(bytes, workDir, 'export.tbin').Problems.length > 0, as + ' unreadable');
     }
@@ -455,11 +465,12 @@ async function run() {
     });
   }
   const page = context.pages()[0] || await context.newPage();
+  watched.page = page;
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
   page.on('dialog', (dialog) => dialog.accept());
   await page.goto(`http://127.0.0.1:${port}/`);
-  await page.waitForSelector('#tests tbody');
+  await page.waitForSelector('#new-test-name');
   const shots = [];
 
   await writeByKeyboard(page);
@@ -494,13 +505,27 @@ const timer = setTimeout(() => {
   process.exit(1);
 }, TIME_LIMIT_MS);
 
+// What the page said when a step failed, to tell why.
+async function pageState() {
+  if (!watched.page) return '';
+  try {
+    return await watched.page.evaluate(() => ['save-state', 'library-status', 'conflict-text',
+      'student-message', 'picture-note'].map((id) => id + ': ' +
+      (document.getElementById(id) || {}).textContent)
+      .join('; '));
+  } catch (error) {
+    return '';
+  }
+}
+
 run()
   .then(() => console.log('1 passed, 0 failed'))
-  .catch((error) => {
-    console.error('FAILED: ' + error.message);
+  .catch(async (error) => {
+    console.error('FAILED: ' + error.stack + '\n' + await pageState());
     process.exitCode = 1;
   })
   .finally(async () => {
+    watched.page = null;
     for (const cleanup of cleanups) {
       try { await cleanup(); } catch (error) { /* already gone */ }
     }
