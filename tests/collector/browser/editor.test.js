@@ -95,13 +95,20 @@ function pngFile(width, height) {
     chunk('IDAT', zlib.deflateSync(Buffer.concat(rows))), chunk('IEND', Buffer.alloc(0))]);
 }
 
-// Presses Tab until the focused element matches the selector: the field is reachable from
-// the keyboard in the page's tab order.
+// Presses Tab (or Shift+Tab, for a field above the focus) until the focused element matches
+// the selector: the field is reachable from the keyboard in the page's tab order.
 async function tabTo(page, selector) {
   for (let presses = 0; presses < 80; presses += 1) {
-    if (await page.evaluate((wanted) => document.activeElement &&
-      document.activeElement.matches(wanted), selector)) return;
-    await page.keyboard.press('Tab');
+    const where = await page.evaluate((wanted) => {
+      const focus = document.activeElement;
+      if (focus && focus.matches(wanted)) return 'here';
+      const target = document.querySelector(wanted);
+      if (!target || !focus || focus === document.body) return 'below';
+      return focus.compareDocumentPosition(target) & Node.DOCUMENT_POSITION_PRECEDING ?
+        'above' : 'below';
+    }, selector);
+    if (where === 'here') return;
+    await page.keyboard.press(where === 'above' ? 'Shift+Tab' : 'Tab');
   }
   throw new Error('Tab never reached ' + selector);
 }
@@ -117,6 +124,12 @@ async function saved(page) {
     const state = document.getElementById('save-state');
     return state.dataset.state === 'saved' && state.textContent.startsWith('Сохранено');
   }, null, { timeout: 8000 });
+}
+
+// Screenshots come from Chromium: Firefox's driver puts a <style> into the page for them,
+// which the page's security policy refuses (and reports as a page error).
+async function shoot(page, shots, name) {
+  if (engine === 'chromium') shots.push([name, await page.screenshot({ caret: 'initial' })]);
 }
 
 // The bytes of an editor path, fetched by the page with its session.
@@ -160,12 +173,12 @@ async function writeByKeyboard(page) {
   await tabTo(page, '#add-group');
   const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineWidth);
   check(parseFloat(outline) >= 2, 'the focused button shows no focus: ' + outline);
-  await page.keyboard.press('Enter');
+  await page.keyboard.press('Space');
   await page.waitForFunction(() => document.activeElement.id === 'g-name-1');
   await page.keyboard.press('Control+A');
   await page.keyboard.type('Вычисления');
   await tabTo(page, '#add-problem');
-  await page.keyboard.press('Enter');
+  await page.keyboard.press('Space');
   await page.waitForFunction(() => document.activeElement.id === 'p-id');
   await page.keyboard.type('mul');
   await tabTo(page, '#p-group');
@@ -176,10 +189,10 @@ async function writeByKeyboard(page) {
   await typeInto(page, '#p-text', '4 * 3 = ?');
   await typeInto(page, '#v-text-0', '12');
   await tabTo(page, '[aria-label="Удалить вариант 2"]');
-  await page.keyboard.press('Enter');
+  await page.keyboard.press('Space');
   // Problem 3: several answers, in the first section.
   await tabTo(page, '#add-problem');
-  await page.keyboard.press('Enter');
+  await page.keyboard.press('Space');
   await page.waitForFunction(() => document.activeElement.id === 'p-id');
   await page.keyboard.type('even');
   await tabTo(page, '#p-group');
@@ -263,7 +276,7 @@ async function flagsImpossibleCharacter(page) {
   await page.keyboard.press('Tab');
   check(await page.evaluate(() => document.activeElement.classList.contains('replace-chars')),
     'the replace button is not next in the tab order');
-  await page.keyboard.press('Enter');
+  await page.keyboard.press('Space');
   check(await page.inputValue('#p-text') === '4 x 3 = ?', 'not replaced');
   check(await page.isHidden('#p-text + .char-note'), 'the note stayed');
   await saved(page);
@@ -299,7 +312,7 @@ async function pictureFromPng(page, workDir, shots) {
   const bytes = await download(page, 'api/editor/tests/' + encodeURIComponent('клавиатура.ttxt') +
     '/pictures/circle.jpg');
   check(bytes[0] === 0xff && bytes[1] === 0xd8, 'the server holds no JPEG');
-  shots.push(['editor', await page.screenshot({ fullPage: false })]);
+  await shoot(page, shots, 'editor');
 }
 
 async function twoTabs(page, context) {
@@ -330,7 +343,7 @@ async function studentView(page, shots) {
     const image = document.querySelector('#student-picture img');
     return image && image.complete && image.naturalWidth === 120;
   });
-  shots.push(['student', await page.screenshot({ fullPage: false })]);
+  await shoot(page, shots, 'student');
   await page.keyboard.press('Escape');
   await page.waitForFunction(() => !document.getElementById('student-dialog').open);
 }
@@ -467,27 +480,33 @@ async function run() {
   const page = context.pages()[0] || await context.newPage();
   watched.page = page;
   const problems = [];
-  page.on('pageerror', (error) => problems.push(error.message));
+  watched.problems = problems;
+  page.on('pageerror', (error) => problems.push(watched.step + ': ' + error.message));
   page.on('dialog', (dialog) => dialog.accept());
   await page.goto(`http://127.0.0.1:${port}/`);
   await page.waitForSelector('#new-test-name');
   const shots = [];
 
-  await writeByKeyboard(page);
-  const exported = await download(page, await page.getAttribute('#editor [data-as="ttxt"]',
-    'href'));
-  checkDump(dumpOf(exported, workDir, 'клавиатура.ttxt'));
-  await findingComesAndGoes(page);
-  await flagsImpossibleCharacter(page);
-  await hostileTitleIsText(page);
-  await pictureFromPng(page, workDir, shots);
-  await studentView(page, shots);
-  await tryPass(page);
-  await twoTabs(page, context);
-  await versions(page);
-  await importMoodle(page);
-  await downloads(page, workDir);
-  await survivesKill(page, collector, workDir, port);
+  const steps = [
+    ['keyboard', () => writeByKeyboard(page)],
+    ['dump', async () => checkDump(dumpOf(await download(page, await page.getAttribute(
+      '#editor [data-as="ttxt"]', 'href')), workDir, 'клавиатура.ttxt'))],
+    ['finding', () => findingComesAndGoes(page)],
+    ['cp1251', () => flagsImpossibleCharacter(page)],
+    ['hostile', () => hostileTitleIsText(page)],
+    ['picture', () => pictureFromPng(page, workDir, shots)],
+    ['student', () => studentView(page, shots)],
+    ['try', () => tryPass(page)],
+    ['tabs', () => twoTabs(page, context)],
+    ['versions', () => versions(page)],
+    ['import', () => importMoodle(page)],
+    ['downloads', () => downloads(page, workDir)],
+    ['kill', () => survivesKill(page, collector, workDir, port)],
+  ];
+  for (const [name, step] of steps) {
+    watched.step = name;
+    await step();
+  }
 
   if (outputDir) {
     fs.mkdirSync(outputDir, { recursive: true });
@@ -521,7 +540,8 @@ async function pageState() {
 run()
   .then(() => console.log('1 passed, 0 failed'))
   .catch(async (error) => {
-    console.error('FAILED: ' + error.stack + '\n' + await pageState());
+    console.error('FAILED: ' + error.stack + '\n' + await pageState() + '\npage errors: ' +
+      (watched.problems || []).join(' | '));
     process.exitCode = 1;
   })
   .finally(async () => {
