@@ -380,6 +380,48 @@ async function tryPass(page) {
   await page.click('#student-close');
 }
 
+function problemIds(page) {
+  return page.evaluate(() => editor.doc.problems.map((problem) => problem.id).join(','));
+}
+
+// Problems moved, copied and deleted; a variant moved; the order is what the station gets.
+async function reorder(page, workDir) {
+  await openProblemNumber(page, 3);
+  await page.click('#problem [data-action="up"]');
+  check(await problemIds(page) === 'half,even,mul', 'after up: ' + await problemIds(page));
+  await page.click('#problem [data-action="copy"]');
+  check(await problemIds(page) === 'half,even,even,mul', 'after copy: ' + await problemIds(page));
+  await page.click('#problem [data-action="delete"]');
+  check(await problemIds(page) === 'half,even,mul', 'after delete: ' + await problemIds(page));
+  await openProblemNumber(page, 2);
+  await page.click('#problem [data-action="down"]');
+  check(await problemIds(page) === 'half,mul,even', 'after down: ' + await problemIds(page));
+  await openProblemNumber(page, 1);
+  await page.click('[aria-label="Вариант 1 ниже"]');
+  check(await page.inputValue('#v-text-1') === '1', 'the variant did not move');
+  await page.click('[aria-label="Вариант 2 выше"]');
+  await saved(page);
+  const test = dumpOf(await download(page, await page.getAttribute('#editor [data-as="ttxt"]',
+    'href')), workDir, 'reordered.ttxt');
+  check(test.Problems.map((problem) => problem.Id).join() === 'half,mul,even', 'station order');
+  check(test.Problems[0].Variants[0].Text === '1', 'variant order');
+}
+
+// "Копия" and "Переименовать" in the library's list.
+async function copyAndRename(page, prompts) {
+  prompts.push('копия.ttxt');
+  await page.click('#tests tbody tr[data-name="клавиатура.ttxt"] button[aria-label^="Копия"]');
+  await page.waitForFunction(() => document.getElementById('editor-name').textContent ===
+    'копия.ttxt', null, { timeout: 5000 });
+  check(await page.inputValue('#t-title') === 'Правка первой вкладки' ||
+    await page.inputValue('#t-title') === 'Проверка с клавиатуры', 'the copy lost its title');
+  prompts.push('переименован.ttxt');
+  await page.click('#tests tbody tr[data-name="копия.ttxt"] button[aria-label^="Переименовать"]');
+  await page.waitForSelector('#tests tbody tr[data-name="переименован.ttxt"]', { timeout: 5000 });
+  check(await page.locator('#tests tbody tr[data-name="копия.ttxt"]').count() === 0,
+    'the old name is still listed');
+}
+
 // The versions list holds at most 20; an older one is looked at and restored.
 async function versions(page) {
   await page.click('#show-versions');
@@ -482,7 +524,10 @@ async function run() {
   const problems = [];
   watched.problems = problems;
   page.on('pageerror', (error) => problems.push(watched.step + ': ' + error.message));
-  page.on('dialog', (dialog) => dialog.accept());
+  // Questions are confirmed; a name asked for is the next of `prompts`.
+  const prompts = [];
+  page.on('dialog', (dialog) => dialog.accept(dialog.type() === 'prompt' ?
+    prompts.shift() : undefined));
   await page.goto(`http://127.0.0.1:${port}/`);
   await page.waitForSelector('#new-test-name');
   const shots = [];
@@ -499,6 +544,8 @@ async function run() {
     ['try', () => tryPass(page)],
     ['tabs', () => twoTabs(page, context)],
     ['versions', () => versions(page)],
+    ['reorder', () => reorder(page, workDir)],
+    ['library', () => copyAndRename(page, prompts)],
     ['import', () => importMoodle(page)],
     ['downloads', () => downloads(page, workDir)],
     ['kill', () => survivesKill(page, collector, workDir, port)],
