@@ -249,9 +249,10 @@ Json EditorHints(const TTezra& test) {
 }
 
 EditorCheck CheckEditedTest(const TTezra& test, const std::string& text,
-                            const std::vector<LibraryPicture>& pictures) {
+                            const std::vector<LibraryPicture>& pictures, const std::string& name) {
     EditorCheck check;
-    const TFileReport report = CheckTestBody("test.ttxt", text, pictures);
+    check.Report = CheckTestBody(name, text, pictures);
+    const TFileReport& report = check.Report;
     const std::vector<DocPlace> places = MapTextLines(text);
     std::set<std::pair<std::string, std::string>> said;
     for (const TDiagnostic& diagnostic : report.Diagnostics) {

@@ -11,10 +11,12 @@
 #include "collector/EditorDocument.h"
 #include "collector/LibraryStore.h"
 #include "model/UTypes.h"
+#include "tools/check/CheckReport.h"
 
 struct EditorCheck {
     nlohmann::ordered_json Findings = nlohmann::ordered_json::array();
     float MaxPoints = 0.0f;
+    TFileReport Report;  // the checker's own findings, by line
 };
 
 // The place in the document of each line of a station text file as SaveTestToText writes it,
@@ -24,6 +26,8 @@ std::vector<DocPlace> MapTextLines(const std::string& text);
 // The editor's hints about the test, each naming its place.
 nlohmann::ordered_json EditorHints(const TTezra& test);
 
-// Checks the station text of a test (written from the editor's document) with its pictures.
+// Checks the station text of a test (written from the editor's document) with its pictures;
+// name is the file name the checker's report gives.
 EditorCheck CheckEditedTest(const TTezra& test, const std::string& text,
-                            const std::vector<LibraryPicture>& pictures);
+                            const std::vector<LibraryPicture>& pictures,
+                            const std::string& name = "test.ttxt");

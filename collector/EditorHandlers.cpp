@@ -149,7 +149,13 @@ HttpAnswer SaveDocument(ClassLibrary& library, LibraryStore& store, const nlohma
     LibraryTest record;
     record.Name = plan.Name;
     record.Body = StationBody(test, plan.Name);
-    const TestExamination examination = ExamineTest(plan.Name, record.Body, pictures);
+    // A text test is checked once, for the teacher and for the library's record.
+    const bool text = TestFormatOf(std::filesystem::path(plan.Name)) == TTestFormat::Text;
+    std::vector<std::string> warnings;
+    EditorCheck check = CheckEditedTest(test, text ? record.Body : SaveTestToText(test, warnings),
+                                        pictures, text ? plan.Name : "test.ttxt");
+    const TestExamination examination = text ? ExamineReport(plan.Name, record.Body, check.Report)
+                                             : ExamineTest(plan.Name, record.Body, pictures);
     if (!examination.Loadable) {
         return EditorMessage(422, "Станция не сможет прочитать этот тест.");
     }
@@ -178,7 +184,7 @@ HttpAnswer SaveDocument(ClassLibrary& library, LibraryStore& store, const nlohma
         }
     }
     library.Republish(store);
-    Json answer = FindingsAnswer(CheckTest(test, pictures));
+    Json answer = FindingsAnswer(check);
     answer["revision"] = revision;
     answer["savedMs"] = record.ChangedMs;
     answer["name"] = plan.Name;

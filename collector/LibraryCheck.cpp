@@ -98,9 +98,14 @@ TFileReport CheckTestBody(const std::string& name, const std::string& body,
 
 TestExamination ExamineTest(const std::string& name, const std::string& body,
                             const std::vector<LibraryPicture>& pictures) {
+    return ExamineReport(name, body, CheckTestBody(name, body, pictures));
+}
+
+TestExamination ExamineReport(const std::string& name, const std::string& body,
+                              TFileReport checked) {
     TestExamination examination;
     TCheckRun run;
-    run.Files.push_back(CheckTestBody(name, body, pictures));
+    run.Files.push_back(std::move(checked));
     const TFileReport& report = run.Files.back();
     TTezra tezra;
     const bool held = std::none_of(

@@ -30,6 +30,9 @@ TFileReport CheckTestBody(const std::string& name, const std::string& body,
 
 TestExamination ExamineTest(const std::string& name, const std::string& body,
                             const std::vector<LibraryPicture>& pictures);
+// The same from the checker's findings on that body, made already.
+TestExamination ExamineReport(const std::string& name, const std::string& body,
+                              TFileReport checked);
 
 enum class StationFormat { Text, Binary, ScrambledBinary };
 

@@ -14,7 +14,7 @@ packages=(
     xserver-xorg-video-dummy dpkg-dev lintian dbus-daemon at-spi2-core python3-pyatspi
     libsqlite3-dev chromium libxlsxwriter-dev libssl-dev openssl firefox-esr
     wmctrl xfwm4 marco mate-settings-daemon-common icewm fluxbox i3-wm
-    libpugixml-dev libpng-dev libgif-dev
+    libpugixml-dev libpng-dev libgif-dev unzip
 )
 
 # The collector's browser test drives Chromium with playwright-core under Node.js; a machine
