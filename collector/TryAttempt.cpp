@@ -37,10 +37,15 @@ double BestWeight(const TAnswers& answers) {
 std::vector<TryPicture> TakePictures(TTezra& test) {
     std::vector<TryPicture> pictures;
     pictures.reserve(test.Problems.size());
-    for (const auto& problem : test.Problems) {
+    for (std::size_t i = 0; i < test.Problems.size(); ++i) {
+        TProblem* problem = test.Problems[i].get();
         TryPicture picture;
         picture.Embedded = !problem->Picture.empty();
         picture.File = Cp1251ToUtf8(problem->PictureFile);
+        if (picture.Embedded && picture.File.empty()) {
+            // The editor serves bytes that came without a name under this one.
+            picture.File = "picture-" + std::to_string(i + 1) + ".jpg";
+        }
         picture.Present = picture.Embedded || !picture.File.empty();
         pictures.push_back(std::move(picture));
         // A name in a test from the browser must not make the server read one of its files.

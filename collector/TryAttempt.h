@@ -44,8 +44,9 @@ struct TryProgress {
     int Remaining = 0;  // pending problems after the one on screen
 };
 
-// The pictures of a test's problems as the model holds them. The picture files named by
-// the test are forgotten afterwards, so that preparing it on the server reads no file.
+// The pictures of a test's problems as the model holds them; bytes without a name are called
+// "picture-N.jpg" (N counted from 1). The picture files named by the test are forgotten
+// afterwards, so that preparing it on the server reads no file.
 std::vector<TryPicture> TakePictures(TTezra& test);
 
 // The highest points the drawn problems can give: each problem's best answer, clamped to

@@ -319,20 +319,44 @@ TEST(TryAttempt, NothingDrawnAndNoFileRead) {
     EXPECT_FALSE(BeginDocument(empty));
     EXPECT_FALSE(BeginDocument(nlohmann::json::object()));
 
-    // A test naming a file of the server: only the name is shown, nothing is read.
+    // Pictures by name and by bytes. A name of one of the server's files is shown as a name
+    // only: nothing is read, also where bytes came with it.
+    struct Case {
+        const char* Block;
+        const char* File;
+        bool Embedded;
+        std::size_t Bytes;  // what the model holds after the preparation
+    };
+    const Case cases[] = {{"FILE=/etc/passwd\r\n", "/etc/passwd", false, 0},
+                          {"DATA=PPNIPP\r\n", "picture-2.jpg", true, 3},
+                          {"FILE=/etc/hostname\r\nDATA=PPNI\r\n", "/etc/hostname", true, 2},
+                          {"", "", false, 0}};
+    std::string text = "§TEZRA\r\n§PROBLEMS\r\n";
+    for (const Case& c : cases) {
+        text += std::string("§PROBLEM\r\n§CONDITION\r\nx\r\n§END CONDITION\r\n") +
+                (*c.Block != '\0' ? "§PICTURE\r\n" : "") + c.Block +
+                "§ANSWER\r\nMODE=INPUT\r\n§VARIANTS\r\n[100] 1\r\n§END ANSWER\r\n"
+                "§END PROBLEM\r\n";
+    }
     auto test = std::make_unique<TTezra>();
-    ASSERT_TRUE(LoadTestFromText(
-        *test, Utf8ToCp1251("§TEZRA\r\n§PROBLEMS\r\n§PROBLEM\r\n§CONDITION\r\nx\r\n"
-                            "§END CONDITION\r\n§PICTURE\r\nFILE=/etc/passwd\r\n§ANSWER\r\n"
-                            "MODE=INPUT\r\n§VARIANTS\r\n[100] 1\r\n§END ANSWER\r\n"
-                            "§END PROBLEM\r\n§END PROBLEMS\r\n§END TEZRA\r\n")));
+    ASSERT_TRUE(LoadTestFromText(*test, Utf8ToCp1251(text + "§END PROBLEMS\r\n§END TEZRA\r\n")));
     TTezra* model = test.get();
     auto pictures = TakePictures(*test);
     const auto attempt = TryAttempt::Begin(std::move(test), std::move(pictures));
     ASSERT_TRUE(attempt);
-    EXPECT_TRUE(model->Problems.front()->Picture.empty());
-    EXPECT_EQ(attempt->Current().Picture.File, "/etc/passwd");
-    EXPECT_FALSE(attempt->Current().Picture.Embedded);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const TryProblem& shown = attempt->Current();
+        ASSERT_EQ(shown.Index, static_cast<int>(i));
+        EXPECT_EQ(shown.Picture.Present, *cases[i].File != '\0');
+        EXPECT_EQ(shown.Picture.File, cases[i].File);
+        EXPECT_EQ(shown.Picture.Embedded, cases[i].Embedded);
+        EXPECT_EQ(model->Problems[i]->Picture.size(), cases[i].Bytes);
+        TAnswerInput input;
+        input.Typed = "1";
+        attempt->Answer(input);
+    }
+    EXPECT_EQ(attempt->State(), TryState::Finished);
 }
 
 TEST(TryDocument, MalformedDocumentsAreRefused) {
