@@ -312,7 +312,14 @@ async function pictureFromPng(page, workDir, shots) {
   const bytes = await download(page, 'api/editor/tests/' + encodeURIComponent('клавиатура.ttxt') +
     '/pictures/circle.jpg');
   check(bytes[0] === 0xff && bytes[1] === 0xd8, 'the server holds no JPEG');
+  // The screenshot shows a finding beside the problem with its picture.
+  await page.fill('#v-weight-0', '40');
+  await page.waitForSelector('#problem-findings li', { timeout: 3000 });
+  await page.evaluate(() => document.getElementById('problem').scrollIntoView());
   await shoot(page, shots, 'editor');
+  await page.fill('#v-weight-0', '100');
+  await page.waitForFunction(() => !document.querySelector('#problem-findings li'));
+  await saved(page);
 }
 
 async function twoTabs(page, context) {
@@ -480,6 +487,10 @@ async function importMoodle(page) {
 }
 
 async function downloads(page, workDir) {
+  await page.check('#editor-published');
+  await page.waitForFunction(async () => (await (await fetch('api/tests')).json())
+    .some((test) => test.name === 'из-moodle.ttxt' && test.published === true), null,
+  { timeout: 5000 });
   // The imported test has no text for the station's list, so no .desc to offer.
   const exports = await page.$$eval('#editor [data-as]:not([hidden])', (links) =>
     links.map((link) => [link.dataset.as, link.getAttribute('href')]));
