@@ -365,6 +365,18 @@ async function tryPass(page) {
   await page.keyboard.press('Enter');
   await page.waitForFunction(() => document.body.dataset.tryState === 'forgotten');
   check((await page.textContent('#student-message')).startsWith('Вы забыли'), 'no reminder');
+  // The one deferral the test allows sends the problem to the end.
+  const first = await page.textContent('#student-condition');
+  check(await page.textContent('#student-defers') === '1', 'deferrals left before');
+  await page.click('#student-defer');
+  await page.waitForFunction((before) =>
+    document.getElementById('student-condition').textContent !== before, first);
+  check(await page.textContent('#student-defers') === '0', 'deferrals left after');
+  // A second press defers nothing: the station hides its defer panel and keeps the problem.
+  const second = await page.textContent('#student-condition');
+  await page.click('#student-defer');
+  await page.waitForSelector('#student-defer-box', { state: 'hidden' });
+  check(await page.textContent('#student-condition') === second, 'the problem changed');
   for (let step = 0; step < 3; step += 1) {
     const condition = await page.textContent('#student-condition');
     const key = condition.startsWith('Сколько') ? 'half' : condition.startsWith('4') ? 'mul' :
