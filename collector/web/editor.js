@@ -745,6 +745,8 @@ async function openTest(name) {
   }
   bindTestFields();
   loadDocument(answer.document);
+  // The token is at hand for the save that leaves with the page.
+  editorToken().catch(() => { /* asked again by the first write */ });
   const section = document.getElementById('editor');
   section.hidden = false;
   section.scrollIntoView();
