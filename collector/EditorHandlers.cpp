@@ -301,6 +301,13 @@ HttpAnswer RenameTest(ClassLibrary& library, LibraryStore& store, const EditorRe
     if (store.Test(to)) {
         return EditorMessage(409, "Тест с таким именем уже есть.");
     }
+    // The station picks the reader by the extension: the stored file keeps its format.
+    if (TestFormatOf(std::filesystem::path(to)) !=
+        TestFormatOf(std::filesystem::path(request.Test))) {
+        return EditorMessage(422,
+                             "Переименование не меняет вид файла: оставьте расширение "
+                             "(текстовый .ttxt/.txt или двоичный .tbin/.bin).");
+    }
     switch (store.RenameTest(request.Test, to, UnixMsNow())) {
         case StoreOutcome::Missing:
             return EditorMessage(404, kNoTest);

@@ -114,6 +114,7 @@ TEST(EditorApi, SavesWithRevisionsRefusesStaleOnesAndKeepsTwentyVersions) {
     const std::string file = BodyOf(editor.Raw("GET", path + "/export?as=ttxt"));
     EXPECT_NE(file.find("TITLE=v5\r\n"), std::string::npos);
 
+    EXPECT_EQ(editor.Send("POST", path + "/rename", {{"to", "Arithmetic.tbin"}}).first, 422);
     auto [renamed, moved] = editor.Send("POST", path + "/rename", {{"to", "Arithmetic.ttxt"}});
     EXPECT_EQ(renamed, 200) << moved.dump();
     EXPECT_EQ(moved["revision"], 23);
