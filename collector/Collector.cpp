@@ -130,6 +130,9 @@ std::size_t Collector::BodyLimit(const RequestHead& head) {
 }
 
 std::optional<HttpAnswer> Collector::TooLarge(const RequestHead& head) {
+    if (IsTryApiPath(head.Path())) {
+        return TryTooLarge(head);
+    }
     return IsEditorApiPath(head.Path()) ? std::optional(EditorTooLarge(head)) : std::nullopt;
 }
 
@@ -172,8 +175,8 @@ void Collector::TakeResult(HttpServer& server, std::uint64_t connection, const R
 void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const RequestHead& head,
                              const std::string& peer) {
     const std::string_view path = head.Path();
-    const bool tryApi = IsTryApiPath(path);
     const bool editor = IsEditorApiPath(path);
+    const bool tryApi = IsTryApiPath(path);
     const bool library = IsLibraryApiPath(path) || editor;
     const bool visibility = path == "/api/hide" || path == "/api/restore";
     const bool write = visibility || ((library || tryApi) && head.Method != "GET");
@@ -198,8 +201,9 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
         return ServeLibraryApi(*library_, server, connection, head);
     }
     if (tryApi) {
-        if (std::optional<HttpAnswer> refusal = editor_->RefuseWrite(head)) {
-            return server.Answer(connection, std::move(*refusal));
+        // A trial's writes need the editor page's token like the editor's own.
+        if (auto refused = editor_->RefuseWrite(head)) {
+            return server.Answer(connection, std::move(*refused));
         }
         return ServeTryApi(*library_, tries_, server, connection, head, decision.Who);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collector/TryApi.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -43,6 +44,12 @@ HttpAnswer JsonAnswer(int status, const Json& document) {
 
 HttpAnswer Refusal(int status, const std::string& message) {
     return JsonAnswer(status, Json{{"message", message}});
+}
+
+// A single-precision number as the station writes it, so that 2.7 reaches the page as 2.7
+// rather than as the nearest double of the float.
+double ShownNumber(float value) {
+    return std::strtod(FormatGeneral(value).c_str(), nullptr);
 }
 
 const char* KindName(std::uint8_t mode) {
@@ -95,9 +102,9 @@ Json AttemptJson(const std::string& id, const TryAttempt& attempt) {
     } else if (finished) {
         const TTestScore& result = attempt.Score();
         message = Shown(result.Message);
-        score = {{"points", result.Points},
+        score = {{"points", ShownNumber(result.Points)},
                  {"pointsText", FormatGeneral(result.Points)},
-                 {"maxPoints", attempt.MaxPoints()},
+                 {"maxPoints", ShownNumber(attempt.MaxPoints())},
                  {"mark", result.Mark},
                  {"problems", progress.Total}};
     }
@@ -135,7 +142,13 @@ struct TriedTest {
     std::vector<TryPicture> Pictures;
     int Status = 200;  // else the refusal's status
     std::string Message;
+    Json Fault;  // the editor's account of a refused document, when it is one
 };
+
+HttpAnswer Refusal(const TriedTest& tried) {
+    return tried.Fault.is_null() ? Refusal(tried.Status, tried.Message)
+                                 : JsonAnswer(tried.Status, tried.Fault);
+}
 
 bool LoadLibraryTest(LibraryStore& store, const std::string& name, TriedTest& tried) {
     const std::optional<LibraryTest> found =
@@ -172,10 +185,10 @@ TriedTest LoadTried(LibraryStore& store, const nlohmann::json& request) {
     const auto doc = request.find("doc");
     const auto name = request.find("test");
     if (doc != request.end() && doc->is_object()) {
-        std::string error;
-        if (!ReadTryDocument(*doc, *tried.Test, tried.Pictures, error)) {
-            tried.Status = 400;
-            tried.Message = error;
+        DocFault fault;
+        if (!ReadTryDocument(*doc, *tried.Test, tried.Pictures, fault)) {
+            tried.Status = 422;
+            tried.Fault = fault.Json();
         }
     } else if (name != request.end() && name->is_string()) {
         LoadLibraryTest(store, name->get<std::string>(), tried);
@@ -190,7 +203,7 @@ HttpAnswer StartAttempt(TryAttempts& attempts, LibraryStore& store, const nlohma
                         const std::string& teacher) {
     TriedTest tried = LoadTried(store, request);
     if (tried.Status != 200) {
-        return Refusal(tried.Status, tried.Message);
+        return Refusal(tried);
     }
     auto attempt = TryAttempt::Begin(std::move(tried.Test), std::move(tried.Pictures));
     if (!attempt) {
@@ -210,7 +223,7 @@ HttpAnswer Preview(LibraryStore& store, const nlohmann::json& request) {
     }
     TriedTest tried = LoadTried(store, request);
     if (tried.Status != 200) {
-        return Refusal(tried.Status, tried.Message);
+        return Refusal(tried);
     }
     TTezra& test = *tried.Test;
     const auto at = index->get<std::int64_t>();
@@ -334,6 +347,12 @@ std::size_t TryBodyLimit(const RequestHead& head) {
         return 0;
     }
     return path == kTryPath || path == kPreviewPath ? kMaxTestUploadBytes : kMaxTryAnswerBytes;
+}
+
+HttpAnswer TryTooLarge(const RequestHead& head) {
+    return Refusal(413, TryBodyLimit(head) == kMaxTestUploadBytes
+                            ? "Тест больше 50 МБ: так много сервер не принимает."
+                            : "Ответ слишком длинный.");
 }
 
 void ServeTryApi(ClassLibrary& library, TryAttempts& attempts, HttpServer& server,

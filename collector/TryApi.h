@@ -23,8 +23,9 @@ inline constexpr std::size_t kMaxTryAnswerBytes = 64 * 1024;
 
 bool IsTryApiPath(std::string_view path);
 
-// The largest body the request may bring (0 for none).
+// The largest body the request may bring (0 for none), and the answer to a larger one.
 std::size_t TryBodyLimit(const RequestHead& head);
+HttpAnswer TryTooLarge(const RequestHead& head);
 
 // teacher says whose attempts these are (the teacher's name and address).
 void ServeTryApi(ClassLibrary& library, TryAttempts& attempts, HttpServer& server,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "collector/EditorDocument.h"
 #include "platform/Cp1251.h"
 #include "ui/rules/TestWindowRules.h"
 
@@ -44,12 +45,14 @@ std::vector<TryPicture> TakePictures(TTezra& test) {
         picture.File = Cp1251ToUtf8(problem->PictureFile);
         if (picture.Embedded && picture.File.empty()) {
             // The editor serves bytes that came without a name under this one.
-            picture.File = "picture-" + std::to_string(i + 1) + ".jpg";
+            picture.File = EmbeddedPictureName(i);
         }
         picture.Present = picture.Embedded || !picture.File.empty();
         pictures.push_back(std::move(picture));
-        // A name in a test from the browser must not make the server read one of its files.
+        // The page shows the picture it already has: the trial keeps no bytes, and a name in
+        // a test must not make the server read one of its files.
         problem->PictureFile.clear();
+        std::vector<std::uint8_t>().swap(problem->Picture);
     }
     return pictures;
 }
@@ -86,8 +89,23 @@ TryProblem ShowProblem(const TTezra& test, const TProblem& problem,
     return shown;
 }
 
+std::size_t HeldBytes(const TTezra& test) {
+    std::size_t bytes = sizeof(TTezra) + test.Title.size() + test.Id.size();
+    for (const auto& problem : test.Problems) {
+        bytes += sizeof(TProblem) + problem->Picture.size() + problem->Id.size() +
+                 problem->Title.size() + problem->Category.size() + problem->Group.size();
+        for (const std::string& line : problem->Condition) {
+            bytes += sizeof(std::string) + line.size();
+        }
+        for (const TVariant& variant : problem->Answers.Variants) {
+            bytes += sizeof(TVariant) + variant.Text.size();
+        }
+    }
+    return bytes + test.Groups.size() * (sizeof(TGroupEntry) + sizeof(TGroupInfo));
+}
+
 TryAttempt::TryAttempt(std::unique_ptr<TTezra> test, std::vector<TryPicture> pictures)
-    : test_(std::move(test)), pictures_(std::move(pictures)) {}
+    : test_(std::move(test)), pictures_(std::move(pictures)), bytes_(HeldBytes(*test_)) {}
 
 std::unique_ptr<TryAttempt> TryAttempt::Begin(std::unique_ptr<TTezra> test,
                                               std::vector<TryPicture> pictures) {

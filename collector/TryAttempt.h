@@ -45,9 +45,12 @@ struct TryProgress {
 };
 
 // The pictures of a test's problems as the model holds them; bytes without a name are called
-// "picture-N.jpg" (N counted from 1). The picture files named by the test are forgotten
-// afterwards, so that preparing it on the server reads no file.
+// "picture-N.jpg" (N counted from 1). The model keeps neither the names nor the bytes
+// afterwards, so that preparing it on the server reads no file and a trial holds no picture.
 std::vector<TryPicture> TakePictures(TTezra& test);
+
+// Roughly how much memory the test takes.
+std::size_t HeldBytes(const TTezra& test);
 
 // The highest points the drawn problems can give: each problem's best answer, clamped to
 // 0 to 100 percent as the scoring clamps it.
@@ -74,6 +77,8 @@ public:
     bool CanDefer() const { return test_->CanDefer(); }
     int DefersLeft() const { return test_->DeferLimit - test_->DeferCount; }
     const std::string& Title() const { return test_->Title; }
+    // Roughly how much memory the attempt takes (its test as it was begun).
+    std::size_t Bytes() const { return bytes_; }
 
     // The answer button: the input is taken in the order the variants are shown.
     void Answer(const TAnswerInput& input);
@@ -96,4 +101,5 @@ private:
     bool deferred_ = false;
     TTestScore score_;
     float maxPoints_ = 0;
+    std::size_t bytes_ = 0;
 };

@@ -13,6 +13,9 @@ std::string TryAttempts::Add(const std::string& teacher, std::unique_ptr<TryAtte
     if (attempts_.size() >= kInAll) {
         DropOldest(nullptr);
     }
+    while (!attempts_.empty() && HeldBytes() + attempt->Bytes() > bytesInAll_) {
+        DropOldest(nullptr);
+    }
     // 128 random bits: an id cannot be guessed, and two never meet.
     std::string id = RandomToken().substr(0, 32);
     attempts_[id] = Entry{teacher, nowMs, std::move(attempt)};
@@ -53,6 +56,14 @@ std::size_t TryAttempts::Held(const std::string& teacher) const {
         count += item.second.Teacher == teacher ? 1 : 0;
     }
     return count;
+}
+
+std::size_t TryAttempts::HeldBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& item : attempts_) {
+        bytes += item.second.Attempt->Bytes();
+    }
+    return bytes;
 }
 
 void TryAttempts::Expire(std::int64_t nowMs) {

@@ -16,12 +16,17 @@
 
 class TryAttempts {
 public:
+    explicit TryAttempts(std::size_t bytesInAll = kBytesInAll) : bytesInAll_(bytesInAll) {}
+
     static constexpr std::size_t kPerTeacher = 32;
     static constexpr std::size_t kInAll = 256;
     static constexpr std::int64_t kIdleMs = 2LL * 60 * 60 * 1000;
+    // The memory all attempts together may take; the oldest go to make room for a new one.
+    static constexpr std::size_t kBytesInAll = 256 * 1024 * 1024;
 
     // Keeps the attempt for the teacher and gives its new id. When the teacher (or everyone
-    // together) already holds the most allowed, the least recently used one goes.
+    // together) already holds the most allowed, in number or in memory, the least recently
+    // used ones go.
     std::string Add(const std::string& teacher, std::unique_ptr<TryAttempt> attempt,
                     std::int64_t nowMs);
     // Runs step on the teacher's attempt with that id, which counts as a use. False when
@@ -43,10 +48,12 @@ private:
 
     void Expire(std::int64_t nowMs);
     std::size_t Held(const std::string& teacher) const;
+    std::size_t HeldBytes() const;
     // Drops the least recently used attempt, of this teacher only when teacher is given.
     void DropOldest(const std::string* teacher);
     Table::iterator Find(const std::string& teacher, const std::string& id, std::int64_t nowMs);
 
+    std::size_t bytesInAll_;
     std::mutex mutex_;
     Table attempts_;
 };

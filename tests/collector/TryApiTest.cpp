@@ -17,11 +17,21 @@ using Json = nlohmann::json;
 
 class TryServer {
 public:
+    TryServer() {
+        const Json answer = Json::parse(BodyOf(Request("GET", "/api/editor/token", {}, {}, false)),
+                                        nullptr, false);
+        token_ = answer.is_object() ? answer.value("token", "") : "";
+    }
+
+    // A request of the editor's page: the teacher's password and, unless withToken is false,
+    // the page's write token.
     std::string Request(const std::string& method, const std::string& target,
-                        const std::string& body = {}, const std::string& extra = {}) {
+                        const std::string& body = {}, const std::string& extra = {},
+                        bool withToken = true) {
+        const std::string token = withToken ? "X-Tezra-Token: " + token_ + "\r\n" : "";
         return Exchange(collector.Port(),
                         method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
-                            TeacherAuthorization() + extra +
+                            TeacherAuthorization() + token + extra +
                             "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
     }
     // The status and the JSON body of one request.
@@ -32,6 +42,9 @@ public:
     }
 
     RunningCollector collector;
+
+private:
+    std::string token_;
 };
 
 Json Variant(const char* text, int weight) {
@@ -47,7 +60,7 @@ Json ThreeKinds() {
     one["variants"] = Json::array({Variant("да", 100), Variant("нет", 0)});
     one["picture"] = {{"file", "map.jpg"}, {"embedded", true}};
     Json several = {{"id", "several"}, {"kind", "several"}, {"text", "b"}};
-    several["variants"] = Json::array({Variant("a", 50), Variant("b", 50), Variant("c", -50)});
+    several["variants"] = Json::array({Variant("a", 70), Variant("b", 30), Variant("c", -50)});
     Json typed = {{"id", "typed"}, {"kind", "typed"}, {"text", "c"}};
     typed["variants"] = Json::array({Variant("Рим", 100)});
     document["problems"] = Json::array({one, several, typed});
@@ -96,7 +109,7 @@ TEST(TryApi, WholePassAsThePageDrivesIt) {
         {"/defer", nullptr, "problem", "several", 0},
         {"/defer", nullptr, "problem", "several", 0},  // none left: the panel goes
         {"/answer", {{"answer", Json::array()}}, "forgotten", "several", 0},
-        {"/answer", {{"answer", {0, 1}}}, "problem", "typed", 1},
+        {"/answer", {{"answer", {0}}}, "problem", "typed", 1},
         {"/answer", {{"answer", "(type your answer here)"}}, "forgotten", "typed", 1},
         {"/answer", {{"answer", 0}}, "forgotten", "typed", 1},  // a kind that does not fit
         {"/answer", {{"answer", " р и м "}}, "problem", "one", 2},
@@ -118,11 +131,12 @@ TEST(TryApi, WholePassAsThePageDrivesIt) {
     }
     EXPECT_FALSE(view["defer"]["visible"]);
     EXPECT_TRUE(view["problem"].is_null());
-    EXPECT_EQ(view["message"], "Вы набрали баллов: 3\nОценка 5");
-    EXPECT_EQ(view["score"], Json({{"points", 3.0},
-                                   {"pointsText", "3"},
+    // 100 + 70 + 100 percent: the single-precision 2.7 as the station shows it.
+    EXPECT_EQ(view["message"], "Вы набрали баллов: 2.7\nОценка 4");
+    EXPECT_EQ(view["score"], Json({{"points", 2.7},
+                                   {"pointsText", "2.7"},
                                    {"maxPoints", 3.0},
-                                   {"mark", 5},
+                                   {"mark", 4},
                                    {"problems", 3}}));
     // Reloading shows the same; nothing reached the results.
     EXPECT_EQ(server.Call("GET", base).second, view);
@@ -158,7 +172,7 @@ TEST(TryApi, RefusalsSayWhy) {
         {"PUT", live, "", 405},
         {"GET", "/api/editor/try", "", 405},
         {"POST", "/api/editor/try", "{}", 400},
-        {"POST", "/api/editor/try", R"({"doc":{"problems":"x"}})", 400},
+        {"POST", "/api/editor/try", R"({"doc":{"problems":"x"}})", 422},
         {"POST", "/api/editor/try", R"({"test":"nosuch.ttxt"})", 404},
         {"POST", "/api/editor/try", R"({"doc":{"problems":[]}})", 422},
         {"POST", "/api/editor/preview", R"({"doc":{"problems":[{}]}})", 400},
@@ -172,11 +186,18 @@ TEST(TryApi, RefusalsSayWhy) {
         ASSERT_TRUE(body.is_object());
         EXPECT_TRUE(body["message"].is_string() && !body["message"].get<std::string>().empty());
     }
-    // The refused answers changed nothing; a page of another site is refused before it.
+    // The refused answers changed nothing; a page of another site, or a write without the
+    // page's token, is refused before it.
     EXPECT_EQ(server.Call("GET", live).second["progress"]["answered"], 0);
     const std::string foreign = server.Request("POST", live + "/answer", R"({"answer":0})",
                                                "Origin: http://evil.example\r\n");
     EXPECT_EQ(StatusOf(foreign), 403);
+    const std::string tokenless =
+        server.Request("POST", live + "/answer", R"({"answer":0})", {}, false);
+    EXPECT_EQ(StatusOf(tokenless), 403);
+    EXPECT_EQ(StatusOf(server.Request("POST", live + "/answer", R"({"answer":0})",
+                                      "X-Tezra-Token: " + std::string(64, 'a') + "\r\n", false)),
+              403);
     const std::string stranger =
         Exchange(server.collector.Port(), "GET " + live + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(StatusOf(stranger), 401);

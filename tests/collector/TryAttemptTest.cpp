@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "collector/TryAttempts.h"
 #include "collector/TryDocument.h"
@@ -40,8 +41,8 @@ std::unique_ptr<TryAttempt> BeginDemo(const std::string& name) {
 std::unique_ptr<TryAttempt> BeginDocument(const nlohmann::json& document) {
     auto test = std::make_unique<TTezra>();
     std::vector<TryPicture> pictures;
-    std::string error;
-    EXPECT_TRUE(ReadTryDocument(document, *test, pictures, error)) << error;
+    DocFault fault;
+    EXPECT_TRUE(ReadTryDocument(document, *test, pictures, fault)) << fault.Message;
     return TryAttempt::Begin(std::move(test), std::move(pictures));
 }
 
@@ -156,8 +157,8 @@ TEST(TryAttempt, WholePassDrawsAndScoresAsTheStation) {
 }
 
 TEST(TryAttempt, GroupQuotasAreHonoured) {
-    // Quota 2 of 3, quota 5 of 1 (capped), quota 0 and a negative one (none drawn), a
-    // section without a quota and a group that is not listed (both drawn in full).
+    // Quota 2 of 3, quota 5 of 1 (capped), quota 0 (none drawn), a section without a quota
+    // and two groups that are not listed (all drawn in full).
     nlohmann::json problems = nlohmann::json::array();
     const std::pair<const char*, int> members[] = {{"a", 3}, {"b", 1}, {"c", 2},
                                                    {"d", 2}, {"e", 3}, {"free", 2}};
@@ -175,7 +176,6 @@ TEST(TryAttempt, GroupQuotasAreHonoured) {
          {{{"name", "A"}, {"quota", 2}},
           {{"name", "b"}, {"quota", 5}},
           {{"name", "c"}, {"quota", 0}},
-          {{"name", "d"}, {"quota", -1}},
           {{"name", "e"}, {"quota", nullptr}}}},
         {"problems", problems}};
     for (int pass = 0; pass < 20; ++pass) {
@@ -191,7 +191,7 @@ TEST(TryAttempt, GroupQuotasAreHonoured) {
             input.Typed = "x";
             attempt->Answer(input);
         }
-        EXPECT_EQ(drawn, (std::map<char, int>{{'a', 2}, {'b', 1}, {'e', 3}, {'f', 2}}));
+        EXPECT_EQ(drawn, (std::map<char, int>{{'a', 2}, {'b', 1}, {'d', 2}, {'e', 3}, {'f', 2}}));
         EXPECT_EQ(attempt->Score().Mark, 5);
     }
 }
@@ -230,7 +230,7 @@ TEST(TryAttempt, DeferralsFollowTheLimit) {
         int Limit;
         int Allowed;  // deferrals that move the problem
     };
-    for (const Case c : {Case{0, 0}, Case{-3, 0}, Case{1, 1}, Case{2, 2}, Case{5, 5}}) {
+    for (const Case c : {Case{0, 0}, Case{1, 1}, Case{2, 2}, Case{5, 5}}) {
         SCOPED_TRACE("limit " + std::to_string(c.Limit));
         const auto attempt = BeginDocument(ThreeKinds(c.Limit));
         ASSERT_TRUE(attempt);
@@ -325,12 +325,11 @@ TEST(TryAttempt, NothingDrawnAndNoFileRead) {
         const char* Block;
         const char* File;
         bool Embedded;
-        std::size_t Bytes;  // what the model holds after the preparation
     };
-    const Case cases[] = {{"FILE=/etc/passwd\r\n", "/etc/passwd", false, 0},
-                          {"DATA=PPNIPP\r\n", "picture-2.jpg", true, 3},
-                          {"FILE=/etc/hostname\r\nDATA=PPNI\r\n", "/etc/hostname", true, 2},
-                          {"", "", false, 0}};
+    const Case cases[] = {{"FILE=/etc/passwd\r\n", "/etc/passwd", false},
+                          {"DATA=PPNIPP\r\n", "picture-2.jpg", true},
+                          {"FILE=/etc/hostname\r\nDATA=PPNI\r\n", "/etc/hostname", true},
+                          {"", "", false}};
     std::string text = "§TEZRA\r\n§PROBLEMS\r\n";
     for (const Case& c : cases) {
         text += std::string("§PROBLEM\r\n§CONDITION\r\nx\r\n§END CONDITION\r\n") +
@@ -351,7 +350,8 @@ TEST(TryAttempt, NothingDrawnAndNoFileRead) {
         EXPECT_EQ(shown.Picture.Present, *cases[i].File != '\0');
         EXPECT_EQ(shown.Picture.File, cases[i].File);
         EXPECT_EQ(shown.Picture.Embedded, cases[i].Embedded);
-        EXPECT_EQ(model->Problems[i]->Picture.size(), cases[i].Bytes);
+        EXPECT_TRUE(model->Problems[i]->Picture.empty());
+        EXPECT_TRUE(model->Problems[i]->PictureFile.empty());
         TAnswerInput input;
         input.Typed = "1";
         attempt->Answer(input);
@@ -359,24 +359,40 @@ TEST(TryAttempt, NothingDrawnAndNoFileRead) {
     EXPECT_EQ(attempt->State(), TryState::Finished);
 }
 
-TEST(TryDocument, MalformedDocumentsAreRefused) {
+TEST(TryDocument, RefusedDocumentsAndPictures) {
     const nlohmann::json bad[] = {
-        nlohmann::json::array(),
-        {{"title", 5}},
         {{"problems", "x"}},
         {{"problems", {{{"kind", "many"}}}}},
         {{"problems", {{{"variants", {{{"weight", "100"}}}}}}}},
-        {{"shuffle", true}},
-        {{"marks", {{"5", "six"}}}},
+        {{"problems", {{{"text", "ответ: 中"}}}}},
+        {{"problems", {{{"picture", {{"file", "/etc/passwd"}}}}}}},
         {{"groups", {{{"quota", true}}}}},
     };
     for (const nlohmann::json& document : bad) {
         SCOPED_TRACE(document.dump());
         TTezra test;
         std::vector<TryPicture> pictures;
-        std::string error;
-        EXPECT_FALSE(ReadTryDocument(document, test, pictures, error));
-        EXPECT_FALSE(error.empty());
+        DocFault fault;
+        EXPECT_FALSE(ReadTryDocument(document, test, pictures, fault));
+        EXPECT_FALSE(fault.Message.empty());
+    }
+    // Pictures are kept as names; none is read, and the model holds no file name.
+    const nlohmann::json document = {{"problems",
+                                      {{{"picture", {{"file", "map.jpg"}, {"embedded", true}}}},
+                                       {{"picture", {{"file", "side.jpg"}, {"embedded", false}}}},
+                                       {{"picture", nullptr}}}}};
+    TTezra test;
+    std::vector<TryPicture> pictures;
+    DocFault fault;
+    ASSERT_TRUE(ReadTryDocument(document, test, pictures, fault)) << fault.Message;
+    ASSERT_EQ(pictures.size(), 3U);
+    const std::tuple<bool, std::string, bool> expected[] = {
+        {true, "map.jpg", true}, {true, "side.jpg", false}, {false, "", false}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::tie(pictures[i].Present, pictures[i].File, pictures[i].Embedded),
+                  expected[i]);
+        EXPECT_TRUE(test.Problems[i]->PictureFile.empty());
+        EXPECT_TRUE(test.Problems[i]->Picture.empty());
     }
 }
 
@@ -415,6 +431,30 @@ TEST(TryAttempts, BoundedPerTeacherAndForgottenWhenIdle) {
     EXPECT_EQ(table.Count("t@127.0.0.1", later + TryAttempts::kIdleMs - 1), 1U);
     EXPECT_TRUE(table.Remove("t@127.0.0.1", newest, later + 1));
     EXPECT_EQ(table.Count("t@127.0.0.1", later + 1), 0U);
+}
+
+TEST(TryAttempts, BoundedInMemory) {
+    const std::size_t one = Small()->Bytes();
+    ASSERT_GT(one, sizeof(TTezra));
+    TryAttempts table(3 * one);
+    std::int64_t now = 5;
+    std::vector<std::string> ids;
+    for (int i = 0; i < 5; ++i) {
+        ids.push_back(table.Add("t", Small(), ++now));
+    }
+    // Room for three: the two oldest went.
+    EXPECT_EQ(table.Count("t", now), 3U);
+    const auto touch = [](TryAttempt&) {};
+    EXPECT_FALSE(table.With("t", ids[0], now, touch));
+    EXPECT_FALSE(table.With("t", ids[1], now, touch));
+    EXPECT_TRUE(table.With("t", ids[2], now, touch));
+    EXPECT_TRUE(table.With("t", ids[4], now, touch));
+    // An attempt larger than the whole budget still runs, alone.
+    TryAttempts tiny(1);
+    tiny.Add("t", Small(), now);
+    const std::string last = tiny.Add("t", Small(), now + 1);
+    EXPECT_EQ(tiny.Count("t", now + 1), 1U);
+    EXPECT_TRUE(tiny.With("t", last, now + 1, touch));
 }
 
 TEST(TryAttempts, BoundedInAll) {
