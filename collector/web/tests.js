@@ -20,8 +20,15 @@ function testUrl(name, suffix) {
   return 'api/tests/' + encodeURIComponent(name) + (suffix || '');
 }
 
+// A lost connection answers { ok: false, status: 0 } instead of throwing, so that the
+// stations' polling goes on once the server is back.
 async function libraryRequest(method, url, body) {
-  const answer = await fetch(LIBRARY_BASE + url, { method, body, cache: 'no-store' });
+  let answer;
+  try {
+    answer = await fetch(LIBRARY_BASE + url, { method, body, cache: 'no-store' });
+  } catch (error) {
+    return { ok: false, status: 0, document: null };
+  }
   let document = null;
   try {
     document = await answer.json();

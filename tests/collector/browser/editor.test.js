@@ -1,0 +1,623 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+'use strict';
+// The test editor on the teacher's page, against the real collector on 127.0.0.1:
+// - a test written from nothing with the keyboard alone (two sections, one problem of each
+//   answer kind, marks, a section renamed with its problems following) is saved, and its
+//   station file, downloaded, is read back by `tezra-tool dump` with the same content;
+// - a checker finding appears beside its problem and goes again when the cause is mended;
+// - a character Windows-1251 cannot hold is flagged at its field with the look-alike, and the
+//   test is not saved until it is replaced;
+// - a PNG picture is turned into JPEG in the browser and shown as the station shows it;
+// - a title like <img onerror> shows as text and runs nothing;
+// - a second tab's save over a newer version is refused with the message;
+// - "Как видит ученик" and a whole try pass to the score message;
+// - a Moodle XML file with pictures is imported after its warnings were shown;
+// - every download answers with its file.
+// Screenshots of the editor and the student view go to OUTPUT_FOLDER.
+//
+// node editor.test.js COLLECTOR TEZRA_TOOL OUTPUT_FOLDER [chromium|firefox]
+
+const { chromium, firefox } = require('playwright-core');
+const { execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const zlib = require('zlib');
+const { cp1251, startCollector, CHROMIUM_ARGS } = require('./collector');
+
+const TIME_LIMIT_MS = 120000;
+const PASSWORD = 'учитель-9Б';
+const MOODLE = path.join(__dirname, '..', '..', 'data', 'convert', 'moodle-ru', 'in.xml');
+const HOSTILE = '<img src=x onerror="window.__hostile=1">';
+
+const [collectorPath, toolPath, outputDir, engine = 'chromium'] = process.argv.slice(2);
+const cleanups = [];
+const watched = { page: null };
+
+function check(condition, message) {
+  if (!condition) throw new Error(message);
+}
+
+async function openBrowser(workDir) {
+  const options = { viewport: { width: 1280, height: 900 }, locale: 'ru-RU',
+    httpCredentials: { username: 'teacher', password: PASSWORD } };
+  if (engine === 'firefox') {
+    const browser = await firefox.launch({
+      executablePath: '/usr/bin/firefox-esr', channel: 'moz-firefox-esr', headless: true,
+      firefoxUserPrefs: {
+        'network.proxy.type': 1, 'network.proxy.http': '127.0.0.1', 'network.proxy.http_port': 9,
+        'network.proxy.ssl': '127.0.0.1', 'network.proxy.ssl_port': 9,
+        'network.proxy.no_proxies_on': '127.0.0.1', 'network.auth.confirmAuth.enabled': false,
+        'app.update.disabledForTesting': true, 'network.captive-portal-service.enabled': false,
+      },
+    });
+    cleanups.unshift(() => browser.close());
+    return browser.newContext(options);
+  }
+  const context = await chromium.launchPersistentContext(path.join(workDir, 'profile'),
+    Object.assign({ executablePath: '/usr/bin/chromium', headless: true, args: CHROMIUM_ARGS },
+      options));
+  cleanups.unshift(() => context.close());
+  return context;
+}
+
+// A PNG of width x height with a red left half and a transparent right half.
+function pngFile(width, height) {
+  const table = Array.from({ length: 256 }, (_, n) => {
+    let c = n;
+    for (let k = 0; k < 8; k += 1) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1;
+    return c >>> 0;
+  });
+  const crc = (bytes) => {
+    let c = 0xffffffff;
+    for (const byte of bytes) c = table[(c ^ byte) & 0xff] ^ (c >>> 8);
+    return (c ^ 0xffffffff) >>> 0;
+  };
+  const chunk = (type, data) => {
+    const body = Buffer.concat([Buffer.from(type, 'latin1'), data]);
+    const out = Buffer.alloc(12 + data.length);
+    out.writeUInt32BE(data.length, 0);
+    body.copy(out, 4);
+    out.writeUInt32BE(crc(body), 8 + data.length);
+    return out;
+  };
+  const header = Buffer.alloc(13);
+  header.writeUInt32BE(width, 0);
+  header.writeUInt32BE(height, 4);
+  header.set([8, 6, 0, 0, 0], 8);
+  const rows = [];
+  for (let y = 0; y < height; y += 1) {
+    const row = Buffer.alloc(1 + width * 4);
+    for (let x = 0; x < width / 2; x += 1) row.set([220, 30, 30, 255], 1 + x * 4);
+    rows.push(row);
+  }
+  return Buffer.concat([Buffer.from([137, 80, 78, 71, 13, 10, 26, 10]), chunk('IHDR', header),
+    chunk('IDAT', zlib.deflateSync(Buffer.concat(rows))), chunk('IEND', Buffer.alloc(0))]);
+}
+
+// Presses Tab (or Shift+Tab, for a field above the focus) until the focused element matches
+// the selector: the field is reachable from the keyboard in the page's tab order.
+async function tabTo(page, selector) {
+  for (let presses = 0; presses < 80; presses += 1) {
+    const where = await page.evaluate((wanted) => {
+      const focus = document.activeElement;
+      if (focus && focus.matches(wanted)) return 'here';
+      const target = document.querySelector(wanted);
+      if (!target || !focus || focus === document.body) return 'below';
+      return focus.compareDocumentPosition(target) & Node.DOCUMENT_POSITION_PRECEDING ?
+        'above' : 'below';
+    }, selector);
+    if (where === 'here') return;
+    await page.keyboard.press(where === 'above' ? 'Shift+Tab' : 'Tab');
+  }
+  throw new Error('Tab never reached ' + selector);
+}
+
+async function typeInto(page, selector, text) {
+  await tabTo(page, selector);
+  await page.keyboard.press('Control+A');
+  await page.keyboard.type(text);
+}
+
+async function saved(page) {
+  await page.waitForFunction(() => {
+    const state = document.getElementById('save-state');
+    return state.dataset.state === 'saved' && state.textContent.startsWith('Сохранено');
+  }, null, { timeout: 8000 });
+}
+
+// Screenshots come from Chromium: Firefox's driver puts a <style> into the page for them,
+// which the page's security policy refuses (and reports as a page error).
+async function shoot(page, shots, name) {
+  if (engine === 'chromium') shots.push([name, await page.screenshot({ caret: 'initial' })]);
+}
+
+// The bytes of an editor path, fetched by the page with its session.
+async function download(page, url) {
+  const base64 = await page.evaluate(async (target) => {
+    const answer = await fetch(target);
+    if (!answer.ok) return 'status:' + answer.status;
+    const bytes = new Uint8Array(await answer.arrayBuffer());
+    let text = '';
+    for (const byte of bytes) text += String.fromCharCode(byte);
+    return btoa(text);
+  }, url);
+  check(!base64.startsWith('status:'), url + ' answered ' + base64);
+  return Buffer.from(base64, 'base64');
+}
+
+async function writeByKeyboard(page) {
+  await tabTo(page, '#new-test-name');
+  await page.keyboard.type('клавиатура');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => !document.getElementById('editor').hidden &&
+    document.activeElement.id === 't-title', null, { timeout: 8000 });
+  await page.keyboard.type('Проверка с клавиатуры');
+  await typeInto(page, '#t-id', 'kbd-1');
+  await typeInto(page, '#t-chooser', 'Клавиатура: три задачи');
+  await tabTo(page, '#t-shuffle-variants');
+  await page.keyboard.press('Space');
+  await typeInto(page, '#t-defer', '1');
+  for (const [mark, points] of [[5, '3'], [4, '2'], [3, '1'], [2, '0']]) {
+    await typeInto(page, '#t-mark' + mark, points);
+  }
+  // Problem 1: one answer.
+  await typeInto(page, '#p-id', 'half');
+  await typeInto(page, '#p-text', 'Сколько будет 1/2 + 1/2?\nВыберите ответ.');
+  await typeInto(page, '#v-text-0', '1');
+  await typeInto(page, '#v-text-1', '2');
+  // Enter in a variant adds the next one.
+  await page.keyboard.press('Enter');
+  await page.keyboard.type('1/4');
+  // The second section, with problem 2 (typed) in it.
+  await tabTo(page, '#add-group');
+  const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineWidth);
+  check(parseFloat(outline) >= 2, 'the focused button shows no focus: ' + outline);
+  await page.keyboard.press('Space');
+  await page.waitForFunction(() => document.activeElement.id === 'g-name-1');
+  await page.keyboard.press('Control+A');
+  await page.keyboard.type('Вычисления');
+  await tabTo(page, '#add-problem');
+  await page.keyboard.press('Space');
+  await page.waitForFunction(() => document.activeElement.id === 'p-id');
+  await page.keyboard.type('mul');
+  await tabTo(page, '#p-group');
+  await page.keyboard.press('ArrowDown');
+  await tabTo(page, '#p-kind');
+  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('ArrowDown');
+  await typeInto(page, '#p-text', '4 * 3 = ?');
+  await typeInto(page, '#v-text-0', '12');
+  await tabTo(page, '[aria-label="Удалить вариант 2"]');
+  await page.keyboard.press('Space');
+  // Problem 3: several answers, in the first section.
+  await tabTo(page, '#add-problem');
+  await page.keyboard.press('Space');
+  await page.waitForFunction(() => document.activeElement.id === 'p-id');
+  await page.keyboard.type('even');
+  await tabTo(page, '#p-group');
+  await page.keyboard.press('ArrowUp');
+  await tabTo(page, '#p-kind');
+  await page.keyboard.press('ArrowDown');
+  await typeInto(page, '#p-text', 'Отметьте чётные числа');
+  await typeInto(page, '#v-text-0', '2');
+  await typeInto(page, '#v-weight-0', '50');
+  await typeInto(page, '#v-text-1', '4');
+  await typeInto(page, '#v-weight-1', '50');
+  // The first section renamed: its two problems follow.
+  await typeInto(page, '#g-name-0', 'Дроби');
+  await typeInto(page, '#g-quota-0', '2');
+  await saved(page);
+  const unlabelled = await page.evaluate(() => Array.from(
+    document.querySelectorAll('#editor input, #editor select, #editor textarea'))
+    .filter((field) => !Array.from(field.labels).some((label) => label.offsetWidth > 0))
+    .map((field) => field.id || field.outerHTML.slice(0, 60)));
+  check(unlabelled.length === 0, 'fields without a visible label: ' + unlabelled.join(', '));
+}
+
+function dumpOf(bytes, workDir, name) {
+  const file = path.join(workDir, name);
+  fs.writeFileSync(file, bytes);
+  return JSON.parse(execFileSync(toolPath, ['dump', file], { encoding: 'utf8' }));
+}
+
+function checkDump(test) {
+  check(test.Loaded === true, 'the station could not read the download');
+  check(test.Title === 'Проверка с клавиатуры' && test.Id === 'kbd-1', 'title ' + test.Title);
+  check(test.ShuffleVariants && !test.ShuffleGroups && !test.ShuffleProblems, 'shuffle bits');
+  check(test.DeferLimit === 1, 'defer ' + test.DeferLimit);
+  check(JSON.stringify(test.MarkThresholds.slice(2)) === '[1,2,3]', 'marks ' +
+    JSON.stringify(test.MarkThresholds));
+  const groups = test.Groups.map((group) => group.Name + ':' + group.Quota).join(',');
+  check(groups === 'Дроби:2,Вычисления:0' || groups.startsWith('Дроби:2,Вычисления'),
+    'groups ' + groups);
+  const problems = test.Problems.map((problem) => [problem.Id, problem.Group, problem.Mode,
+    problem.Variants.map((variant) => variant.Text + '=' + variant.Weight).join(' ')].join('|'));
+  const expected = ['half|Дроби|0|1=100 2=0 1/4=0', 'mul|Вычисления|2|12=100',
+    'even|Дроби|1|2=50 4=50'];
+  check(JSON.stringify(problems) === JSON.stringify(expected), 'problems ' +
+    JSON.stringify(problems));
+  check(JSON.stringify(test.Problems[0].Condition) ===
+    JSON.stringify(['Сколько будет 1/2 + 1/2?', 'Выберите ответ.']), 'condition ' +
+    JSON.stringify(test.Problems[0].Condition));
+}
+
+async function openProblemNumber(page, number) {
+  await page.click('#problem-list li:nth-child(' + number + ') button');
+  await page.waitForFunction((n) => document.getElementById('problem-title').textContent
+    .startsWith('Задача ' + n + ' '), number);
+}
+
+// A one-answer problem without a 100 % variant gets a finding beside it; mended, it goes.
+async function findingComesAndGoes(page) {
+  await openProblemNumber(page, 1);
+  await page.fill('#v-weight-0', '40');
+  await page.waitForFunction(() => document.querySelectorAll('#problem-findings li').length > 0 &&
+    document.querySelector('#problem-list li:nth-child(1) .badge') !== null, null,
+  { timeout: 3000 });
+  await page.fill('#v-weight-0', '100');
+  await page.waitForFunction(() => document.querySelectorAll('#problem-findings li').length === 0
+    && document.querySelector('#problem-list li:nth-child(1) .badge') === null, null,
+  { timeout: 3000 });
+  await saved(page);
+}
+
+async function flagsImpossibleCharacter(page) {
+  await openProblemNumber(page, 2);
+  await page.fill('#p-text', '4 × 3 = ?');
+  const note = await page.waitForSelector('#p-text + .char-note:not([hidden])', { timeout: 1000 });
+  const text = await note.textContent();
+  check(text.includes('«×» (U+00D7)') && text.includes('«×» → «x»'), 'note: ' + text);
+  await page.waitForFunction(() => document.getElementById('save-state').dataset.state ===
+    'error', null, { timeout: 3000 });
+  const state = await page.textContent('#save-state');
+  check(state.includes('Не сохранено') && state.includes('×'), 'save state: ' + state);
+  await page.focus('#p-text');
+  await page.keyboard.press('Tab');
+  check(await page.evaluate(() => document.activeElement.classList.contains('replace-chars')),
+    'the replace button is not next in the tab order');
+  await page.keyboard.press('Space');
+  check(await page.inputValue('#p-text') === '4 x 3 = ?', 'not replaced');
+  check(await page.isHidden('#p-text + .char-note'), 'the note stayed');
+  await saved(page);
+}
+
+async function hostileTitleIsText(page) {
+  await page.fill('#p-title', HOSTILE);
+  await page.waitForFunction((title) => document.querySelector('#problem-list li:nth-child(2)')
+    .textContent.includes(title), HOSTILE);
+  check(await page.locator('#problem-list img').count() === 0, 'the title became markup');
+  await saved(page);
+  await page.waitForTimeout(200);
+  check(await page.evaluate(() => window.__hostile === undefined), 'the title ran as script');
+}
+
+async function pictureFromPng(page, workDir, shots) {
+  await openProblemNumber(page, 1);
+  const file = path.join(workDir, 'circle.png');
+  fs.writeFileSync(file, pngFile(120, 80));
+  await page.setInputFiles('#p-picture', file);
+  await page.waitForFunction(() => {
+    const image = document.querySelector('#picture-holder img');
+    return image && image.complete && image.naturalWidth === 120;
+  }, null, { timeout: 8000 });
+  const box = await page.evaluate(() => {
+    const holder = document.querySelector('.picture-box');
+    return [holder.style.width, holder.style.height];
+  });
+  check(box[0] === '121px' && box[1] === '80px', 'thumbnail box ' + box);
+  await saved(page);
+  const name = await page.evaluate(() => editor.doc.problems[0].picture.file);
+  check(name === 'circle.jpg', 'picture named ' + name);
+  const bytes = await download(page, 'api/editor/tests/' + encodeURIComponent('клавиатура.ttxt') +
+    '/pictures/circle.jpg');
+  check(bytes[0] === 0xff && bytes[1] === 0xd8, 'the server holds no JPEG');
+  // The screenshot shows a finding beside the problem with its picture.
+  await page.fill('#v-weight-0', '40');
+  await page.waitForSelector('#problem-findings li', { timeout: 3000 });
+  await page.evaluate(() => document.getElementById('problem').scrollIntoView());
+  await shoot(page, shots, 'editor');
+  await page.fill('#v-weight-0', '100');
+  await page.waitForFunction(() => !document.querySelector('#problem-findings li'));
+  await saved(page);
+}
+
+async function twoTabs(page, context) {
+  const other = await context.newPage();
+  await other.goto(page.url());
+  await other.click('#tests tbody tr[data-name="клавиатура.ttxt"] button[aria-label^="Открыть"]');
+  await other.waitForFunction(() => !document.getElementById('editor').hidden);
+  await page.fill('#t-title', 'Правка первой вкладки');
+  await saved(page);
+  await other.fill('#t-title', 'Правка второй вкладки');
+  await other.waitForSelector('#conflict:not([hidden])', { timeout: 5000 });
+  const message = await other.textContent('#conflict');
+  check(message.includes('изменён'), 'conflict message: ' + message);
+  const stored = await page.evaluate(async () => (await (await fetch(
+    'api/editor/tests/' + encodeURIComponent('клавиатура.ttxt'))).json()).doc.title);
+  check(stored === 'Правка первой вкладки', 'the second tab overwrote: ' + stored);
+  await other.close();
+}
+
+async function studentView(page, shots) {
+  await openProblemNumber(page, 1);
+  await page.click('#show-student');
+  await page.waitForSelector('#student-dialog[open]');
+  const condition = await page.textContent('#student-condition');
+  check(condition === 'Сколько будет 1/2 + 1/2?\nВыберите ответ.', 'preview: ' + condition);
+  check(await page.locator('#student-controls input[type=radio]').count() === 3, 'radios');
+  await page.waitForFunction(() => {
+    const image = document.querySelector('#student-picture img');
+    return image && image.complete && image.naturalWidth === 120;
+  });
+  await shoot(page, shots, 'student');
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => !document.getElementById('student-dialog').open);
+}
+
+const RIGHT = { half: ['1'], mul: ['12'], even: ['2', '4'] };
+
+// A whole pass: the forgotten-answer message first, then every answer right, to the score.
+async function tryPass(page) {
+  await page.click('#try-test');
+  await page.waitForSelector('#student-dialog[open]');
+  await page.waitForFunction(() => document.body.dataset.tryState === 'problem');
+  await page.keyboard.press('Enter');
+  await page.waitForFunction(() => document.body.dataset.tryState === 'forgotten');
+  check((await page.textContent('#student-message')).startsWith('Вы забыли'), 'no reminder');
+  // The one deferral the test allows sends the problem to the end.
+  const first = await page.textContent('#student-condition');
+  check(await page.textContent('#student-defers') === '1', 'deferrals left before');
+  await page.click('#student-defer');
+  await page.waitForFunction((before) =>
+    document.getElementById('student-condition').textContent !== before, first);
+  check(await page.textContent('#student-defers') === '0', 'deferrals left after');
+  // A second press defers nothing: the station hides its defer panel and keeps the problem.
+  const second = await page.textContent('#student-condition');
+  await page.click('#student-defer');
+  await page.waitForSelector('#student-defer-box', { state: 'hidden' });
+  check(await page.textContent('#student-condition') === second, 'the problem changed');
+  for (let step = 0; step < 3; step += 1) {
+    const condition = await page.textContent('#student-condition');
+    const key = condition.startsWith('Сколько') ? 'half' : condition.startsWith('4') ? 'mul' :
+      'even';
+    if (key === 'mul') {
+      await page.fill('#student-typed', RIGHT.mul[0]);
+    } else {
+      for (const text of RIGHT[key]) {
+        await page.locator('#student-controls label', { hasText: new RegExp('^' + text + '$') })
+          .click();
+      }
+    }
+    await page.click('#student-answered');
+    await page.waitForFunction((before) => document.body.dataset.tryState === 'finished' ||
+      document.getElementById('student-condition').textContent !== before, condition);
+  }
+  check(await page.evaluate(() => document.body.dataset.tryState) === 'finished', 'not finished');
+  const message = await page.textContent('#student-message');
+  check(/Вы набрали баллов: 3(\.0+)?\nОценка 5/.test(message), 'score message: ' + message);
+  await page.click('#student-close');
+}
+
+function problemIds(page) {
+  return page.evaluate(() => editor.doc.problems.map((problem) => problem.id).join(','));
+}
+
+// Problems moved, copied and deleted; a variant moved; the order is what the station gets.
+async function reorder(page, workDir) {
+  await openProblemNumber(page, 3);
+  await page.click('#problem [data-action="up"]');
+  check(await problemIds(page) === 'half,even,mul', 'after up: ' + await problemIds(page));
+  await page.click('#problem [data-action="copy"]');
+  check(await problemIds(page) === 'half,even,even,mul', 'after copy: ' + await problemIds(page));
+  await page.click('#problem [data-action="delete"]');
+  check(await problemIds(page) === 'half,even,mul', 'after delete: ' + await problemIds(page));
+  await openProblemNumber(page, 2);
+  await page.click('#problem [data-action="down"]');
+  check(await problemIds(page) === 'half,mul,even', 'after down: ' + await problemIds(page));
+  await openProblemNumber(page, 1);
+  await page.click('[aria-label="Вариант 1 ниже"]');
+  check(await page.inputValue('#v-text-1') === '1', 'the variant did not move');
+  await page.click('[aria-label="Вариант 2 выше"]');
+  await saved(page);
+  const test = dumpOf(await download(page, await page.getAttribute('#editor [data-as="ttxt"]',
+    'href')), workDir, 'reordered.ttxt');
+  check(test.Problems.map((problem) => problem.Id).join() === 'half,mul,even', 'station order');
+  check(test.Problems[0].Variants[0].Text === '1', 'variant order');
+}
+
+// "Копия" and "Переименовать" in the library's list.
+async function copyAndRename(page, prompts) {
+  prompts.push('копия.ttxt');
+  await page.click('#tests tbody tr[data-name="клавиатура.ttxt"] button[aria-label^="Копия"]');
+  await page.waitForFunction(() => document.getElementById('editor-name').textContent ===
+    'копия.ttxt', null, { timeout: 5000 });
+  check(await page.inputValue('#t-title') === 'Правка первой вкладки' ||
+    await page.inputValue('#t-title') === 'Проверка с клавиатуры', 'the copy lost its title');
+  prompts.push('переименован.ttxt');
+  await page.click('#tests tbody tr[data-name="копия.ttxt"] button[aria-label^="Переименовать"]');
+  await page.waitForSelector('#tests tbody tr[data-name="переименован.ttxt"]', { timeout: 5000 });
+  check(await page.locator('#tests tbody tr[data-name="копия.ttxt"]').count() === 0,
+    'the old name is still listed');
+}
+
+// The versions list holds at most 20; an older one is looked at and restored.
+async function versions(page) {
+  await page.click('#show-versions');
+  await page.waitForSelector('#versions-dialog[open]');
+  const rows = await page.locator('#versions tbody tr').count();
+  check(rows >= 3 && rows <= 20, 'versions listed: ' + rows);
+  await page.click('#versions tbody tr:nth-child(2) button[aria-label^="Посмотреть"]');
+  await page.waitForSelector('#version-look:not([hidden])');
+  const text = await page.textContent('#version-text');
+  check(text.includes('Название: Проверка с клавиатуры') && text.includes('  4 x 3 = ?'),
+    'version text: ' + text.slice(0, 200));
+  await page.click('#versions tbody tr:nth-child(2) button[aria-label^="Восстановить"]');
+  await page.waitForFunction(() => !document.getElementById('versions-dialog').open);
+  await page.waitForFunction(() => document.getElementById('t-title').value ===
+    'Проверка с клавиатуры', null, { timeout: 5000 });
+}
+
+// The collector killed while the teacher types: the page says the save failed, keeps trying,
+// and saves once the collector is back.
+async function survivesKill(page, collector, workDir, port) {
+  collector.child.kill('SIGKILL');
+  await new Promise((resolve) => collector.child.once('exit', resolve));
+  await page.fill('#t-title', 'После сбоя');
+  await page.waitForFunction(() => document.getElementById('save-state').dataset.state ===
+    'error', null, { timeout: 5000 });
+  const state = await page.textContent('#save-state');
+  check(state.includes('Не сохранено') && state.includes('Повторяем'), 'state: ' + state);
+  collector.child.removeAllListeners('exit');
+  await startCollector(collectorPath, workDir, PASSWORD, ['--listen', '127.0.0.1:' + port],
+    cleanups);
+  await saved(page);
+  const stored = await page.evaluate(async (name) => (await (await fetch(
+    'api/editor/tests/' + encodeURIComponent(name))).json()).doc.title, 'из-moodle.ttxt');
+  check(stored === 'После сбоя', 'after the restart the test holds ' + stored);
+}
+
+async function importMoodle(page) {
+  await page.setInputFiles('#import-file', MOODLE);
+  await page.click('#import-test button[type=submit]');
+  await page.waitForSelector('#import-review:not([hidden])', { timeout: 8000 });
+  const warnings = await page.locator('#import-warnings li').allTextContents();
+  check(warnings.length > 3 && warnings.some((text) => text.includes('рисунок')),
+    'warnings: ' + warnings.join(' | '));
+  await page.fill('#import-name', 'из-moodle.ttxt');
+  await page.click('#import-save button[type=submit]');
+  await page.waitForFunction(() => document.getElementById('editor-name').textContent ===
+    'из-moodle.ttxt', null, { timeout: 8000 });
+  const withPicture = await page.evaluate(() =>
+    editor.doc.problems.findIndex((problem) => problem.picture));
+  check(withPicture >= 0, 'the imported test has no picture');
+  await openProblemNumber(page, withPicture + 1);
+  await page.waitForFunction(() => {
+    const image = document.querySelector('#picture-holder img');
+    return image && image.complete && image.naturalWidth > 0;
+  }, null, { timeout: 5000 });
+}
+
+async function downloads(page, workDir) {
+  await page.check('#editor-published');
+  await page.waitForFunction(async () => (await (await fetch('api/tests')).json())
+    .some((test) => test.name === 'из-moodle.ttxt' && test.published === true), null,
+  { timeout: 5000 });
+  // The imported test has no text for the station's list, so no .desc to offer.
+  const exports = await page.$$eval('#editor [data-as]:not([hidden])', (links) =>
+    links.map((link) => [link.dataset.as, link.getAttribute('href')]));
+  check(exports.map((link) => link[0]).join() === 'ttxt,tbin,tbin-scrambled,gift,moodle-xml',
+    'export links: ' + exports.map((link) => link[0]).join());
+  await page.fill('#t-chooser', 'Вопросы из Moodle');
+  await saved(page);
+  exports.push(['desc', await page.getAttribute('#editor [data-as="desc"]:not([hidden])',
+    'href')]);
+  for (const [as, href] of exports) {
+    const bytes = await download(page, href);
+    check(bytes.length > 0, as + ' is empty');
+    if (as === 'desc') {
+      check(bytes.subarray(0, 17).equals(cp1251('Вопросы из Moodle')), 'desc holds ' + bytes);
+    }
+    if (as === 'tbin' || as === 'tbin-scrambled') {
+      check(dumpOf(bytes, workDir, 'export.tbin').Problems.length > 0, as + ' unreadable');
+    }
+  }
+  const zip = await download(page, await page.getAttribute('#library-zip', 'href'));
+  check(zip.subarray(0, 2).toString('latin1') === 'PK', 'the library zip is no zip');
+}
+
+async function run() {
+  const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'tezra-editor-'));
+  cleanups.push(() => fs.rmSync(workDir, { recursive: true, force: true }));
+  const collector = await startCollector(collectorPath, workDir, PASSWORD,
+    ['--listen', '127.0.0.1:0'], cleanups);
+  const port = collector.port;
+  const context = await openBrowser(workDir);
+  const elsewhere = [];
+  if (engine === 'chromium') {
+    await context.route('**/*', (route) => {
+      const url = new URL(route.request().url());
+      if (url.hostname === '127.0.0.1') return route.continue();
+      elsewhere.push(url.href);
+      return route.abort();
+    });
+  }
+  const page = context.pages()[0] || await context.newPage();
+  watched.page = page;
+  const problems = [];
+  watched.problems = problems;
+  page.on('pageerror', (error) => problems.push(watched.step + ': ' + error.message));
+  // Questions are confirmed; a name asked for is the next of `prompts`.
+  const prompts = [];
+  page.on('dialog', (dialog) => dialog.accept(dialog.type() === 'prompt' ?
+    prompts.shift() : undefined));
+  await page.goto(`http://127.0.0.1:${port}/`);
+  await page.waitForSelector('#new-test-name');
+  const shots = [];
+
+  const steps = [
+    ['keyboard', () => writeByKeyboard(page)],
+    ['dump', async () => checkDump(dumpOf(await download(page, await page.getAttribute(
+      '#editor [data-as="ttxt"]', 'href')), workDir, 'клавиатура.ttxt'))],
+    ['finding', () => findingComesAndGoes(page)],
+    ['cp1251', () => flagsImpossibleCharacter(page)],
+    ['hostile', () => hostileTitleIsText(page)],
+    ['picture', () => pictureFromPng(page, workDir, shots)],
+    ['student', () => studentView(page, shots)],
+    ['try', () => tryPass(page)],
+    ['tabs', () => twoTabs(page, context)],
+    ['versions', () => versions(page)],
+    ['reorder', () => reorder(page, workDir)],
+    ['library', () => copyAndRename(page, prompts)],
+    ['import', () => importMoodle(page)],
+    ['downloads', () => downloads(page, workDir)],
+    ['kill', () => survivesKill(page, collector, workDir, port)],
+  ];
+  for (const [name, step] of steps) {
+    watched.step = name;
+    await step();
+  }
+
+  if (outputDir) {
+    fs.mkdirSync(outputDir, { recursive: true });
+    for (const [name, png] of shots) {
+      fs.writeFileSync(path.join(outputDir, 'editor-' + name + '-' + engine + '.png'), png);
+    }
+  }
+  check(elsewhere.length === 0, 'the page asked for ' + elsewhere.join(', '));
+  check(problems.length === 0, 'page errors: ' + problems.join(' | '));
+}
+
+const timer = setTimeout(() => {
+  console.error(`FAILED: no end after ${TIME_LIMIT_MS} ms`);
+  for (const cleanup of cleanups) { try { cleanup(); } catch (error) { /* ending anyway */ } }
+  process.exit(1);
+}, TIME_LIMIT_MS);
+
+// What the page said when a step failed, to tell why.
+async function pageState() {
+  if (!watched.page) return '';
+  try {
+    return await watched.page.evaluate(() => ['save-state', 'library-status', 'conflict-text',
+      'student-message', 'picture-note'].map((id) => id + ': ' +
+      (document.getElementById(id) || {}).textContent)
+      .join('; '));
+  } catch (error) {
+    return '';
+  }
+}
+
+run()
+  .then(() => console.log('1 passed, 0 failed'))
+  .catch(async (error) => {
+    console.error('FAILED: ' + error.stack + '\n' + await pageState() + '\npage errors: ' +
+      (watched.problems || []).join(' | '));
+    process.exitCode = 1;
+  })
+  .finally(async () => {
+    watched.page = null;
+    for (const cleanup of cleanups) {
+      try { await cleanup(); } catch (error) { /* already gone */ }
+    }
+    clearTimeout(timer);
+  });
