@@ -73,7 +73,8 @@ async function guideOpens(context, page, port) {
   check(JSON.stringify(sources) === JSON.stringify(pictures),
     'guide shows ' + sources + ', its folder holds ' + pictures);
   const broken = shown.images.filter(([, loaded, alt]) => !loaded || !alt);
-  check(broken.length === 0, 'guide pictures not shown, of another size or without text: ' + broken);
+  check(broken.length === 0,
+    'guide pictures not shown, of another size or without text: ' + broken);
   check(refused.length === 0, 'the guide was refused: ' + refused.join(' | '));
   await guide.close();
   check(await statusWithoutPassword(port, '/guide/') === 401, 'the guide opens without password');
