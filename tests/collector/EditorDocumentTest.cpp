@@ -131,7 +131,7 @@ TEST(EditorDocument, RefusesTextThatWouldBreakTheFileLayout) {
 TEST(EditorDocument, HintsAndCheckerFindingsNameTheirPlace) {
     const Json doc = Json::parse(R"({
         "title": "Подсказки", "marks": {"5": 4, "4": 3, "3": 2, "2": 1},
-        "groups": [{"name": "А", "quota": 5, "rate": 1}],
+        "groups": [{"name": "А", "quota": 5, "rate": 1}, {"name": "Б", "quota": null, "rate": 1}],
         "problems": [
           {"group": "А", "text": "Один", "kind": "one",
            "variants": [{"text": "да", "weight": 50}, {"text": "нет", "weight": 0}]},
@@ -141,7 +141,9 @@ TEST(EditorDocument, HintsAndCheckerFindingsNameTheirPlace) {
            "variants": [{"text": "x", "weight": 40}, {"text": "y", "weight": 40},
                         {"text": "z", "weight": -100}]},
           {"group": "А", "text": "Ввод с парой", "kind": "typed",
-           "variants": [{"text": "ёлка", "weight": 100}, {"text": "елка", "weight": 100}]}]})");
+           "variants": [{"text": "ёлка", "weight": 100}, {"text": "елка", "weight": 100}]},
+          {"group": "Б", "text": "Все задачи раздела", "kind": "typed",
+           "variants": [{"text": "4", "weight": 100}]}]})");
     TTezra test;
     std::string error;
     ASSERT_TRUE(DocumentToTest(doc, test, error)) << error;
@@ -180,9 +182,11 @@ TEST(EditorDocument, HintsAndCheckerFindingsNameTheirPlace) {
     for (const auto& finding : check.Findings) {
         // The typed answer with both spellings gets no hint.
         EXPECT_NE(index(finding["where"]["problem"]), 3) << finding.dump();
+        // A section that gives every problem says nothing of its (largest) quota.
+        EXPECT_NE(index(finding["where"]["group"]), 1) << finding.dump();
     }
-    // Problems 1 and 3 give full points, 0 half and 2 at most 80 %: 0.5 + 1 + 0.8 + 1.
-    EXPECT_FLOAT_EQ(check.MaxPoints, 3.3f);
+    // Problems 1, 3 and 4 give full points, 0 half and 2 at most 80 %: 0.5 + 1 + 0.8 + 1 + 1.
+    EXPECT_FLOAT_EQ(check.MaxPoints, 4.3f);
 }
 
 TEST(EditorDocument, TextLinesMapToTheirProblemAndVariant) {

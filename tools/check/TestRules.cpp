@@ -143,7 +143,9 @@ private:
             Warn(place, "quota-zero",
                  "квота группы " + GroupName(group.Name) + " — " + std::to_string(quota) +
                      ": её задачи (" + std::to_string(size) + ") никогда не даются");
-        } else if (static_cast<std::size_t>(quota) > size) {
+        } else if (static_cast<std::size_t>(quota) > size && quota != UnlimitedQuota) {
+            // The largest quota is how a file says "every problem of the group" (the editor
+            // writes it for a section without a count): nothing to warn about.
             Warn(place, "quota-above-size",
                  "квота группы " + GroupName(group.Name) + " (" + std::to_string(quota) +
                      ") больше числа её задач (" + std::to_string(size) + "): даются все " +

@@ -72,4 +72,14 @@ const CHROMIUM_ARGS = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
   '--no-proxy-server', '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1'];
 
-module.exports = { cp1251, startCollector, stopCollector, sendResult, CHROMIUM_ARGS };
+// With TEZRA_GUIDE_SHOTS set to a folder, the browser tests also save the screenshots the
+// teacher's guide shows there (scripts/guide-screenshots.sh sets it to the guide's folder).
+// Only the view is shot (not the whole page), so each picture shows what the teacher sees.
+async function guideShot(page, name) {
+  const folder = process.env.TEZRA_GUIDE_SHOTS;
+  if (!folder) return;
+  fs.mkdirSync(folder, { recursive: true });
+  await page.screenshot({ path: path.join(folder, name + '.png'), caret: 'initial' });
+}
+
+module.exports = { cp1251, startCollector, stopCollector, sendResult, guideShot, CHROMIUM_ARGS };

@@ -23,7 +23,7 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { cp1251, startCollector, CHROMIUM_ARGS } = require('./collector');
+const { cp1251, startCollector, guideShot, CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 120000;
 const PASSWORD = 'учитель-9Б';
@@ -129,7 +129,9 @@ async function saved(page) {
 // Screenshots come from Chromium: Firefox's driver puts a <style> into the page for them,
 // which the page's security policy refuses (and reports as a page error).
 async function shoot(page, shots, name) {
-  if (engine === 'chromium') shots.push([name, await page.screenshot({ caret: 'initial' })]);
+  if (engine !== 'chromium') return;
+  shots.push([name, await page.screenshot({ caret: 'initial' })]);
+  await guideShot(page, 'editor-' + (name === 'editor' ? 'problem' : name));
 }
 
 // The bytes of an editor path, fetched by the page with its session.
@@ -146,7 +148,7 @@ async function download(page, url) {
   return Buffer.from(base64, 'base64');
 }
 
-async function writeByKeyboard(page) {
+async function writeByKeyboard(page, shots) {
   await tabTo(page, '#new-test-name');
   await page.keyboard.type('клавиатура');
   await page.keyboard.press('Enter');
@@ -213,6 +215,8 @@ async function writeByKeyboard(page) {
     .filter((field) => !Array.from(field.labels).some((label) => label.offsetWidth > 0))
     .map((field) => field.id || field.outerHTML.slice(0, 60)));
   check(unlabelled.length === 0, 'fields without a visible label: ' + unlabelled.join(', '));
+  await page.evaluate(() => document.getElementById('editor').scrollIntoView());
+  await shoot(page, shots, 'test');
 }
 
 function dumpOf(bytes, workDir, name) {
@@ -358,7 +362,7 @@ async function studentView(page, shots) {
 const RIGHT = { half: ['1'], mul: ['12'], even: ['2', '4'] };
 
 // A whole pass: the forgotten-answer message first, then every answer right, to the score.
-async function tryPass(page) {
+async function tryPass(page, shots) {
   await page.click('#try-test');
   await page.waitForSelector('#student-dialog[open]');
   await page.waitForFunction(() => document.body.dataset.tryState === 'problem');
@@ -396,6 +400,7 @@ async function tryPass(page) {
   check(await page.evaluate(() => document.body.dataset.tryState) === 'finished', 'not finished');
   const message = await page.textContent('#student-message');
   check(/Вы набрали баллов: 3(\.0+)?\nОценка 5/.test(message), 'score message: ' + message);
+  await shoot(page, shots, 'score');
   await page.click('#student-close');
 }
 
@@ -477,13 +482,15 @@ async function survivesKill(page, collector, workDir, port) {
   check(stored === 'После сбоя', 'after the restart the test holds ' + stored);
 }
 
-async function importMoodle(page) {
+async function importMoodle(page, shots) {
   await page.setInputFiles('#import-file', MOODLE);
   await page.click('#import-test button[type=submit]');
   await page.waitForSelector('#import-review:not([hidden])', { timeout: 8000 });
   const warnings = await page.locator('#import-warnings li').allTextContents();
   check(warnings.length > 3 && warnings.some((text) => text.includes('рисунок')),
     'warnings: ' + warnings.join(' | '));
+  await page.evaluate(() => document.getElementById('import-review').scrollIntoView());
+  await shoot(page, shots, 'import');
   await page.fill('#import-name', 'из-moodle.ttxt');
   await page.click('#import-save button[type=submit]');
   await page.waitForFunction(() => document.getElementById('editor-name').textContent ===
@@ -556,7 +563,7 @@ async function run() {
   const shots = [];
 
   const steps = [
-    ['keyboard', () => writeByKeyboard(page)],
+    ['keyboard', () => writeByKeyboard(page, shots)],
     ['dump', async () => checkDump(dumpOf(await download(page, await page.getAttribute(
       '#editor [data-as="ttxt"]', 'href')), workDir, 'клавиатура.ttxt'))],
     ['finding', () => findingComesAndGoes(page)],
@@ -564,12 +571,12 @@ async function run() {
     ['hostile', () => hostileTitleIsText(page)],
     ['picture', () => pictureFromPng(page, workDir, shots)],
     ['student', () => studentView(page, shots)],
-    ['try', () => tryPass(page)],
+    ['try', () => tryPass(page, shots)],
     ['tabs', () => twoTabs(page, context)],
     ['versions', () => versions(page)],
     ['reorder', () => reorder(page, workDir)],
     ['library', () => copyAndRename(page, prompts)],
-    ['import', () => importMoodle(page)],
+    ['import', () => importMoodle(page, shots)],
     ['downloads', () => downloads(page, workDir)],
     ['kill', () => survivesKill(page, collector, workDir, port)],
   ];

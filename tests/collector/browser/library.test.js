@@ -13,7 +13,7 @@ const fs = require('fs');
 const http = require('http');
 const os = require('os');
 const path = require('path');
-const { cp1251, startCollector, CHROMIUM_ARGS } = require('./collector');
+const { cp1251, startCollector, guideShot, CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 60000;
 const CHROMIUM = '/usr/bin/chromium';
@@ -110,6 +110,8 @@ async function run() {
   check(stationRow.includes('pc-12') && stationRow.includes('127.0.0.1') &&
     stationRow.includes('успешно') && !stationRow.includes('устарел'), 'station: ' + stationRow);
 
+  await page.evaluate(() => document.getElementById('library').scrollIntoView());
+  await guideShot(page, 'library');
   if (outputDir) {
     fs.mkdirSync(outputDir, { recursive: true });
     await page.screenshot({ path: path.join(outputDir, 'collector-library.png'), fullPage: true });

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 'use strict';
 // The teacher's page in headless Chromium: behind the password it shows a result sent after
-// the page was opened within 2 seconds, and a surname made of markup only as text. The
+// the page was opened within 2 seconds, and a surname made of markup only as text; its link
+// opens the teacher's guide with every picture, within the page's security policy. The
 // browser may reach nothing but the collector on 127.0.0.1.
 //
 // node page.test.js COLLECTOR_EXECUTABLE OUTPUT_FOLDER
 
 const { chromium } = require('playwright-core');
 const fs = require('fs');
+const http = require('http');
 const os = require('os');
 const path = require('path');
-const { startCollector, sendResult, CHROMIUM_ARGS } = require('./collector');
+const { startCollector, sendResult, guideShot, CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 60000;
 const UPDATE_LIMIT_MS = 2000;
@@ -27,6 +29,57 @@ function fail(message) {
 
 function check(condition, message) {
   if (!condition) throw new Error(message);
+}
+
+// The status of a GET without the teacher's password.
+function statusWithoutPassword(port, target) {
+  return new Promise((resolve, reject) => {
+    http.get({ host: '127.0.0.1', port, path: target }, (answer) => {
+      answer.resume();
+      resolve(answer.statusCode);
+    }).on('error', reject);
+  });
+}
+
+// The header's link opens the teacher's guide: Russian, every screenshot of the guide's folder
+// shown and loaded, nothing refused by the page's security policy; not without the password.
+async function guideOpens(context, page, port) {
+  const refused = [];
+  const opened = context.waitForEvent('page').then((guide) => {
+    guide.on('console', (message) => {
+      if (message.type() === 'error') refused.push(message.text());
+    });
+    return guide;
+  });
+  const [guide] = await Promise.all([opened, page.click('header a.guide-link')]);
+  await guide.waitForLoadState('load');
+  const shown = await guide.evaluate(() => ({
+    lang: document.documentElement.lang,
+    heading: document.querySelector('h1').textContent,
+    styled: getComputedStyle(document.querySelector('header')).backgroundColor,
+    // What the page's security policy refuses: inline styles and any script.
+    inline: document.querySelectorAll('style, script, [style], [onload], [onclick]').length,
+    images: Array.from(document.images, (image) => [image.getAttribute('src'),
+      image.complete && image.naturalWidth > 0 &&
+        image.naturalWidth === Number(image.getAttribute('width')) &&
+        image.naturalHeight === Number(image.getAttribute('height')), image.alt.length > 0]),
+  }));
+  check(shown.lang === 'ru' && shown.heading === 'Руководство учителя', 'guide: ' + shown.heading);
+  check(shown.styled === 'rgb(39, 70, 110)', 'the guide has no style: ' + shown.styled);
+  check(shown.inline === 0, 'the guide has inline styles or scripts the policy refuses');
+  const folder = path.join(__dirname, '..', '..', '..', 'docs', 'teacher-guide');
+  const pictures = fs.readdirSync(folder).filter((name) => name.endsWith('.png')).sort();
+  const sources = Array.from(new Set(shown.images.map(([source]) => source))).sort();
+  check(JSON.stringify(sources) === JSON.stringify(pictures),
+    'guide shows ' + sources + ', its folder holds ' + pictures);
+  const broken = shown.images.filter(([, loaded, alt]) => !loaded || !alt);
+  check(broken.length === 0,
+    'guide pictures not shown, of another size or without text: ' + broken);
+  check(refused.length === 0, 'the guide was refused: ' + refused.join(' | '));
+  await guide.close();
+  check(await statusWithoutPassword(port, '/guide/') === 401, 'the guide opens without password');
+  check(await statusWithoutPassword(port, '/guide/results.png') === 401,
+    'a guide picture opens without password');
 }
 
 async function run() {
@@ -89,6 +142,8 @@ async function run() {
   check(elsewhere.length === 0, 'the page asked for ' + elsewhere.join(', '));
   check(problems.length === 0, 'page errors: ' + problems.join(' | '));
 
+  await guideShot(page, 'results');
+  await guideOpens(context, page, port);
   if (outputDir) {
     fs.mkdirSync(outputDir, { recursive: true });
     await page.screenshot({ path: path.join(outputDir, 'collector-page.png'), fullPage: true });
