@@ -6,6 +6,7 @@
 #include <set>
 
 #include "collector/EditorDocument.h"
+#include "collector/JsonAnswer.h"
 #include "collector/LibraryCheck.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ZipWriter.h"
@@ -37,26 +38,6 @@ int EmbeddedIndex(const std::string& name) {
                    EmbeddedPictureName(static_cast<std::size_t>(number - 1)) == name
                ? number - 1
                : -1;
-}
-
-HttpAnswer Download(std::string contentType, std::string body, const std::string& name) {
-    HttpAnswer answer;
-    answer.ContentType = std::move(contentType);
-    answer.Body = std::move(body);
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    // The name percent-encoded as RFC 5987 says, so UTF-8 names survive every browser.
-    std::string encoded;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        encoded += plain ? std::string(1, c) : std::string{'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-    answer.Headers.emplace_back("Content-Disposition",
-                                "attachment; filename=\"file\"; filename*=UTF-8''" + encoded);
-    return answer;
 }
 
 std::string Bytes(const std::vector<std::uint8_t>& bytes) {
@@ -170,7 +151,7 @@ HttpAnswer ServePicture(ClassLibrary& library, LibraryStore& store, const Editor
         if (bytes.empty()) {
             return EditorMessage(404, "Нет такого рисунка.");
         }
-        return Download("image/jpeg", std::move(bytes), request.Picture);
+        return AttachmentAnswer("image/jpeg", std::move(bytes), request.Picture, "file");
     }
     if (request.Method == "DELETE") {
         const StoreOutcome outcome =
@@ -238,19 +219,21 @@ HttpAnswer ExportTest(LibraryStore& store, const std::string& name, const std::s
     const bool text = TestFormatOf(std::filesystem::path(name)) == TTestFormat::Text;
     std::vector<std::string> warnings;
     if (as == "ttxt") {
-        return Download("application/octet-stream",
-                        text ? record->Body : SaveTestToText(test, warnings), stem + ".ttxt");
+        return AttachmentAnswer("application/octet-stream",
+                                text ? record->Body : SaveTestToText(test, warnings),
+                                stem + ".ttxt", "file");
     }
     if (as == "tbin" || as == "tbin-scrambled") {
-        return Download("application/octet-stream", BinaryBody(test, as != "tbin"),
-                        stem + ".tbin");
+        return AttachmentAnswer("application/octet-stream", BinaryBody(test, as != "tbin"),
+                                stem + ".tbin", "file");
     }
     if (as == "desc") {
         if (record->ChooserText.empty()) {
             return EditorMessage(404, "У теста нет текста для списка тестов.");
         }
-        return Download("application/octet-stream", Utf8ToCp1251(record->ChooserText) + "\r\n",
-                        stem + ".desc");
+        return AttachmentAnswer("application/octet-stream",
+                                Utf8ToCp1251(record->ChooserText) + "\r\n", stem + ".desc",
+                                "file");
     }
     const BankFormat format = BankFormatFromName(as);
     if (format != BankFormat::Gift && format != BankFormat::MoodleXml) {
@@ -259,10 +242,10 @@ HttpAnswer ExportTest(LibraryStore& store, const std::string& name, const std::s
     EmbedBesidePictures(test, store.Pictures(name, true));
     std::vector<BankWarning> bankWarnings;
     std::string out = WriteQuestionBank(test, format, {}, bankWarnings);
-    HttpAnswer answer =
-        Download(format == BankFormat::Gift ? "text/plain; charset=utf-8"
-                                            : "application/xml; charset=utf-8",
-                 std::move(out), stem + (format == BankFormat::Gift ? ".gift" : ".xml"));
+    HttpAnswer answer = AttachmentAnswer(
+        format == BankFormat::Gift ? "text/plain; charset=utf-8"
+                                   : "application/xml; charset=utf-8",
+        std::move(out), stem + (format == BankFormat::Gift ? ".gift" : ".xml"), "file");
     answer.Headers.emplace_back("X-Tezra-Warnings", std::to_string(bankWarnings.size()));
     return answer;
 }
@@ -293,5 +276,5 @@ HttpAnswer LibraryZip(LibraryStore& store) {
     if (!complete) {
         return EditorMessage(413, "Библиотека слишком велика для одного zip-файла.");
     }
-    return Download("application/zip", zip.Finish(), "tezra.zip");
+    return AttachmentAnswer("application/zip", zip.Finish(), "tezra.zip", "file");
 }

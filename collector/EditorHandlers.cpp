@@ -7,6 +7,7 @@
 #include "collector/EditorCheck.h"
 #include "collector/EditorDocument.h"
 #include "collector/EditorFiles.h"
+#include "collector/JsonAnswer.h"
 #include "collector/LibraryCheck.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
@@ -429,13 +430,7 @@ HttpAnswer ServeTest(ClassLibrary& library, LibraryStore& store, const EditorReq
 }  // namespace
 
 HttpAnswer EditorJson(int status, const nlohmann::ordered_json& document) {
-    HttpAnswer answer;
-    answer.Status = status;
-    answer.ContentType = "application/json; charset=utf-8";
-    answer.Body = document.dump(-1, ' ', false, Json::error_handler_t::replace);
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    return answer;
+    return JsonAnswer(status, document);
 }
 
 HttpAnswer EditorMessage(int status, const std::string& text) {

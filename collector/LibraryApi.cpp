@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "collector/JsonAnswer.h"
 #include "collector/LibraryCheck.h"
 #include "collector/ReceivedTime.h"
 #include "collector/ResultQuery.h"
@@ -38,38 +39,8 @@ LibraryTarget ReadTarget(std::string_view path) {
     return target;
 }
 
-HttpAnswer JsonAnswer(int status, const Json& document) {
-    HttpAnswer answer;
-    answer.Status = status;
-    answer.ContentType = "application/json; charset=utf-8";
-    answer.Body = document.dump(-1, ' ', false, Json::error_handler_t::replace);
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    return answer;
-}
-
 HttpAnswer ErrorAnswer(int status, const std::string& text) {
     return JsonAnswer(status, Json{{"error", text}});
-}
-
-HttpAnswer FileAnswer(std::string contentType, std::string body, const std::string& name) {
-    HttpAnswer answer;
-    answer.ContentType = std::move(contentType);
-    answer.Body = std::move(body);
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    // The name percent-encoded as RFC 5987 says, so UTF-8 names survive every browser.
-    std::string encoded;
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        encoded += plain ? std::string(1, c) : std::string{'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-    answer.Headers.emplace_back("Content-Disposition",
-                                "attachment; filename=\"test\"; filename*=UTF-8''" + encoded);
-    return answer;
 }
 
 Json TestJson(const LibraryTest& test, const std::vector<LibraryPicture>& pictures) {
@@ -168,7 +139,7 @@ HttpAnswer GetTest(LibraryStore& store, const std::string& name, const std::stri
         return ErrorAnswer(404, "нет такого теста");
     }
     if (as.empty()) {
-        return FileAnswer("application/octet-stream", test->Body, name);
+        return AttachmentAnswer("application/octet-stream", test->Body, name, "test");
     }
     StationFormat format = StationFormat::Text;
     std::string extension = ".ttxt";
@@ -184,8 +155,8 @@ HttpAnswer GetTest(LibraryStore& store, const std::string& name, const std::stri
         return ErrorAnswer(422, "тест не читается");
     }
     const std::string stem = std::filesystem::path(name).stem().string();
-    HttpAnswer answer =
-        FileAnswer("application/octet-stream", std::move(converted), stem + extension);
+    HttpAnswer answer = AttachmentAnswer("application/octet-stream", std::move(converted),
+                                         stem + extension, "test");
     answer.Headers.emplace_back("X-Tezra-Warnings", std::to_string(warnings.size()));
     return answer;
 }
@@ -246,7 +217,8 @@ HttpAnswer ServePicture(ClassLibrary& library, LibraryStore& store, const std::s
     if (method == "GET") {
         for (LibraryPicture& picture : store.Pictures(target.Test, true)) {
             if (picture.Name == target.Picture) {
-                return FileAnswer("image/jpeg", std::move(picture.Body), picture.Name);
+                return AttachmentAnswer("image/jpeg", std::move(picture.Body), picture.Name,
+                                        "test");
             }
         }
         return ErrorAnswer(404, "нет такого рисунка");

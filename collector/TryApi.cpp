@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "collector/JsonAnswer.h"
 #include "collector/LibraryApi.h"
 #include "collector/ReceivedTime.h"
 #include "collector/TryDocument.h"
@@ -30,16 +31,6 @@ std::string Shown(std::string_view cp1251) {
         c = c == '\r' ? '\n' : c;
     }
     return text;
-}
-
-HttpAnswer JsonAnswer(int status, const Json& document) {
-    HttpAnswer answer;
-    answer.Status = status;
-    answer.ContentType = "application/json; charset=utf-8";
-    answer.Body = document.dump(-1, ' ', false, Json::error_handler_t::replace);
-    answer.Headers.emplace_back("Cache-Control", "no-store");
-    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-    return answer;
 }
 
 HttpAnswer Refusal(int status, const std::string& message) {
