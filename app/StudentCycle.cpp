@@ -50,7 +50,7 @@ TTestOutcome CurrentOutcome() {
 }
 
 // Whether the test window is showing a test whose record is not yet written.
-bool testInProgress = false;
+bool TestInProgress = false;
 
 // Shows the test window for the test that Settings name, then logs it; the journal keeps the
 // test meanwhile.
@@ -59,7 +59,7 @@ void ShowTestWindow(const TClock& clock, bool resumed) {
     if (resumed) {
         fmTezra->ContinueOnNextShowing();
     }
-    testInProgress = true;
+    TestInProgress = true;
     fmTezra->ShowModal();
     EndTestInProgress(clock);
 }
@@ -112,10 +112,10 @@ void RunPass(const TClock& clock) {
 }
 
 bool EndTestInProgress(const TClock& clock) {
-    if (!testInProgress) {
+    if (!TestInProgress) {
         return false;
     }
-    testInProgress = false;
+    TestInProgress = false;
     Settings->EndTime = clock.TimeOfDayNow();
     if (Settings->SaveResults) {
         Settings->AppendResultLog(CurrentOutcome());

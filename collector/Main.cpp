@@ -19,11 +19,11 @@
 
 namespace {
 
-CollectorService* runningService = nullptr;
+CollectorService* RunningService = nullptr;
 
 void StopOnSignal(int) {
-    if (runningService != nullptr) {
-        runningService->Stop();
+    if (RunningService != nullptr) {
+        RunningService->Stop();
     }
 }
 
@@ -129,12 +129,12 @@ int Serve(const ServeOptions& serve) {
         std::cout << "Teacher's password: as in " << passwordFile << "\n";
     }
     std::cout << std::flush;
-    runningService = service.get();
+    RunningService = service.get();
     std::signal(SIGINT, StopOnSignal);
     std::signal(SIGTERM, StopOnSignal);
     std::signal(SIGPIPE, SIG_IGN);
     service->Run();
-    runningService = nullptr;
+    RunningService = nullptr;
     return 0;
 }
 

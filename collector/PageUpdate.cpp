@@ -8,15 +8,15 @@
 
 namespace {
 
-using json = nlohmann::ordered_json;
+using Json = nlohmann::ordered_json;
 
-json RowJson(const StoredResult& row, const std::vector<std::string>& known) {
+Json RowJson(const StoredResult& row, const std::vector<std::string>& known) {
     return {{"id", row.Id},
             {"received", row.ReceivedLocal},
             {"station", row.Station},
             {"group", row.Group},
             {"user", row.User},
-            {"points", json::parse(PointsText(row.Res, '.'))},
+            {"points", Json::parse(PointsText(row.Res, '.'))},
             {"mark", row.Mark},
             {"known", std::binary_search(known.begin(), known.end(), row.Station)},
             // the page marks results that reached it only through a station's journal
@@ -27,21 +27,21 @@ json RowJson(const StoredResult& row, const std::vector<std::string>& known) {
 }  // namespace
 
 std::string PageUpdateJson(const PageUpdate& update) {
-    json rows = json::array();
+    Json rows = Json::array();
     for (const StoredResult& row : update.Rows) {
         rows.push_back(RowJson(row, update.KnownStations));
     }
-    json refused = json::array();
+    Json refused = Json::array();
     for (const auto& refusal : update.Refused) {
         refused.push_back({{"address", refusal.Address},
                            {"reason", to_string(refusal.Reason)},
                            {"count", refusal.Count}});
     }
-    json logins = json::array();
+    Json logins = Json::array();
     for (const auto& attempts : update.Logins) {
         logins.push_back({{"address", attempts.Address}, {"wrong", attempts.Wrong}});
     }
-    json log = json::array();
+    Json log = Json::array();
     for (const VisibilityRecord& record : update.VisibilityLog) {
         log.push_back({{"at", record.AtLocal},
                        {"who", record.Who},
@@ -49,7 +49,7 @@ std::string PageUpdateJson(const PageUpdate& update) {
                        {"target", record.Target},
                        {"rows", record.Rows}});
     }
-    json page = {{"today", update.Today}};
+    Json page = {{"today", update.Today}};
     page[update.GroupsComplete ? "groups" : "newGroups"] = update.Groups;
     page["rows"] = std::move(rows);
     page["more"] = update.More;
@@ -60,5 +60,5 @@ std::string PageUpdateJson(const PageUpdate& update) {
     if (update.GroupsComplete) {
         page["collectors"] = update.Collectors;
     }
-    return page.dump(-1, ' ', false, json::error_handler_t::replace);
+    return page.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

@@ -73,7 +73,10 @@ bool ZipWriter::Add(std::string_view name, std::string_view bytes, std::int64_t 
     const auto offset = static_cast<std::uint32_t>(body_.size());
     const std::uint32_t crc = Crc32(bytes);
     const auto size = static_cast<std::uint32_t>(bytes.size());
-    const auto [time, date] = DosTime(unixSeconds);
+    // Named apart, since a lambda cannot capture a structured binding everywhere.
+    const auto dos = DosTime(unixSeconds);
+    const std::uint16_t time = dos.first;
+    const std::uint16_t date = dos.second;
     auto common = [&](std::string& out) {
         Put16(out, kVersion);  // version needed to extract
         Put16(out, kUtf8NamesFlag);

@@ -63,21 +63,21 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 TMemoryStream::TMemoryStream(const void* data, std::size_t size) {
     SetSize(size);
     if (size > 0) {
-        std::memcpy(Buffer.get(), data, size);
+        std::memcpy(buffer_.get(), data, size);
     }
 }
 
 TMemoryStream::TMemoryStream(TMemoryStream&& other) noexcept
-    : Buffer(std::move(other.Buffer)),
-      Capacity(std::exchange(other.Capacity, 0)),
-      Length(std::exchange(other.Length, 0)),
-      Pos(std::exchange(other.Pos, 0)) {}
+    : buffer_(std::move(other.buffer_)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      length_(std::exchange(other.length_, 0)),
+      pos_(std::exchange(other.pos_, 0)) {}
 
 TMemoryStream& TMemoryStream::operator=(TMemoryStream&& other) noexcept {
-    Buffer = std::move(other.Buffer);
-    Capacity = std::exchange(other.Capacity, 0);
-    Length = std::exchange(other.Length, 0);
-    Pos = std::exchange(other.Pos, 0);
+    buffer_ = std::move(other.buffer_);
+    capacity_ = std::exchange(other.capacity_, 0);
+    length_ = std::exchange(other.length_, 0);
+    pos_ = std::exchange(other.pos_, 0);
     return *this;
 }
 
@@ -93,11 +93,11 @@ bool TMemoryStream::LoadFromFile(const std::filesystem::path& path,
     }
     // The size the file has now; a file that shrinks meanwhile gives what it has.
     SetSize(static_cast<std::size_t>(info.st_size));
-    const std::size_t piece = observer ? kObservedPiece : Length;
+    const std::size_t piece = observer ? kObservedPiece : length_;
     std::size_t got = 0;
-    while (got < Length) {
-        const std::size_t want = Length - got < piece ? Length - got : piece;
-        const ssize_t n = read(file.Fd, Buffer.get() + got, want);
+    while (got < length_) {
+        const std::size_t want = length_ - got < piece ? length_ - got : piece;
+        const ssize_t n = read(file.Fd, buffer_.get() + got, want);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -109,11 +109,11 @@ bool TMemoryStream::LoadFromFile(const std::filesystem::path& path,
             break;
         }
         if (observer) {
-            observer(Buffer.get(), got, got + static_cast<std::size_t>(n));
+            observer(buffer_.get(), got, got + static_cast<std::size_t>(n));
         }
         got += static_cast<std::size_t>(n);
     }
-    Length = got;
+    length_ = got;
     return true;
 }
 
@@ -122,7 +122,7 @@ bool TMemoryStream::SaveToFile(const std::filesystem::path& path) const {
     if (!file) {
         return false;
     }
-    if (Length > 0 && std::fwrite(Buffer.get(), 1, Length, file.get()) != Length) {
+    if (length_ > 0 && std::fwrite(buffer_.get(), 1, length_, file.get()) != length_) {
         return false;
     }
     return std::fclose(file.release()) == 0;
@@ -130,32 +130,32 @@ bool TMemoryStream::SaveToFile(const std::filesystem::path& path) const {
 
 bool TMemoryStream::ReadExact(void* out, std::size_t count) {
     if (count > Remaining()) {
-        Pos = Length;
+        pos_ = length_;
         return false;
     }
     if (count > 0) {
-        std::memcpy(out, Buffer.get() + Pos, count);
+        std::memcpy(out, buffer_.get() + pos_, count);
     }
-    Pos += count;
+    pos_ += count;
     return true;
 }
 
 std::size_t TMemoryStream::ReadShort(void* out, std::size_t count) {
     const std::size_t n = count < Remaining() ? count : Remaining();
     if (n > 0) {
-        std::memcpy(out, Buffer.get() + Pos, n);
+        std::memcpy(out, buffer_.get() + pos_, n);
     }
-    Pos += n;
+    pos_ += n;
     return n;
 }
 
 const std::uint8_t* TMemoryStream::ReadSpan(std::size_t count) {
     if (count > Remaining()) {
-        Pos = Length;
+        pos_ = length_;
         return nullptr;
     }
-    const std::uint8_t* span = Buffer.get() + Pos;
-    Pos += count;
+    const std::uint8_t* span = buffer_.get() + pos_;
+    pos_ += count;
     return span;
 }
 
@@ -163,20 +163,20 @@ void TMemoryStream::Write(const void* data, std::size_t count) {
     if (count == 0) {
         return;
     }
-    if (count > Length - Pos) {
-        SetSize(Pos + count);
+    if (count > length_ - pos_) {
+        SetSize(pos_ + count);
     }
-    std::memcpy(Buffer.get() + Pos, data, count);
-    Pos += count;
+    std::memcpy(buffer_.get() + pos_, data, count);
+    pos_ += count;
 }
 
 void TMemoryStream::SetSize(std::size_t size) {
-    if (size > Capacity) {
-        Reserve(size > Capacity * 2 ? size : Capacity * 2);
+    if (size > capacity_) {
+        Reserve(size > capacity_ * 2 ? size : capacity_ * 2);
     }
-    Length = size;
-    if (Pos > Length) {
-        Pos = Length;
+    length_ = size;
+    if (pos_ > length_) {
+        pos_ = length_;
     }
 }
 
@@ -186,9 +186,9 @@ void TMemoryStream::TFree::operator()(std::uint8_t* buffer) const {
 
 void TMemoryStream::Reserve(std::size_t capacity) {
     std::unique_ptr<std::uint8_t, TFree> grown(Allocate(capacity));
-    if (Length > 0) {
-        std::memcpy(grown.get(), Buffer.get(), Length);
+    if (length_ > 0) {
+        std::memcpy(grown.get(), buffer_.get(), length_);
     }
-    Buffer = std::move(grown);
-    Capacity = capacity;
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
 }

@@ -31,14 +31,16 @@ public:
     // Writes the whole content to the file, replacing it; false when that fails.
     bool SaveToFile(const std::filesystem::path& path) const;
 
-    std::uint8_t* Data() { return Buffer.get(); }
-    const std::uint8_t* Data() const { return Buffer.get(); }
-    std::size_t Size() const { return Length; }
-    std::size_t Position() const { return Pos; }
-    std::size_t Remaining() const { return Length - Pos; }
+    std::uint8_t* Data() { return buffer_.get(); }
+    const std::uint8_t* Data() const { return buffer_.get(); }
+    std::size_t Size() const { return length_; }
+    std::size_t Position() const { return pos_; }
+    std::size_t Remaining() const { return length_ - pos_; }
     // Sets the read/write position; a position past the end is taken as the end.
-    void Seek(std::size_t position) { Pos = position < Length ? position : Length; }
-    std::string_view Text() const { return {reinterpret_cast<const char*>(Buffer.get()), Length}; }
+    void Seek(std::size_t position) { pos_ = position < length_ ? position : length_; }
+    std::string_view Text() const {
+        return {reinterpret_cast<const char*>(buffer_.get()), length_};
+    }
 
     // Exact read: copies count bytes and advances, or, when fewer remain, copies nothing,
     // moves the position to the end and returns false.
@@ -61,8 +63,8 @@ private:
 
     void Reserve(std::size_t capacity);
 
-    std::unique_ptr<std::uint8_t, TFree> Buffer;
-    std::size_t Capacity = 0;
-    std::size_t Length = 0;
-    std::size_t Pos = 0;
+    std::unique_ptr<std::uint8_t, TFree> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t length_ = 0;
+    std::size_t pos_ = 0;
 };

@@ -23,8 +23,8 @@ std::string Unquote(std::string_view value) {
 }  // namespace
 
 bool TIniFile::LoadFromFile(const std::filesystem::path& path) {
-    Sections.clear();
-    Outside.clear();
+    sections_.clear();
+    outside_.clear();
     const std::optional<std::string> content = ReadWholeRegularFile(path, kMaxIniBytes);
     if (!content) {
         return false;
@@ -34,8 +34,8 @@ bool TIniFile::LoadFromFile(const std::filesystem::path& path) {
 }
 
 void TIniFile::LoadFromString(std::string_view text) {
-    Sections.clear();
-    Outside.clear();
+    sections_.clear();
+    outside_.clear();
     Section* current = nullptr;
     // A UTF-8 byte-order mark, as some editors save it, is not part of the first line.
     std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
@@ -53,12 +53,12 @@ void TIniFile::LoadFromString(std::string_view text) {
             const std::size_t close = line.find(']');
             std::string_view name = line.substr(
                 1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-            Sections.push_back({Trim(name), {}, number});
-            current = &Sections.back();
+            sections_.push_back({Trim(name), {}, number});
+            current = &sections_.back();
             continue;
         }
         if (current == nullptr) {
-            Outside.push_back(number);  // lines before the first section belong to no section
+            outside_.push_back(number);  // lines before the first section belong to no section
             continue;
         }
         const std::size_t equals = line.find('=');
@@ -72,7 +72,7 @@ void TIniFile::LoadFromString(std::string_view text) {
 }
 
 const TIniFile::Section* TIniFile::FindSection(std::string_view name) const {
-    for (const Section& section : Sections) {
+    for (const Section& section : sections_) {
         if (AnsiSameText(section.Name, name)) {
             return &section;
         }

@@ -41,13 +41,13 @@ public:
     std::vector<std::string> ReadSection(std::string_view section) const;
 
     // Every section as it stands in the file, repeated ones included; lookups use the first.
-    const std::vector<Section>& AllSections() const { return Sections; }
+    const std::vector<Section>& AllSections() const { return sections_; }
     // The meaningful lines before the first section, which nothing reads.
-    const std::vector<std::size_t>& LinesOutsideSections() const { return Outside; }
+    const std::vector<std::size_t>& LinesOutsideSections() const { return outside_; }
 
 private:
     const Section* FindSection(std::string_view name) const;
 
-    std::vector<Section> Sections;
-    std::vector<std::size_t> Outside;
+    std::vector<Section> sections_;
+    std::vector<std::size_t> outside_;
 };

@@ -19,44 +19,46 @@ std::string GroupName(const std::string& name) {
 class TRules {
 public:
     TRules(const TRulesInput& input, float highestPoints, TFileReport& report)
-        : T(input.Tezra),
-          Sources(input.Sources),
-          Input(input),
-          HighestPoints(highestPoints),
-          Report(report) {}
+        : test_(input.Tezra),
+          sources_(input.Sources),
+          input_(input),
+          highestPoints_(highestPoints),
+          report_(report) {}
 
     void Run() {
-        if (!Sources.TestStart) {
+        if (!sources_.TestStart) {
             return;  // not a test at all: that is the one finding
         }
         CheckProblemCount();
         CheckGroups();
         CheckMarks();
-        for (std::size_t i = 0; i < T.Problems.size(); ++i) {
-            CheckAnswers(*T.Problems[i], SourceAt(i));
-            CheckPicture(*T.Problems[i], SourceAt(i));
+        for (std::size_t i = 0; i < test_.Problems.size(); ++i) {
+            CheckAnswers(*test_.Problems[i], SourceAt(i));
+            CheckPicture(*test_.Problems[i], SourceAt(i));
         }
     }
 
 private:
     void Warn(TPlace place, std::string code, std::string text) {
-        Report.Add(TSeverity::Warning, place, std::move(code), std::move(text));
+        report_.Add(TSeverity::Warning, place, std::move(code), std::move(text));
     }
     void Fail(TPlace place, std::string code, std::string text) {
-        Report.Add(TSeverity::Error, place, std::move(code), std::move(text));
+        report_.Add(TSeverity::Error, place, std::move(code), std::move(text));
     }
-    std::string Where(std::size_t place) const { return PlaceText(place, Input.Binary); }
+    std::string Where(std::size_t place) const { return PlaceText(place, input_.Binary); }
 
-    std::size_t ListedCount() const { return std::min(Sources.Groups.size(), T.Groups.size()); }
+    std::size_t ListedCount() const {
+        return std::min(sources_.Groups.size(), test_.Groups.size());
+    }
 
     // Where the problem at index i of Problems was read from; none past what was read.
     const TProblemSource* SourceAt(std::size_t i) const {
-        return i < Sources.Problems.size() ? &Sources.Problems[i] : nullptr;
+        return i < sources_.Problems.size() ? &sources_.Problems[i] : nullptr;
     }
 
     const TProblemSource* SourceOf(const TProblem& problem) const {
-        for (std::size_t i = 0; i < T.Problems.size(); ++i) {
-            if (T.Problems[i].get() == &problem) {
+        for (std::size_t i = 0; i < test_.Problems.size(); ++i) {
+            if (test_.Problems[i].get() == &problem) {
                 return SourceAt(i);
             }
         }
@@ -83,10 +85,10 @@ private:
     }
 
     void CheckProblemCount() {
-        if (T.Problems.empty()) {
-            Fail(Sources.TestStart, "no-problems", "в тесте нет ни одной задачи");
-        } else if (T.Selected.empty()) {
-            Fail(Sources.TestStart, "nothing-drawn",
+        if (test_.Problems.empty()) {
+            Fail(sources_.TestStart, "no-problems", "в тесте нет ни одной задачи");
+        } else if (test_.Selected.empty()) {
+            Fail(sources_.TestStart, "nothing-drawn",
                  "ученик не получит ни одной задачи: квоты всех групп — 0 или меньше");
         }
     }
@@ -94,7 +96,7 @@ private:
     void CheckGroups() {
         const std::size_t listed = ListedCount();
         for (std::size_t g = 0; g < listed; ++g) {
-            if (g < Sources.GroupIsSectionLine.size() && Sources.GroupIsSectionLine[g]) {
+            if (g < sources_.GroupIsSectionLine.size() && sources_.GroupIsSectionLine[g]) {
                 continue;  // reported as the unclosed GROUPS block
             }
             CheckListedGroup(g);
@@ -102,14 +104,14 @@ private:
         if (listed == 0) {
             return;  // a test without groups gives every problem
         }
-        for (std::size_t g = listed; g < T.Groups.size(); ++g) {
-            const TGroupInfo& group = *T.Groups[g].Group;
+        for (std::size_t g = listed; g < test_.Groups.size(); ++g) {
+            const TGroupInfo& group = *test_.Groups[g].Group;
             if (AllBroken(group)) {
                 continue;  // its problems are broken, which is told already
             }
             const std::string count = std::to_string(group.Problems.size());
-            const TPlace place =
-                group.Problems.empty() ? Sources.TestStart : ProblemPlace(*group.Problems.front());
+            const TPlace place = group.Problems.empty() ? sources_.TestStart
+                                                        : ProblemPlace(*group.Problems.front());
             Warn(place, "group-not-listed",
                  group.Name.empty()
                      ? "задачи без GROUP не входят ни в одну группу блока §GROUPS: все они (" +
@@ -121,13 +123,13 @@ private:
     }
 
     void CheckListedGroup(std::size_t g) {
-        const TGroupInfo& group = *T.Groups[g].Group;
-        const std::size_t place = Sources.Groups[g];
+        const TGroupInfo& group = *test_.Groups[g].Group;
+        const std::size_t place = sources_.Groups[g];
         for (std::size_t earlier = 0; earlier < g; ++earlier) {
-            if (AnsiSameText(T.Groups[earlier].Name, T.Groups[g].Name)) {
+            if (AnsiSameText(test_.Groups[earlier].Name, test_.Groups[g].Name)) {
                 Warn(place, "group-repeated",
                      "группа " + GroupName(group.Name) + " уже указана в " +
-                         Where(Sources.Groups[earlier]) + ": эта строка не действует");
+                         Where(sources_.Groups[earlier]) + ": эта строка не действует");
                 return;
             }
         }
@@ -138,7 +140,7 @@ private:
                      ": строка группы не действует");
             return;
         }
-        const std::int32_t quota = g < Input.ListedQuotas.size() ? Input.ListedQuotas[g] : 0;
+        const std::int32_t quota = g < input_.ListedQuotas.size() ? input_.ListedQuotas[g] : 0;
         if (quota <= 0) {
             Warn(place, "quota-zero",
                  "квота группы " + GroupName(group.Name) + " — " + std::to_string(quota) +
@@ -154,12 +156,12 @@ private:
     }
 
     TPlace MarkPlace(int mark) const {
-        const auto found = Sources.TestParams.find(MarkField(mark));
-        return found != Sources.TestParams.end() ? TPlace(found->second) : Sources.TestStart;
+        const auto found = sources_.TestParams.find(MarkField(mark));
+        return found != sources_.TestParams.end() ? TPlace(found->second) : sources_.TestStart;
     }
 
     void CheckMarks() {
-        const TMarkThresholds& m = T.MarkThresholds;
+        const TMarkThresholds& m = test_.MarkThresholds;
         if (m[2] == 0.0f && m[3] == 0.0f && m[4] == 0.0f && m[5] == 0.0f) {
             return;  // no thresholds at all: the test gives no marks below 5
         }
@@ -172,11 +174,11 @@ private:
                          PointsText(m[mark - 1]) + ", и оценку " + lower + " не получит никто");
             }
         }
-        if (!T.Selected.empty() && !(HighestPoints >= m[5])) {
+        if (!test_.Selected.empty() && !(highestPoints_ >= m[5])) {
             Warn(MarkPlace(5), "mark5-unreachable",
                  "MARK5=" + PointsText(m[5]) +
                      " выше наибольшего балла, который может набрать ученик (" +
-                     PointsText(HighestPoints) + "): пятёрку не получит никто");
+                     PointsText(highestPoints_) + "): пятёрку не получит никто");
         }
     }
 
@@ -268,7 +270,7 @@ private:
             const TPlace place =
                 source != nullptr && source->FilePlace ? source->FilePlace : start;
             const std::filesystem::path path =
-                FindPictureFile(problem.PictureFile, T.TestFolder, T.ProgramFolder);
+                FindPictureFile(problem.PictureFile, test_.TestFolder, test_.ProgramFolder);
             if (path.empty()) {
                 Fail(place, "picture-missing",
                      "файл рисунка " + Quoted(problem.PictureFile) +
@@ -284,7 +286,7 @@ private:
             const TPlace place =
                 source != nullptr && source->DataPlace ? source->DataPlace : start;
             CheckPictureBytes(problem.Picture, place,
-                              Input.Binary ? "рисунок задачи" : "рисунок из строки DATA",
+                              input_.Binary ? "рисунок задачи" : "рисунок из строки DATA",
                               "picture-data");
         }
     }
@@ -292,15 +294,15 @@ private:
     void CheckPictureBytes(const std::vector<std::uint8_t>& bytes, TPlace place,
                            const std::string& what, const std::string& code) {
         if (auto error = PictureError(bytes.data(), bytes.size(), place, code, what)) {
-            Report.Diagnostics.push_back(std::move(*error));
+            report_.Diagnostics.push_back(std::move(*error));
         }
     }
 
-    TTezra& T;
-    const TSourceMap& Sources;
-    const TRulesInput& Input;
-    float HighestPoints;
-    TFileReport& Report;
+    TTezra& test_;
+    const TSourceMap& sources_;
+    const TRulesInput& input_;
+    float highestPoints_;
+    TFileReport& report_;
 };
 
 // The answers that score most: every positive variant of a COMBO problem, otherwise the one
