@@ -203,7 +203,8 @@ void GroupHints(const TTezra& test, Json& hints) {
 }
 
 // A hint the checker already gave at the same place (blanks in a typed answer, a quota above
-// the section's size) is left out.
+// the section's size, a one-answer problem without a 100 % variant, several-answers weights
+// that do not add up to 100) is left out.
 std::string PlaceKey(const DocPlace& where) {
     return std::to_string(where.Problem) + "/" + std::to_string(where.Variant) + "/" +
            std::to_string(where.Group);
@@ -214,8 +215,13 @@ bool CheckerSaid(const std::set<std::pair<std::string, std::string>>& said, cons
     auto index = [](const Json& value) { return value.is_null() ? -1 : value.get<int>(); };
     const std::string where =
         PlaceKey({index(at["problem"]), index(at["variant"]), index(at["group"]), {}});
-    return said.contains({where, "input-variant-blank"}) ||
-           said.contains({where, "quota-above-size"});
+    for (const char* code :
+         {"input-variant-blank", "quota-above-size", "radio-no-100", "combo-not-100"}) {
+        if (said.contains({where, code})) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace

@@ -159,10 +159,11 @@ TEST(EditorDocument, HintsAndCheckerFindingsNameTheirPlace) {
         const char* Words;
     };
     const Expected expected[] = {
-        {0, -1, -1, "editor", "100 %"},
+        // The checker's own words on weights; the editor adds no second hint of its own.
+        {0, -1, -1, "checker", "RADIO"},
         {1, 0, -1, "editor", "«ё»"},
         {1, 1, -1, "checker", ""},  // the checker's own word on the blank; no second hint
-        {2, -1, -1, "editor", "меньше 100"},
+        {2, -1, -1, "checker", "а не 100"},
         {-1, -1, 0, "checker", ""},  // the quota above the section's size
     };
     auto index = [](const nlohmann::ordered_json& v) { return v.is_null() ? -1 : v.get<int>(); };
@@ -180,6 +181,9 @@ TEST(EditorDocument, HintsAndCheckerFindingsNameTheirPlace) {
                             << check.Findings.dump(1);
     }
     for (const auto& finding : check.Findings) {
+        // No hint repeats what the checker said of the weights.
+        EXPECT_TRUE(finding["source"] == "checker" ||
+                    index(finding["where"]["problem"]) == 1) << finding.dump();
         // The typed answer with both spellings gets no hint.
         EXPECT_NE(index(finding["where"]["problem"]), 3) << finding.dump();
         // A section that gives every problem says nothing of its (largest) quota.
