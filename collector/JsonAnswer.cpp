@@ -3,24 +3,13 @@
 
 #include <utility>
 
+#include "tools/sync/PlainNames.h"
+
 namespace {
 
 void AddNoCacheHeaders(HttpAnswer& answer) {
     answer.Headers.emplace_back("Cache-Control", "no-store");
     answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
-}
-
-// The name percent-encoded as RFC 5987 says, so UTF-8 names survive every browser.
-std::string PercentEncoded(const std::string& name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        encoded += plain ? std::string(1, c) : std::string{'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-    return encoded;
 }
 
 }  // namespace
@@ -40,8 +29,9 @@ HttpAnswer AttachmentAnswer(std::string contentType, std::string body, const std
     answer.ContentType = std::move(contentType);
     answer.Body = std::move(body);
     AddNoCacheHeaders(answer);
+    // The name percent-encoded as RFC 5987 says, so UTF-8 names survive every browser.
     answer.Headers.emplace_back("Content-Disposition",
                                 "attachment; filename=\"" + std::string(fallbackName) +
-                                    "\"; filename*=UTF-8''" + PercentEncoded(name));
+                                    "\"; filename*=UTF-8''" + EncodePathSegment(name));
     return answer;
 }

@@ -121,3 +121,15 @@ bool DecodePathSegment(std::string_view text, std::string& decoded) {
     }
     return true;
 }
+
+std::string EncodePathSegment(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
+        encoded += plain ? std::string(1, c) : std::string{'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+    return encoded;
+}

@@ -22,5 +22,9 @@ bool IsLibraryTestName(std::string_view name);
 // A plain file name of a JPEG picture (".jpg" or ".jpeg" in any case).
 bool IsLibraryPictureName(std::string_view name);
 
+// Percent-encoding of one path segment or query value: every byte but letters, digits, ".",
+// "-" and "_" as %XX.
+std::string EncodePathSegment(std::string_view text);
+
 // Percent-decoding of one path segment; false on a bad escape. "+" stays "+".
 bool DecodePathSegment(std::string_view text, std::string& decoded);

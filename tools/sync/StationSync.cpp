@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "settings/ResultLog.h"
+#include "tools/sync/PlainNames.h"
 #include "tools/sync/SyncFiles.h"
 #include "tools/sync/SyncHttp.h"
 #include "tools/sync/SyncProtocol.h"
@@ -24,19 +25,6 @@ enum class Outcome { Ok = 0, Unreachable = 1, Failed = 2 };
 
 Outcome Worse(Outcome a, Outcome b) {
     return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
-}
-
-// Percent-encodes a file name for a request path.
-std::string EncodeSegment(const std::string& name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string encoded;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-        encoded += plain ? std::string(1, c) : std::string{'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-    return encoded;
 }
 
 // An answer that is a network failure or not 200, as a line's reason.
@@ -59,8 +47,7 @@ Outcome NetOutcome(const SyncReply& reply) {
 class TestsDown {
 public:
     TestsDown(const SyncOptions& options, SyncHttp& http, SyncState& state, std::ostream& out)
-        : options_(options),
-          http_(http),
+        : http_(http),
           state_(state),
           out_(out),
           folder_(options.StationDir / "tezra"),
@@ -136,7 +123,7 @@ private:
 
     Outcome Fetch(const ManifestFile& file) {
         const SyncReply reply =
-            http_.Send("GET", std::string(kStationFilesPath) + EncodeSegment(file.Name), {},
+            http_.Send("GET", std::string(kStationFilesPath) + EncodePathSegment(file.Name), {},
                        static_cast<std::size_t>(file.Size));
         if (const std::string problem = ReplyProblem(reply); !problem.empty()) {
             out_ << "Тесты: " << file.Name << " не получен: " << problem
@@ -209,7 +196,6 @@ private:
         return Outcome::Ok;
     }
 
-    const SyncOptions& options_;
     SyncHttp& http_;
     SyncState& state_;
     std::ostream& out_;
@@ -322,7 +308,7 @@ public:
 private:
     Outcome Send(std::string_view piece, std::int64_t& sent) {
         const std::string target =
-            std::string(kStationJournalPath) + "?host=" + EncodeSegment(options_.StationName);
+            std::string(kStationJournalPath) + "?host=" + EncodePathSegment(options_.StationName);
         const SyncReply reply = http_.Send("POST", target, piece, 64 * 1024);
         if (const std::string problem = ReplyProblem(reply); !problem.empty()) {
             out_ << "Журнал: записи не отправлены: " << problem << "\n";
@@ -364,8 +350,8 @@ void SendStatus(SyncHttp& http, const SyncOptions& options, const std::string& v
         return;
     }
     const std::string target =
-        std::string(kStationStatusPath) + "?host=" + EncodeSegment(options.StationName) +
-        "&version=" + EncodeSegment(version) + "&failed=" + (failed ? "1" : "0");
+        std::string(kStationStatusPath) + "?host=" + EncodePathSegment(options.StationName) +
+        "&version=" + EncodePathSegment(version) + "&failed=" + (failed ? "1" : "0");
     http.Send("POST", target, failed ? "sync failed" : "", 1024);
 }
 
