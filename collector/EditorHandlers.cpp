@@ -150,13 +150,13 @@ HttpAnswer SaveDocument(ClassLibrary& library, LibraryStore& store, const nlohma
     LibraryTest record;
     record.Name = plan.Name;
     record.Body = StationBody(test, plan.Name);
-    // A text test is checked once, for the teacher and for the library's record.
+    // The checker runs once, for the library's record. The page asks for the findings
+    // placed in the editor on its own after every change, so a save does not build them.
     const bool text = TestFormatOf(std::filesystem::path(plan.Name)) == TTestFormat::Text;
-    std::vector<std::string> warnings;
-    EditorCheck check = CheckEditedTest(test, text ? record.Body : SaveTestToText(test, warnings),
-                                        pictures, text ? plan.Name : "test.ttxt");
-    const TestExamination examination = text ? ExamineReport(plan.Name, record.Body, check.Report)
-                                             : ExamineTest(plan.Name, record.Body, pictures);
+    const TestExamination examination =
+        text ? ExamineReport(plan.Name, record.Body,
+                             CheckTestBody(plan.Name, record.Body, pictures))
+             : ExamineTest(plan.Name, record.Body, pictures);
     if (!examination.Loadable) {
         return EditorMessage(422, "Станция не сможет прочитать этот тест.");
     }
@@ -185,11 +185,9 @@ HttpAnswer SaveDocument(ClassLibrary& library, LibraryStore& store, const nlohma
         }
     }
     library.Republish(store);
-    Json answer = FindingsAnswer(check);
-    answer["revision"] = revision;
-    answer["savedMs"] = record.ChangedMs;
-    answer["name"] = plan.Name;
-    return EditorJson(plan.Create ? 201 : 200, answer);
+    return EditorJson(
+        plan.Create ? 201 : 200,
+        {{"revision", revision}, {"savedMs", record.ChangedMs}, {"name", plan.Name}});
 }
 
 nlohmann::json ParseBody(const std::string& body) {

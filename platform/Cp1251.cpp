@@ -93,6 +93,10 @@ char EncodeCodePoint(std::uint32_t cp) {
     if (cp < 0x80) {
         return static_cast<char>(cp);
     }
+    // The 64 letters А..я are one run in both tables; every other character is looked up.
+    if (cp >= 0x0410 && cp <= 0x044F) {
+        return static_cast<char>(0xC0 + (cp - 0x0410));
+    }
     for (std::size_t i = 0; i < kHighHalf.size(); ++i) {
         if (kHighHalf[i] == cp) {
             return static_cast<char>(0x80 + i);
@@ -144,6 +148,10 @@ std::string Utf8ToCp1251(std::string_view text) {
     out.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) {
+            out += text[pos++];
+            continue;
+        }
         const std::uint32_t cp = DecodeUtf8(text, pos);
         out += cp == UINT32_MAX ? '?' : EncodeCodePoint(cp);
     }

@@ -197,9 +197,6 @@ async function saveNow() {
     editor.revision = answer.document.revision;
     editor.savedSeq = seq;
     if (seq === editor.changeSeq) editor.dirty = false;
-    if (Array.isArray(answer.document.findings) && seq === editor.changeSeq) {
-      showFindings(answer.document.findings, answer.document.maxPoints);
-    }
     setSaveState(editor.dirty ? 'Изменено…' : 'Сохранено в ' +
       new Date().toLocaleTimeString('ru-RU'), editor.dirty ? 'pending' : 'saved');
     if (editor.dirty) editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
