@@ -12,7 +12,7 @@
 namespace {
 
 // Rows per transaction: short enough that the collectors serving beside the move are held up
-// only briefly by the lock that keeps result ids in commit order.
+// only briefly by the lock that keeps the page's paging by id whole.
 constexpr int kRowsPerTransaction = 500;
 
 constexpr const char* kReadResults =
@@ -95,7 +95,7 @@ public:
             rows.Bind(1, lastId);
             rows.Bind(2, static_cast<std::int64_t>(kRowsPerTransaction));
             PgTransaction transaction(target_);
-            if (!transaction.Begun() || !target_.Run(kResultOrderLock)) {
+            if (!transaction.Begun() || !target_.Run(kResultWriterLock)) {
                 return false;
             }
             int count = 0;

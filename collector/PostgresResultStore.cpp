@@ -2,6 +2,8 @@
 #include "collector/PostgresResultStore.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "collector/Postgres.h"
 #include "collector/PostgresSchema.h"
@@ -124,13 +126,13 @@ public:
 
     bool Append(const std::vector<NewResult>& results) override {
         PgTransaction transaction(db_);
-        return transaction.Begun() && db_.Run(kResultOrderLock) && InsertRows(results) &&
+        return transaction.Begun() && db_.Run(kResultWriterLock) && InsertRows(results) &&
                transaction.Commit();
     }
 
     bool InTransaction(const std::function<bool()>& work) override {
         PgTransaction transaction(db_);
-        return transaction.Begun() && db_.Run(kResultOrderLock) && work() && transaction.Commit();
+        return transaction.Begun() && db_.Run(kResultWriterLock) && work() && transaction.Commit();
     }
 
     bool Insert(const NewResult& result) override { return InsertRows({result}); }
@@ -138,7 +140,13 @@ public:
     bool ForEach(const ResultFilter& filter,
                  const std::function<bool(const StoredResult&)>& row) override {
         std::vector<PgParam> params;
-        const std::string sql = SelectFor(filter, params);
+        std::string sql = SelectFor(filter, params);
+        if (filter.InIdOrder) {
+            // Rows past the horizon may still be joined by smaller ids: read up to it only.
+            const std::size_t limit = sql.rfind(" ORDER BY");
+            params.push_back(PgInt(Horizon(filter.AfterId)));
+            sql.insert(limit, " AND id <= $" + std::to_string(params.size()));
+        }
         if (!db_.StartRows(sql.c_str(), params)) {
             return false;
         }
@@ -248,6 +256,19 @@ public:
     std::string Error() const override { return db_.Error(); }
 
 private:
+    // The highest id below which every result transaction has ended; after, when the open
+    // ones do not end within the wait.
+    std::int64_t Horizon(std::int64_t after) {
+        PgTransaction transaction(db_);
+        if (!transaction.Begun() || !db_.Run(kResultHorizonWait) ||
+            !db_.Run(kResultHorizonLock)) {
+            return after;
+        }
+        const PgResult last = db_.Exec("SELECT last_value FROM results_id_seq");
+        const std::int64_t horizon = last.Ok() && last.Rows() == 1 ? last.Int(0, 0) : after;
+        return transaction.Commit() ? horizon : after;
+    }
+
     // The rows with their stations and collectors, inside the caller's transaction; a few
     // statements for a whole batch, each far below the server's limit of parameters.
     bool InsertRows(const std::vector<NewResult>& results) {
@@ -264,33 +285,45 @@ private:
     bool InsertChunk(const NewResult* results, std::size_t count) {
         std::vector<PgParam> params;
         params.reserve(count * kColumnsPerResult);
-        std::vector<PgParam> stations;
-        std::vector<PgParam> collectors;
+        // Each station once with the day it was first seen, and each collector once, in
+        // sorted order: collectors that store side by side then take the rows' locks in the
+        // same order and never wait on each other in a circle.
+        std::map<std::string, std::string> stations;
+        std::set<std::string> collectors;
         for (std::size_t i = 0; i < count; ++i) {
             const NewResult& result = results[i];
             AddResult(params, result);
-            stations.push_back(PgText(result.Station));
-            stations.push_back(PgText(StampOf(result.ReceivedMs).LocalDate));
-            if (!result.Collector.empty() &&
-                (collectors.empty() || collectors.back().Value != result.Collector)) {
-                collectors.push_back(PgText(result.Collector));
+            stations.emplace(result.Station, StampOf(result.ReceivedMs).LocalDate);
+            if (!result.Collector.empty()) {
+                collectors.insert(result.Collector);
             }
         }
         const std::string insert = std::string("INSERT INTO results(") + kResultColumns +
                                    ") VALUES " + Placeholders(count, kColumnsPerResult);
-        const std::string remember = "INSERT INTO stations(address, first_date) VALUES " +
-                                     Placeholders(count, 2) + " ON CONFLICT (address) DO NOTHING";
-        return db_.Run(insert.c_str(), params) && db_.Run(remember.c_str(), stations) &&
+        return db_.Run(insert.c_str(), params) && RememberStations(stations) &&
                RememberCollectors(collectors);
     }
 
-    bool RememberCollectors(const std::vector<PgParam>& names) {
-        if (names.empty()) {
-            return true;
+    bool RememberStations(const std::map<std::string, std::string>& stations) {
+        std::vector<PgParam> params;
+        for (const auto& [address, firstDate] : stations) {
+            params.push_back(PgText(address));
+            params.push_back(PgText(firstDate));
+        }
+        const std::string sql = "INSERT INTO stations(address, first_date) VALUES " +
+                                Placeholders(stations.size(), 2) +
+                                " ON CONFLICT (address) DO NOTHING";
+        return stations.empty() || db_.Run(sql.c_str(), params);
+    }
+
+    bool RememberCollectors(const std::set<std::string>& names) {
+        std::vector<PgParam> params;
+        for (const std::string& name : names) {
+            params.push_back(PgText(name));
         }
         const std::string sql = "INSERT INTO collectors(name) VALUES " +
                                 Placeholders(names.size(), 1) + " ON CONFLICT (name) DO NOTHING";
-        return db_.Run(sql.c_str(), names);
+        return names.empty() || db_.Run(sql.c_str(), params);
     }
 
     PgConnection db_;

@@ -14,6 +14,15 @@ constexpr int kPostgresSchemaVersion = 2;
 // database of a newer schema.
 bool MigratePostgres(PgConnection& connection, std::string& error);
 
-// The lock every result transaction takes first: rows get their ids in the order they are
-// committed, so that a page paging by id misses none that another collector stored.
-constexpr const char* kResultOrderLock = "SELECT pg_advisory_xact_lock(7401522, 2)";
+// Result ids and the page's paging by id. Every transaction that stores results takes this
+// lock shared before its rows draw their ids, so that the collectors commit side by side and
+// share the disk's flushes. A poll that pages by id takes it exclusively for a moment: once
+// it holds it, no transaction that drew ids is still open, so every id up to the sequence's
+// last value is final, and the poll reads no further. A page thus never passes over a row
+// that another collector commits a moment later under a smaller id.
+constexpr const char* kResultWriterLock = "SELECT pg_advisory_xact_lock_shared(7401522, 2)";
+constexpr const char* kResultHorizonLock = "SELECT pg_advisory_xact_lock(7401522, 2)";
+
+// How long a poll waits for the result transactions open at that moment; past it, the poll
+// reads nothing new this time rather than wait behind a stalled one.
+constexpr const char* kResultHorizonWait = "SET LOCAL lock_timeout = '250ms'";

@@ -163,6 +163,58 @@ TEST(SharedDatabase, TwoCollectorsShowEveryResultAndServeOneLibrary) {
     EXPECT_EQ(TempDir::Read(station / "tezra" / "proba.ttxt"), kTextTest);
 }
 
+// The users of one page poll after the given row, with the page's next cursor.
+std::vector<std::string> PollAfter(const CollectorProcess& collector, std::int64_t& after) {
+    const std::string answer =
+        collector.Teacher("GET", "/api/results?date=&after=" + std::to_string(after));
+    const auto update = nlohmann::json::parse(BodyOf(answer), nullptr, false);
+    std::vector<std::string> users;
+    if (StatusOf(answer) != 200 || !update.is_object() || !update["rows"].is_array()) {
+        ADD_FAILURE() << answer;
+        return users;
+    }
+    for (const auto& row : update["rows"]) {
+        users.push_back(row.value("user", ""));
+        after = std::max(after, row.value("id", std::int64_t{0}));
+    }
+    return users;
+}
+
+TEST(SharedDatabase, PagePagingByIdPassesOverNoRowOfAnotherCollectorStillCommitting) {
+    REQUIRE_POSTGRES(SharedServer());
+    TempDir dir;
+    const std::string database = SharedServer().CreateDatabase();
+    CollectorProcess collector(dir.Path, SharedServer().Uri(database), "room-a");
+    ASSERT_GT(collector.Port(), 0) << collector.Output();
+
+    // Another collector has drawn the next id for its result but not yet committed it.
+    std::unique_ptr<PGconn, void (*)(PGconn*)> other(
+        PQconnectdb(SharedServer().Uri(database).c_str()), PQfinish);
+    const auto run = [&other](const char* sql) {
+        std::unique_ptr<PGresult, void (*)(PGresult*)> result(PQexec(other.get(), sql), PQclear);
+        const auto status = PQresultStatus(result.get());
+        return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    };
+    ASSERT_TRUE(run("BEGIN")) << PQerrorMessage(other.get());
+    ASSERT_TRUE(run("SELECT pg_advisory_xact_lock_shared(7401522, 2)"));
+    ASSERT_TRUE(run("INSERT INTO results(received_ms, received_utc, received_local, local_date, "
+                    "station, grp, user_name, res, mark, raw_query, source, collector) VALUES "
+                    "(0, '', '', '2026-12-09', '127.0.0.2', '9', 'slow', 1, 2, '', 'live', "
+                    "'room-b')"))
+        << PQerrorMessage(other.get());
+    // This collector stores its result meanwhile, under the larger id, and commits first.
+    ASSERT_EQ(SendResult(collector.Port(), "quick"), 200);
+
+    std::int64_t after = 0;
+    std::vector<std::string> seen = PollAfter(collector, after);
+    ASSERT_TRUE(run("COMMIT"));
+    for (const std::string& user : PollAfter(collector, after)) {
+        seen.push_back(user);
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"quick", "slow"}));
+}
+
 TEST(SharedDatabase, KillNineUnderLoadLosesNoAcknowledgedResult) {
     REQUIRE_POSTGRES(SharedServer());
     TempDir dir;
