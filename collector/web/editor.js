@@ -22,8 +22,8 @@ const FIELD_NAMES = {
 
 const editor = {
   name: '', revision: 0, doc: null, findings: [], current: 0, token: '',
-  dirty: false, saving: false, conflict: false, saveTimer: 0, checkTimer: 0, checkSeq: 0,
-  changeSeq: 0, savedSeq: 0,
+  dirty: false, failed: false, conflict: false, saveTimer: 0, checkTimer: 0, checkSeq: 0,
+  changeSeq: 0, saving: null, saveAgain: false,
 };
 
 function editorNode(tag, className, text) {
@@ -45,7 +45,7 @@ async function editorToken(fresh) {
   return editor.token;
 }
 
-// One request to the editor's interface. JSON in and out; a write carries the page's token
+// One request to the editor's interface. JSON in and out ; a write carries the page's token
 // and is tried once more with a fresh one when the token was refused (a collector restart
 // starts new sessions). Never throws: a lost connection is { ok: false, status: 0 }.
 async function editorRequest(method, path, body, headers) {
@@ -153,20 +153,29 @@ function setSaveState(text, kind) {
   state.dataset.state = kind;
 }
 
+// A change is saved a moment after the first change not yet saved; later changes do not push
+// that save back, so steady typing is saved while it goes on, not only when it pauses.
 function changed() {
   editor.dirty = true;
   editor.changeSeq += 1;
-  if (!editor.conflict) setSaveState('Изменено…', 'pending');
-  clearTimeout(editor.saveTimer);
-  editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
+  // A failed save stays on show until a save gets through.
+  if (!editor.conflict && !editor.failed) setSaveState('Изменено…', 'pending');
+  if (!editor.saveTimer && !editor.conflict) {
+    editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
+  }
   clearTimeout(editor.checkTimer);
   editor.checkTimer = setTimeout(checkNow, CHECK_DELAY_MS);
   renderProblemList();
 }
 
+function stopSaveTimer() {
+  clearTimeout(editor.saveTimer);
+  editor.saveTimer = 0;
+}
+
 function showConflict(message) {
   editor.conflict = true;
-  clearTimeout(editor.saveTimer);
+  stopSaveTimer();
   document.getElementById('conflict-text').textContent = message ||
     'Этот тест уже изменён в другой вкладке или на другом компьютере. Чтобы не затереть ' +
     'ту работу, ваши последние изменения здесь не сохранены.';
@@ -174,45 +183,61 @@ function showConflict(message) {
   setSaveState('Не сохранено: тест изменён в другом месте', 'conflict');
 }
 
-async function saveNow() {
-  if (!editor.doc || !editor.dirty || editor.conflict) return;
+// Saves the document as it stands. One save is under way at a time: asked for while one is,
+// it follows right after that one. Resolves when the saves asked for so far have ended.
+function saveNow() {
+  stopSaveTimer();
   if (editor.saving) {
-    editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
-    return;
+    editor.saveAgain = true;
+    return editor.saving;
   }
+  if (!editor.doc || !editor.dirty || editor.conflict) return Promise.resolve();
+  editor.saving = (async () => {
+    let again = true;
+    while (again) {
+      editor.saveAgain = false;
+      again = await saveOnce() && editor.saveAgain && editor.dirty && !editor.conflict;
+    }
+    editor.saving = null;
+  })();
+  return editor.saving;
+}
+
+// One PUT of the document; answers whether it was saved.
+async function saveOnce() {
   const impossible = impossibleTexts(editor.doc);
   if (impossible.length) {
+    editor.failed = true;
     setSaveState('Не сохранено: в поле «' + impossible[0].label + '» есть символ «' +
       impossible[0].problems[0].char + '», которого нет на станции — замените его', 'error');
-    return;
+    return false;
   }
-  editor.saving = true;
   const seq = editor.changeSeq;
   const name = editor.name;
   const answer = await editorRequest('PUT', testPath(name),
     { doc: editor.doc, revision: editor.revision });
-  editor.saving = false;
-  if (name !== editor.name) return;
-  if (answer.ok) {
+  if (name !== editor.name) return false;
+  if (answer.ok && answer.document) {
+    editor.failed = false;
     editor.revision = answer.document.revision;
-    editor.savedSeq = seq;
     if (seq === editor.changeSeq) editor.dirty = false;
-    if (Array.isArray(answer.document.findings) && seq === editor.changeSeq) {
-      showFindings(answer.document.findings, answer.document.maxPoints);
-    }
     setSaveState(editor.dirty ? 'Изменено…' : 'Сохранено в ' +
       new Date().toLocaleTimeString('ru-RU'), editor.dirty ? 'pending' : 'saved');
-    if (editor.dirty) editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
-  } else if (answer.status === 409) {
+    return true;
+  }
+  editor.failed = true;
+  if (answer.status === 409) {
     showConflict(answer.document && answer.document.message);
   } else if (answer.status === 0 || answer.status >= 500 || answer.status === 403 ||
              answer.status === 401) {
     setSaveState('Не сохранено: ' + failureText(answer) + '. Повторяем…', 'error');
+    stopSaveTimer();
     editor.saveTimer = setTimeout(saveNow, SAVE_RETRY_MS);
   } else {
     // The server refused the document itself (a 4xx): the teacher must change it first.
     setSaveState('Не сохранено: ' + failureText(answer), 'error');
   }
+  return false;
 }
 
 // The last change goes out even when the page is closed before its save was due.
@@ -721,7 +746,9 @@ function loadDocument(answer) {
   if (!editor.doc.problems.length) editor.doc.problems.push(emptyProblem(''));
   for (const problem of editor.doc.problems) problem.variants = problem.variants || [];
   editor.dirty = false;
+  editor.failed = false;
   editor.conflict = false;
+  stopSaveTimer();
   document.getElementById('conflict').hidden = true;
   document.getElementById('editor-name').textContent = editor.name;
   document.getElementById('editor-published').checked = Boolean(answer.published);
@@ -756,8 +783,8 @@ async function openTest(name) {
 // Leaves the test after its last change is saved; when it cannot be saved the teacher is
 // asked first. Answers whether the editor was left.
 async function closeEditor(hide) {
-  clearTimeout(editor.saveTimer);
-  if (editor.doc && editor.dirty && !editor.conflict) await saveNow();
+  stopSaveTimer();
+  if (editor.doc && (editor.dirty || editor.saving) && !editor.conflict) await saveNow();
   if (editor.doc && editor.dirty && !editor.conflict && !window.confirm(
     'Последние изменения теста «' + editor.name + '» не сохранены (' +
     document.getElementById('save-state').textContent + '). Закрыть его всё равно?')) {

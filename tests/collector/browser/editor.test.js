@@ -15,8 +15,7 @@
 // - a Moodle XML file with pictures is imported after its warnings were shown;
 // - every download answers with its file;
 // - steady typing is saved while it goes on; a change is saved when the page is closed before
-//   its save was due; leaving a large test with unsaved changes asks first, and asks nothing
-//   once it is saved.
+//   its save was due.
 // Screenshots of the editor and the student view go to OUTPUT_FOLDER.
 //
 // node editor.test.js COLLECTOR TEZRA_TOOL OUTPUT_FOLDER [chromium|firefox]
@@ -552,6 +551,57 @@ async function survivesKill(page, collector, workDir, port) {
   check(stored === 'После сбоя', 'after the restart the test holds ' + stored);
 }
 
+function sleep(ms) {
+  return new Promise((resolve) => setTimeout(resolve, Math.max(0, ms)));
+}
+
+async function editorPage(context, url) {
+  const page = await context.newPage();
+  const dialogs = [];
+  page.on('dialog', (dialog) => {
+    dialogs.push(dialog.type());
+    return dialog.dismiss();
+  });
+  page.on('pageerror', (error) => watched.problems.push(watched.step + ': ' + error.message));
+  await page.goto(url);
+  await page.waitForSelector('#new-test-name');
+  return { page, dialogs };
+}
+
+const STEADY = 'Пишу без паузы!';
+
+// A key every 300 ms, each read back from the server at once: the stored title follows the
+// typing within about a second while the typing goes on. Then a change made just before the
+// page is closed, before its save was due, is saved all the same, and nothing was asked.
+async function steadyTypingAndClosing(context, url, port) {
+  const { page, dialogs } = await editorPage(context, url);
+  await page.fill('#new-test-name', 'сохранение');
+  await page.press('#new-test-name', 'Enter');
+  await page.waitForFunction(() => !document.getElementById('editor').hidden &&
+    document.activeElement.id === 't-title', null, { timeout: 8000 });
+  await page.keyboard.press('Control+A');
+  const seen = new Set();
+  let stored = '';
+  for (const char of STEADY) {
+    const started = Date.now();
+    await page.keyboard.type(char);
+    stored = (await storedDoc(port, 'сохранение.ttxt')).title;
+    seen.add(stored);
+    await sleep(300 - (Date.now() - started));
+  }
+  check(STEADY.startsWith(stored) && stored.length >= STEADY.length - 6,
+    'after the last key the server holds «' + stored + '»');
+  check(seen.size >= 4, 'saved while typing: ' + Array.from(seen).join(' | '));
+  await saved(page);
+  await typeInto(page, '#t-id', 'closed-at-once');
+  const closed = page.waitForEvent('close');
+  await page.close({ runBeforeUnload: true });
+  await closed;
+  await storedSoon(port, 'сохранение.ttxt', (doc) => doc.id === 'closed-at-once',
+    'the change made just before closing');
+  check(dialogs.length === 0, 'closing a small test asked: ' + dialogs.join());
+}
+
 async function importMoodle(page, shots) {
   await page.setInputFiles('#import-file', MOODLE);
   await page.click('#import-test button[type=submit]');
@@ -649,6 +699,7 @@ async function run() {
     ['library', () => copyAndRename(page, prompts)],
     ['import', () => importMoodle(page, shots)],
     ['downloads', () => downloads(page, workDir)],
+    ['steady', () => steadyTypingAndClosing(context, page.url(), port)],
     ['kill', () => survivesKill(page, collector, workDir, port)],
   ];
   for (const [name, step] of steps) {
