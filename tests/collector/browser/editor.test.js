@@ -15,7 +15,8 @@
 // - a Moodle XML file with pictures is imported after its warnings were shown;
 // - every download answers with its file;
 // - steady typing is saved while it goes on; a change is saved when the page is closed before
-//   its save was due.
+//   its save was due; leaving a large test with unsaved changes asks first, and asks nothing
+//   once it is saved.
 // Screenshots of the editor and the student view go to OUTPUT_FOLDER.
 //
 // node editor.test.js COLLECTOR TEZRA_TOOL OUTPUT_FOLDER [chromium|firefox]
@@ -602,6 +603,41 @@ async function steadyTypingAndClosing(context, url, port) {
   check(dialogs.length === 0, 'closing a small test asked: ' + dialogs.join());
 }
 
+// A test too large to go with a closing page: leaving it unsaved asks first (and saves
+// meanwhile); once saved, leaving asks nothing.
+async function leavingLargeTest(context, url, port) {
+  const name = 'большой.ttxt';
+  const doc = { title: 'Большой тест', groups: [{ name: 'Раздел 1', quota: null, rate: 1 }],
+    problems: Array.from({ length: 200 }, (_, index) => ({ id: 'p' + (index + 1),
+      group: 'Раздел 1', rate: 1, text: 'Задача ' + (index + 1) + '. ' +
+        'Условие, длинное как у настоящей задачи. '.repeat(8), kind: 'one',
+      variants: [{ text: 'да', weight: 100 }, { text: 'нет', weight: 0 }] })) };
+  check(Buffer.byteLength(JSON.stringify(doc)) > 64 * 1024, 'the large test is small');
+  const auth = { Authorization: 'Basic ' + Buffer.from('teacher:' + PASSWORD).toString('base64') };
+  const api = `http://127.0.0.1:${port}/api/editor/`;
+  const { token } = await (await fetch(api + 'token', { headers: auth })).json();
+  const created = await fetch(api + 'tests', { method: 'POST', body: JSON.stringify({ name, doc }),
+    headers: Object.assign({ 'X-Tezra-Token': token, 'Content-Type': 'application/json' }, auth) });
+  check(created.status === 201, 'the large test was not created: ' + created.status);
+  const { page, dialogs } = await editorPage(context, url);
+  await page.click('#tests tbody tr[data-name="' + name + '"] button[aria-label^="Открыть"]');
+  await page.waitForFunction(() => !document.getElementById('editor').hidden &&
+    document.activeElement.id === 't-title', null, { timeout: 8000 });
+  await page.keyboard.press('End');
+  await page.keyboard.type(', правка');
+  await page.close({ runBeforeUnload: true });
+  for (let waited = 0; waited < 5000 && !dialogs.length; waited += 50) await sleep(50);
+  check(dialogs.join() === 'beforeunload', 'leaving unsaved asked: ' + dialogs.join());
+  check(!page.isClosed(), 'the page closed although the teacher chose to stay');
+  await saved(page);
+  await storedSoon(port, name, (stored) => stored.title === 'Большой тест, правка',
+    'the large test after staying');
+  const closed = page.waitForEvent('close');
+  await page.close({ runBeforeUnload: true });
+  await closed;
+  check(dialogs.length === 1, 'leaving a saved test asked: ' + dialogs.join());
+}
+
 async function importMoodle(page, shots) {
   await page.setInputFiles('#import-file', MOODLE);
   await page.click('#import-test button[type=submit]');
@@ -700,6 +736,7 @@ async function run() {
     ['import', () => importMoodle(page, shots)],
     ['downloads', () => downloads(page, workDir)],
     ['steady', () => steadyTypingAndClosing(context, page.url(), port)],
+    ['large', () => leavingLargeTest(context, page.url(), port)],
     ['kill', () => survivesKill(page, collector, workDir, port)],
   ];
   for (const [name, step] of steps) {
