@@ -11,6 +11,8 @@ const EDITOR_API = window.location.origin +
 const CHECK_DELAY_MS = 150;
 const SAVE_DELAY_MS = 600;
 const SAVE_RETRY_MS = 2000;
+// The most a browser carries in requests that outlive their page is 64 KiB.
+const KEEPALIVE_LIMIT_BYTES = 60 * 1024;
 const KIND_NAMES = [['one', 'один ответ'], ['several', 'несколько ответов'],
   ['typed', 'ввести ответ']];
 const FIELD_NAMES = {
@@ -22,8 +24,8 @@ const FIELD_NAMES = {
 
 const editor = {
   name: '', revision: 0, doc: null, findings: [], current: 0, token: '',
-  dirty: false, saving: false, conflict: false, saveTimer: 0, checkTimer: 0, checkSeq: 0,
-  changeSeq: 0, savedSeq: 0,
+  dirty: false, failed: false, conflict: false, saveTimer: 0, checkTimer: 0, checkSeq: 0,
+  changeSeq: 0, saving: null, saveAgain: false, savingOutlivesPage: false,
 };
 
 function editorNode(tag, className, text) {
@@ -45,19 +47,25 @@ async function editorToken(fresh) {
   return editor.token;
 }
 
-// One request to the editor's interface. JSON in and out; a write carries the page's token
-// and is tried once more with a fresh one when the token was refused (a collector restart
-// starts new sessions). Never throws: a lost connection is { ok: false, status: 0 }.
-async function editorRequest(method, path, body, headers) {
+// One request to the editor's interface. JSON in and out (a string body is JSON text already);
+// a write carries the page's token and is tried once more with a fresh one when the token was
+// refused (a collector restart starts new sessions). With `keepalive` the request is sent
+// before this function first waits, so that it leaves even from a page that is going away.
+// Never throws: a lost connection is { ok: false, status: 0 }.
+async function editorRequest(method, path, body, headers, { keepalive = false } = {}) {
   const write = method !== 'GET';
   for (let attempt = 0; attempt < 2; attempt += 1) {
     try {
-      const options = { method, cache: 'no-store', headers: Object.assign({}, headers) };
-      if (write) options.headers['X-Tezra-Token'] = await editorToken(attempt > 0);
+      const options = { method, cache: 'no-store', keepalive,
+        headers: Object.assign({}, headers) };
+      if (write) {
+        options.headers['X-Tezra-Token'] = editor.token && attempt === 0 ? editor.token :
+          await editorToken(attempt > 0);
+      }
       if (body instanceof Blob || body instanceof ArrayBuffer) {
         options.body = body;
       } else if (body !== undefined) {
-        options.body = JSON.stringify(body);
+        options.body = typeof body === 'string' ? body : JSON.stringify(body);
         options.headers['Content-Type'] = 'application/json';
       }
       const answer = await fetch(EDITOR_API + path, options);
@@ -153,20 +161,29 @@ function setSaveState(text, kind) {
   state.dataset.state = kind;
 }
 
+// A change is saved a moment after the first change not yet saved; later changes do not push
+// that save back, so steady typing is saved while it goes on, not only when it pauses.
 function changed() {
   editor.dirty = true;
   editor.changeSeq += 1;
-  if (!editor.conflict) setSaveState('Изменено…', 'pending');
-  clearTimeout(editor.saveTimer);
-  editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
+  // A failed save stays on show until a save gets through.
+  if (!editor.conflict && !editor.failed) setSaveState('Изменено…', 'pending');
+  if (!editor.saveTimer && !editor.conflict) {
+    editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
+  }
   clearTimeout(editor.checkTimer);
   editor.checkTimer = setTimeout(checkNow, CHECK_DELAY_MS);
   renderProblemList();
 }
 
+function stopSaveTimer() {
+  clearTimeout(editor.saveTimer);
+  editor.saveTimer = 0;
+}
+
 function showConflict(message) {
   editor.conflict = true;
-  clearTimeout(editor.saveTimer);
+  stopSaveTimer();
   document.getElementById('conflict-text').textContent = message ||
     'Этот тест уже изменён в другой вкладке или на другом компьютере. Чтобы не затереть ' +
     'ту работу, ваши последние изменения здесь не сохранены.';
@@ -174,54 +191,95 @@ function showConflict(message) {
   setSaveState('Не сохранено: тест изменён в другом месте', 'conflict');
 }
 
-async function saveNow() {
-  if (!editor.doc || !editor.dirty || editor.conflict) return;
+// Saves the document as it stands. One save is under way at a time: asked for while one is,
+// it follows right after that one. Resolves when the saves asked for so far have ended.
+function saveNow() {
+  stopSaveTimer();
   if (editor.saving) {
-    editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
-    return;
+    editor.saveAgain = true;
+    return editor.saving;
   }
+  if (!editor.doc || !editor.dirty || editor.conflict) return Promise.resolve();
+  editor.saving = (async () => {
+    let again = true;
+    while (again) {
+      editor.saveAgain = false;
+      again = await saveOnce() && editor.saveAgain && editor.dirty && !editor.conflict;
+    }
+    editor.saving = null;
+    editor.savingOutlivesPage = false;
+  })();
+  return editor.saving;
+}
+
+// The body of a save; a small one goes as a request that outlives the page (browsers carry at
+// most 64 KiB of those), so a save under way is not lost when the teacher closes the page.
+function saveRequestBody() {
+  const text = JSON.stringify({ doc: editor.doc, revision: editor.revision });
+  return { text, outlivesPage: new TextEncoder().encode(text).length <= KEEPALIVE_LIMIT_BYTES };
+}
+
+// One PUT of the document; answers whether it was saved.
+async function saveOnce() {
   const impossible = impossibleTexts(editor.doc);
   if (impossible.length) {
+    editor.failed = true;
     setSaveState('Не сохранено: в поле «' + impossible[0].label + '» есть символ «' +
       impossible[0].problems[0].char + '», которого нет на станции — замените его', 'error');
-    return;
+    return false;
   }
-  editor.saving = true;
   const seq = editor.changeSeq;
   const name = editor.name;
-  const answer = await editorRequest('PUT', testPath(name),
-    { doc: editor.doc, revision: editor.revision });
-  editor.saving = false;
-  if (name !== editor.name) return;
-  if (answer.ok) {
+  const body = saveRequestBody();
+  editor.savingOutlivesPage = body.outlivesPage;
+  const answer = await editorRequest('PUT', testPath(name), body.text, {},
+    { keepalive: body.outlivesPage });
+  if (name !== editor.name) return false;
+  if (answer.ok && answer.document) {
+    editor.failed = false;
     editor.revision = answer.document.revision;
-    editor.savedSeq = seq;
     if (seq === editor.changeSeq) editor.dirty = false;
     setSaveState(editor.dirty ? 'Изменено…' : 'Сохранено в ' +
       new Date().toLocaleTimeString('ru-RU'), editor.dirty ? 'pending' : 'saved');
-    if (editor.dirty) editor.saveTimer = setTimeout(saveNow, SAVE_DELAY_MS);
-  } else if (answer.status === 409) {
+    return true;
+  }
+  editor.failed = true;
+  if (answer.status === 409) {
     showConflict(answer.document && answer.document.message);
   } else if (answer.status === 0 || answer.status >= 500 || answer.status === 403 ||
              answer.status === 401) {
     setSaveState('Не сохранено: ' + failureText(answer) + '. Повторяем…', 'error');
+    stopSaveTimer();
     editor.saveTimer = setTimeout(saveNow, SAVE_RETRY_MS);
   } else {
     // The server refused the document itself (a 4xx): the teacher must change it first.
     setSaveState('Не сохранено: ' + failureText(answer), 'error');
   }
+  return false;
 }
 
-// The last change goes out even when the page is closed before its save was due.
+// Whether closing the page now would lose a change: only a small document whose last save did
+// not fail leaves with the page, and only when no larger save is under way.
+function leavingLosesWork() {
+  if (!editor.doc || editor.conflict) return false;
+  if (editor.saving) return !editor.savingOutlivesPage || editor.dirty;
+  return editor.dirty && (editor.failed || !saveRequestBody().outlivesPage);
+}
+
+// Before the page goes: when its last changes cannot go with it, the browser asks the teacher
+// to stay, and their save starts at once so that it is done by the time they answer.
+function confirmLeaving(event) {
+  if (!leavingLosesWork()) return;
+  saveNow();
+  event.preventDefault();
+  event.returnValue = '';
+}
+
+// The page goes: a change whose save was not yet due is saved now, in a request that outlives
+// the page when the document is small enough. Should the page come back (the browser's
+// back-forward cache), the save's answer is taken as any other.
 function saveOnLeave() {
-  if (!editor.doc || !editor.dirty || editor.conflict || !editor.token) return;
-  try {
-    fetch(EDITOR_API + testPath(editor.name), { method: 'PUT', keepalive: true,
-      headers: { 'Content-Type': 'application/json', 'X-Tezra-Token': editor.token },
-      body: JSON.stringify({ doc: editor.doc, revision: editor.revision }) });
-  } catch (error) {
-    // Too large for a request that outlives the page: the last second of typing is lost.
-  }
+  if (editor.doc && editor.dirty && !editor.saving && !editor.conflict) saveNow();
 }
 
 // ---- findings -----------------------------------------------------------------------------
@@ -718,7 +776,9 @@ function loadDocument(answer) {
   if (!editor.doc.problems.length) editor.doc.problems.push(emptyProblem(''));
   for (const problem of editor.doc.problems) problem.variants = problem.variants || [];
   editor.dirty = false;
+  editor.failed = false;
   editor.conflict = false;
+  stopSaveTimer();
   document.getElementById('conflict').hidden = true;
   document.getElementById('editor-name').textContent = editor.name;
   document.getElementById('editor-published').checked = Boolean(answer.published);
@@ -753,8 +813,8 @@ async function openTest(name) {
 // Leaves the test after its last change is saved; when it cannot be saved the teacher is
 // asked first. Answers whether the editor was left.
 async function closeEditor(hide) {
-  clearTimeout(editor.saveTimer);
-  if (editor.doc && editor.dirty && !editor.conflict) await saveNow();
+  stopSaveTimer();
+  if (editor.doc && (editor.dirty || editor.saving) && !editor.conflict) await saveNow();
   if (editor.doc && editor.dirty && !editor.conflict && !window.confirm(
     'Последние изменения теста «' + editor.name + '» не сохранены (' +
     document.getElementById('save-state').textContent + '). Закрыть его всё равно?')) {
@@ -938,6 +998,7 @@ function startEditor() {
   });
   new MutationObserver(addLibraryButtons)
     .observe(document.querySelector('#tests tbody'), { childList: true });
+  window.addEventListener('beforeunload', confirmLeaving);
   window.addEventListener('pagehide', saveOnLeave);
 }
 

@@ -7,12 +7,16 @@
 // - a checker finding appears beside its problem and goes again when the cause is mended;
 // - a character Windows-1251 cannot hold is flagged at its field with the look-alike, and the
 //   test is not saved until it is replaced;
-// - a PNG picture is turned into JPEG in the browser and shown as the station shows it;
+// - a PNG picture, chosen or dropped, is turned into JPEG in the browser, stored on the server
+//   and shown as the station shows it;
 // - a title like <img onerror> shows as text and runs nothing;
 // - a second tab's save over a newer version is refused with the message;
 // - "Как видит ученик" and a whole try pass to the score message;
 // - a Moodle XML file with pictures is imported after its warnings were shown;
-// - every download answers with its file.
+// - every download answers with its file;
+// - steady typing is saved while it goes on; a change is saved when the page is closed before
+//   its save was due; leaving a large test with unsaved changes asks first, and asks nothing
+//   once it is saved.
 // Screenshots of the editor and the student view go to OUTPUT_FOLDER.
 //
 // node editor.test.js COLLECTOR TEZRA_TOOL OUTPUT_FOLDER [chromium|firefox]
@@ -95,6 +99,17 @@ function pngFile(width, height) {
     chunk('IDAT', zlib.deflateSync(Buffer.concat(rows))), chunk('IEND', Buffer.alloc(0))]);
 }
 
+// [width, height] of a baseline or progressive JPEG, from its frame header.
+function jpegSize(bytes) {
+  for (let at = 2; at + 9 < bytes.length; at += 2 + bytes.readUInt16BE(at + 2)) {
+    if (bytes[at] !== 0xff) return null;
+    if (bytes[at + 1] === 0xc0 || bytes[at + 1] === 0xc2) {
+      return [bytes.readUInt16BE(at + 7), bytes.readUInt16BE(at + 5)];
+    }
+  }
+  return null;
+}
+
 // Presses Tab (or Shift+Tab, for a field above the focus) until the focused element matches
 // the selector: the field is reachable from the keyboard in the page's tab order.
 async function tabTo(page, selector) {
@@ -146,6 +161,25 @@ async function download(page, url) {
   }, url);
   check(!base64.startsWith('status:'), url + ' answered ' + base64);
   return Buffer.from(base64, 'base64');
+}
+
+// The test as the collector holds it, asked by this script, not by the page.
+async function storedDoc(port, name) {
+  const answer = await fetch(`http://127.0.0.1:${port}/api/editor/tests/` +
+    encodeURIComponent(name), { headers: { Authorization: 'Basic ' +
+      Buffer.from('teacher:' + PASSWORD).toString('base64') } });
+  check(answer.ok, 'reading ' + name + ' answered ' + answer.status);
+  return (await answer.json()).doc;
+}
+
+async function storedSoon(port, name, wanted, what) {
+  const until = Date.now() + 5000;
+  let doc = await storedDoc(port, name);
+  while (!wanted(doc) && Date.now() < until) {
+    await new Promise((resolve) => setTimeout(resolve, 100));
+    doc = await storedDoc(port, name);
+  }
+  check(wanted(doc), what + ': the server holds ' + JSON.stringify(doc));
 }
 
 async function writeByKeyboard(page, shots) {
@@ -326,6 +360,42 @@ async function pictureFromPng(page, workDir, shots) {
   await saved(page);
 }
 
+// A PNG dropped onto the picture area of problem 3 (a drag from the teacher's file manager,
+// built in the page), then removed again.
+async function pictureDropped(page, port) {
+  await openProblemNumber(page, 3);
+  const transfer = await page.evaluateHandle((base64) => {
+    const bytes = Uint8Array.from(atob(base64), (char) => char.charCodeAt(0));
+    const files = new DataTransfer();
+    files.items.add(new File([bytes], 'dropped.png', { type: 'image/png' }));
+    return files;
+  }, pngFile(90, 60).toString('base64'));
+  const area = page.locator('#problem fieldset.picture');
+  await area.dispatchEvent('dragover', { dataTransfer: transfer });
+  check(await area.evaluate((box) => box.classList.contains('dropping')), 'no drop marking');
+  await area.dispatchEvent('drop', { dataTransfer: transfer });
+  await page.waitForFunction(() => {
+    const image = document.querySelector('#picture-holder img');
+    return image && image.complete && image.naturalWidth === 90;
+  }, null, { timeout: 8000 });
+  check(!await area.evaluate((box) => box.classList.contains('dropping')), 'marking stayed');
+  check((await page.textContent('#picture-note')).includes('переведён в JPEG'), 'note: ' +
+    await page.textContent('#picture-note'));
+  await saved(page);
+  // The saved test holds the picture (the server names an embedded one by its problem).
+  let stored = null;
+  await storedSoon(port, 'клавиатура.ttxt', (doc) => (stored = doc.problems[2].picture) !== null,
+    'the dropped picture');
+  const bytes = await download(page, 'api/editor/tests/' + encodeURIComponent('клавиатура.ttxt') +
+    '/pictures/' + encodeURIComponent(stored.file));
+  check(bytes[0] === 0xff && bytes[1] === 0xd8, 'the dropped picture is no JPEG on the server');
+  check(JSON.stringify(jpegSize(bytes)) === '[90,60]', 'stored size ' + jpegSize(bytes));
+  await page.click('#p-picture-remove');
+  await saved(page);
+  await storedSoon(port, 'клавиатура.ttxt', (doc) => doc.problems[2].picture === null,
+    'the removed picture');
+}
+
 async function twoTabs(page, context) {
   const other = await context.newPage();
   await other.goto(page.url());
@@ -482,6 +552,92 @@ async function survivesKill(page, collector, workDir, port) {
   check(stored === 'После сбоя', 'after the restart the test holds ' + stored);
 }
 
+function sleep(ms) {
+  return new Promise((resolve) => setTimeout(resolve, Math.max(0, ms)));
+}
+
+async function editorPage(context, url) {
+  const page = await context.newPage();
+  const dialogs = [];
+  page.on('dialog', (dialog) => {
+    dialogs.push(dialog.type());
+    return dialog.dismiss();
+  });
+  page.on('pageerror', (error) => watched.problems.push(watched.step + ': ' + error.message));
+  await page.goto(url);
+  await page.waitForSelector('#new-test-name');
+  return { page, dialogs };
+}
+
+const STEADY = 'Пишу без паузы!';
+
+// A key every 300 ms, each read back from the server at once: the stored title follows the
+// typing within about a second while the typing goes on. Then a change made just before the
+// page is closed, before its save was due, is saved all the same, and nothing was asked.
+async function steadyTypingAndClosing(context, url, port) {
+  const { page, dialogs } = await editorPage(context, url);
+  await page.fill('#new-test-name', 'сохранение');
+  await page.press('#new-test-name', 'Enter');
+  await page.waitForFunction(() => !document.getElementById('editor').hidden &&
+    document.activeElement.id === 't-title', null, { timeout: 8000 });
+  await page.keyboard.press('Control+A');
+  const seen = new Set();
+  let stored = '';
+  for (const char of STEADY) {
+    const started = Date.now();
+    await page.keyboard.type(char);
+    stored = (await storedDoc(port, 'сохранение.ttxt')).title;
+    seen.add(stored);
+    await sleep(300 - (Date.now() - started));
+  }
+  check(STEADY.startsWith(stored) && stored.length >= STEADY.length - 6,
+    'after the last key the server holds «' + stored + '»');
+  check(seen.size >= 4, 'saved while typing: ' + Array.from(seen).join(' | '));
+  await saved(page);
+  await typeInto(page, '#t-id', 'closed-at-once');
+  const closed = page.waitForEvent('close');
+  await page.close({ runBeforeUnload: true });
+  await closed;
+  await storedSoon(port, 'сохранение.ttxt', (doc) => doc.id === 'closed-at-once',
+    'the change made just before closing');
+  check(dialogs.length === 0, 'closing a small test asked: ' + dialogs.join());
+}
+
+// A test too large to go with a closing page: leaving it unsaved asks first (and saves
+// meanwhile); once saved, leaving asks nothing.
+async function leavingLargeTest(context, url, port) {
+  const name = 'большой.ttxt';
+  const doc = { title: 'Большой тест', groups: [{ name: 'Раздел 1', quota: null, rate: 1 }],
+    problems: Array.from({ length: 200 }, (_, index) => ({ id: 'p' + (index + 1),
+      group: 'Раздел 1', rate: 1, text: 'Задача ' + (index + 1) + '. ' +
+        'Условие, длинное как у настоящей задачи. '.repeat(8), kind: 'one',
+      variants: [{ text: 'да', weight: 100 }, { text: 'нет', weight: 0 }] })) };
+  check(Buffer.byteLength(JSON.stringify(doc)) > 64 * 1024, 'the large test is small');
+  const auth = { Authorization: 'Basic ' + Buffer.from('teacher:' + PASSWORD).toString('base64') };
+  const api = `http://127.0.0.1:${port}/api/editor/`;
+  const { token } = await (await fetch(api + 'token', { headers: auth })).json();
+  const created = await fetch(api + 'tests', { method: 'POST', body: JSON.stringify({ name, doc }),
+    headers: Object.assign({ 'X-Tezra-Token': token, 'Content-Type': 'application/json' }, auth) });
+  check(created.status === 201, 'the large test was not created: ' + created.status);
+  const { page, dialogs } = await editorPage(context, url);
+  await page.click('#tests tbody tr[data-name="' + name + '"] button[aria-label^="Открыть"]');
+  await page.waitForFunction(() => !document.getElementById('editor').hidden &&
+    document.activeElement.id === 't-title', null, { timeout: 8000 });
+  await page.keyboard.press('End');
+  await page.keyboard.type(', правка');
+  await page.close({ runBeforeUnload: true });
+  for (let waited = 0; waited < 5000 && !dialogs.length; waited += 50) await sleep(50);
+  check(dialogs.join() === 'beforeunload', 'leaving unsaved asked: ' + dialogs.join());
+  check(!page.isClosed(), 'the page closed although the teacher chose to stay');
+  await saved(page);
+  await storedSoon(port, name, (stored) => stored.title === 'Большой тест, правка',
+    'the large test after staying');
+  const closed = page.waitForEvent('close');
+  await page.close({ runBeforeUnload: true });
+  await closed;
+  check(dialogs.length === 1, 'leaving a saved test asked: ' + dialogs.join());
+}
+
 async function importMoodle(page, shots) {
   await page.setInputFiles('#import-file', MOODLE);
   await page.click('#import-test button[type=submit]');
@@ -570,6 +726,7 @@ async function run() {
     ['cp1251', () => flagsImpossibleCharacter(page)],
     ['hostile', () => hostileTitleIsText(page)],
     ['picture', () => pictureFromPng(page, workDir, shots)],
+    ['drop', () => pictureDropped(page, port)],
     ['student', () => studentView(page, shots)],
     ['try', () => tryPass(page, shots)],
     ['tabs', () => twoTabs(page, context)],
@@ -578,6 +735,8 @@ async function run() {
     ['library', () => copyAndRename(page, prompts)],
     ['import', () => importMoodle(page, shots)],
     ['downloads', () => downloads(page, workDir)],
+    ['steady', () => steadyTypingAndClosing(context, page.url(), port)],
+    ['large', () => leavingLargeTest(context, page.url(), port)],
     ['kill', () => survivesKill(page, collector, workDir, port)],
   ];
   for (const [name, step] of steps) {
