@@ -72,7 +72,14 @@ struct SavePlan {
     bool Create = false;
     const StoredTest* Old = nullptr;          // the test as it is stored, if it is
     std::vector<LibraryPicture> NewPictures;  // pictures to store with the test
+    bool Restore = false;                     // an old version brought back
 };
+
+EditorSaveKind KindOf(const SavePlan& plan) {
+    return plan.Create    ? EditorSaveKind::Create
+           : plan.Restore ? EditorSaveKind::Restore
+                          : EditorSaveKind::Change;
+}
 
 HttpAnswer FaultAnswer(const DocFault& fault) {
     return EditorJson(422, fault.Json());
@@ -169,7 +176,7 @@ HttpAnswer SaveDocument(ClassLibrary& library, LibraryStore& store, const nlohma
     record.Diagnostics = examination.Report.dump();
     record.ChangedMs = UnixMsNow();
     std::int64_t revision = 0;
-    switch (store.SaveEditedTest(record, plan.BasedOn, plan.Create, revision)) {
+    switch (store.SaveEditedTest(record, plan.BasedOn, KindOf(plan), revision)) {
         case EditorSaveOutcome::Stale:
             return StaleAnswer(revision, plan.Create);
         case EditorSaveOutcome::Missing:
@@ -384,8 +391,9 @@ HttpAnswer RestoreVersion(ClassLibrary& library, LibraryStore& store,
     }
     nlohmann::json doc = nlohmann::json::parse(TestToDocument(*source.Tezra, {}).dump());
     doc["chooserText"] = version->ChooserText;
-    SavePlan plan{
-        request.Test, basedOn ? *basedOn : store.EditorRevision(request.Test), false, &source, {}};
+    SavePlan plan{request.Test, basedOn ? *basedOn : store.EditorRevision(request.Test),
+                  false,        &source,
+                  {},           true};
     return SaveDocument(library, store, doc, plan);
 }
 

@@ -188,8 +188,9 @@ public:
             .Int(0, 0);
     }
 
-    EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn, bool create,
-                                     std::int64_t& revision) override {
+    EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn,
+                                     EditorSaveKind kind, std::int64_t& revision) override {
+        const bool create = kind == EditorSaveKind::Create;
         PgTransaction transaction(db_);
         // Two collectors saving the same test one after the other: the second sees the first's
         // revision and is told it is stale.
@@ -218,14 +219,17 @@ public:
         }
         revision = current.Int(0, 0) + 1;
         const bool saved =
-            PutTest(test) &&
+            PutTest(test) && FoldIntoNewest(test, kind) &&
             db_.Run(
                 "INSERT INTO editor_versions(test, revision, saved_ms, title, chooser_text, "
                 "problems, body) VALUES($1, $2, $3, $4, $5, $6, $7)",
                 {PgText(test.Name), PgInt(revision), PgInt(test.ChangedMs), PgText(test.Title),
                  PgText(test.ChooserText), PgInt(test.Problems), PgBytes(test.Body)}) &&
-            db_.Run("DELETE FROM editor_versions WHERE test = $1 AND revision <= $2",
-                    {PgText(test.Name), PgInt(revision - kEditorVersionsKept)});
+            db_.Run(
+                "DELETE FROM editor_versions WHERE test = $1 AND revision NOT IN (SELECT "
+                "revision FROM editor_versions WHERE test = $1 ORDER BY revision DESC "
+                "LIMIT $2)",
+                {PgText(test.Name), PgInt(kEditorVersionsKept)});
         return saved && transaction.Commit() ? EditorSaveOutcome::Saved
                                              : EditorSaveOutcome::Failed;
     }
@@ -294,6 +298,24 @@ public:
     std::string Error() const override { return db_.Error(); }
 
 private:
+    // Drops the newest version when the save folds into it (it then takes its place).
+    bool FoldIntoNewest(const LibraryTest& test, EditorSaveKind kind) {
+        const PgResult newest = db_.Exec(
+            "SELECT revision, saved_ms FROM editor_versions WHERE test = $1 "
+            "ORDER BY revision DESC LIMIT 2",
+            {PgText(test.Name)});
+        if (!newest.Ok()) {
+            return false;
+        }
+        const std::optional<std::int64_t> previous =
+            newest.Rows() == 2 ? std::optional<std::int64_t>(newest.Int(1, 1)) : std::nullopt;
+        if (newest.Rows() == 0 || !FoldsIntoNewestVersion(kind, previous, test.ChangedMs)) {
+            return true;
+        }
+        return db_.Run("DELETE FROM editor_versions WHERE test = $1 AND revision = $2",
+                       {PgText(test.Name), PgInt(newest.Int(0, 0))});
+    }
+
     static StoreOutcome Outcome(const PgResult& result) {
         if (!result.Ok()) {
             return StoreOutcome::Failed;

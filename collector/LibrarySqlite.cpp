@@ -257,8 +257,9 @@ public:
         return select.Step() ? select.Int(0) : 0;
     }
 
-    EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn, bool create,
-                                     std::int64_t& revision) override {
+    EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn,
+                                     EditorSaveKind kind, std::int64_t& revision) override {
+        const bool create = kind == EditorSaveKind::Create;
         SqliteTransaction transaction(db_);
         if (!transaction.Begun()) {
             return EditorSaveOutcome::Failed;
@@ -275,6 +276,9 @@ public:
             return EditorSaveOutcome::Stale;
         }
         revision = current + 1;
+        if (!FoldIntoNewest(test, kind)) {
+            return EditorSaveOutcome::Failed;
+        }
         SqliteStatement add = db_.Prepare(
             "INSERT INTO editor_versions(test, revision, saved_ms, title, chooser_text, "
             "problems, body) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
@@ -285,10 +289,11 @@ public:
         add.Bind(5, test.ChooserText);
         add.Bind(6, test.Problems);
         add.BindBlob(7, test.Body);
-        SqliteStatement trim =
-            db_.Prepare("DELETE FROM editor_versions WHERE test = ?1 AND revision <= ?2");
+        SqliteStatement trim = db_.Prepare(
+            "DELETE FROM editor_versions WHERE test = ?1 AND revision NOT IN (SELECT revision "
+            "FROM editor_versions WHERE test = ?1 ORDER BY revision DESC LIMIT ?2)");
         trim.Bind(1, test.Name);
-        trim.Bind(2, revision - kEditorVersionsKept);
+        trim.Bind(2, kEditorVersionsKept);
         return PutTest(test) && add.Run() && trim.Run() && transaction.Commit()
                    ? EditorSaveOutcome::Saved
                    : EditorSaveOutcome::Failed;
@@ -359,6 +364,30 @@ public:
     std::string Error() const override { return db_.Error(); }
 
 private:
+    // Drops the newest version when the save folds into it (it then takes its place).
+    bool FoldIntoNewest(const LibraryTest& test, EditorSaveKind kind) {
+        std::optional<std::int64_t> newestRevision;
+        std::optional<std::int64_t> previous;
+        {
+            SqliteStatement newest = db_.Prepare(
+                "SELECT revision, saved_ms FROM editor_versions WHERE test = ?1 "
+                "ORDER BY revision DESC LIMIT 2");
+            newest.Bind(1, test.Name);
+            if (newest.Step()) {
+                newestRevision = newest.Int(0);
+                previous = newest.Step() ? std::optional<std::int64_t>(newest.Int(1)) : previous;
+            }
+        }
+        if (!newestRevision || !FoldsIntoNewestVersion(kind, previous, test.ChangedMs)) {
+            return true;
+        }
+        SqliteStatement drop =
+            db_.Prepare("DELETE FROM editor_versions WHERE test = ?1 AND revision = ?2");
+        drop.Bind(1, test.Name);
+        drop.Bind(2, *newestRevision);
+        return drop.Run();
+    }
+
     StoreOutcome Outcome(bool ran) {
         if (!ran) {
             return StoreOutcome::Failed;

@@ -13,3 +13,9 @@ std::unique_ptr<LibraryStore> OpenLibraryStore(const std::string& database,
     }
     return OpenSqliteLibrary(database, error);
 }
+
+bool FoldsIntoNewestVersion(EditorSaveKind kind, std::optional<std::int64_t> previousSavedMs,
+                            std::int64_t nowMs) {
+    return kind == EditorSaveKind::Change && previousSavedMs &&
+           nowMs - *previousSavedMs < kEditorVersionSpanMs;
+}

@@ -58,6 +58,21 @@ inline constexpr std::int64_t kEditorVersionsKept = 20;
 
 enum class EditorSaveOutcome { Saved, Stale, Missing, Failed };
 
+// A new test, a change in the editor, or an old version brought back.
+enum class EditorSaveKind { Create, Change, Restore };
+
+// The editor saves within a second of every change, so the versions would otherwise hold
+// only the last seconds of typing. A change folds into the newest version while the version
+// before that is younger than this span: the kept versions then lie about a span apart and
+// reach back over a whole session. A new test and a restore always make a version of their
+// own, so that the state before a restore stays in the list.
+inline constexpr std::int64_t kEditorVersionSpanMs = 60'000;
+
+// Whether a save at nowMs replaces the newest version; previousSavedMs is the save time of
+// the version before the newest, if there is one.
+bool FoldsIntoNewestVersion(EditorSaveKind kind, std::optional<std::int64_t> previousSavedMs,
+                            std::int64_t nowMs);
+
 class LibraryStore {
 public:
     virtual ~LibraryStore() = default;
@@ -92,11 +107,12 @@ public:
     // The editor's versions. SaveEditedTest is one transaction: Missing when !create and there
     // is no such test; Stale when create and the name is taken, or when the newest revision
     // is not basedOn (0 for a test the editor never saved); else the test is put, a version
-    // with the next revision (given back in revision) added and all but the newest
-    // kEditorVersionsKept dropped. DeleteTest drops the versions too.
+    // with the next revision (given back in revision) added in place of the newest when the
+    // save folds into it, and all but the newest kEditorVersionsKept dropped. DeleteTest drops
+    // the versions too.
     virtual std::int64_t EditorRevision(const std::string& test) = 0;
     virtual EditorSaveOutcome SaveEditedTest(const LibraryTest& test, std::int64_t basedOn,
-                                             bool create, std::int64_t& revision) = 0;
+                                             EditorSaveKind kind, std::int64_t& revision) = 0;
     // Newest first, without bodies; one version with its body.
     virtual std::vector<EditorVersion> EditorVersions(const std::string& test) = 0;
     virtual std::optional<EditorVersion> EditorVersionOf(const std::string& test,

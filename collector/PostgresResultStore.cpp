@@ -260,8 +260,7 @@ private:
     // ones do not end within the wait.
     std::int64_t Horizon(std::int64_t after) {
         PgTransaction transaction(db_);
-        if (!transaction.Begun() || !db_.Run(kResultHorizonWait) ||
-            !db_.Run(kResultHorizonLock)) {
+        if (!transaction.Begun() || !db_.Run(kResultHorizonWait) || !db_.Run(kResultHorizonLock)) {
             return after;
         }
         const PgResult last = db_.Exec("SELECT last_value FROM results_id_seq");

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "collector/LibraryCheck.h"
+#include "collector/LibraryStore.h"
 #include "model/Compare.h"
 #include "platform/Cp1251.h"
 #include "tests/collector/CollectorFixture.h"
@@ -70,7 +71,7 @@ Json Doc(const std::string& title) {
     return doc;
 }
 
-TEST(EditorApi, SavesWithRevisionsRefusesStaleOnesAndKeepsTwentyVersions) {
+TEST(EditorApi, SavesWithRevisionsRefusesStaleOnesAndFoldsQuickSavesIntoOneVersion) {
     Editor editor;
     ASSERT_EQ(editor.Token.size(), 64u);
     auto [created, first] =
@@ -97,29 +98,78 @@ TEST(EditorApi, SavesWithRevisionsRefusesStaleOnesAndKeepsTwentyVersions) {
     EXPECT_EQ(opened["doc"]["title"], "v22");
     EXPECT_EQ(opened["revision"], 22);
 
-    const Json versions = editor.Get(path + "/versions")["versions"];
-    ASSERT_EQ(versions.size(), 20u);
-    EXPECT_EQ(versions.front()["revision"], 22);
-    EXPECT_EQ(versions.back()["revision"], 3);
-    EXPECT_EQ(editor.Get(path + "/versions/5")["doc"]["title"], "v5");
-    EXPECT_EQ(StatusOf(editor.Raw("GET", path + "/versions/2")), 404);
+    // Saves seconds apart fold into one version; the new test keeps its own.
+    const auto revisions = [&editor](const std::string& test) {
+        std::vector<int> list;
+        const Json answer = editor.Get(test + "/versions");
+        for (const Json& version : answer["versions"]) {
+            list.push_back(version.value("revision", 0));
+        }
+        return list;
+    };
+    EXPECT_EQ(revisions(path), (std::vector<int>{22, 1}));
+    EXPECT_EQ(editor.Get(path + "/versions/1")["doc"]["title"], "v1");
+    EXPECT_EQ(StatusOf(editor.Raw("GET", path + "/versions/5")), 404);
 
+    // A restore is a version of its own: the state before it stays in the list.
     auto [restored, answer] =
-        editor.Send("POST", path + "/versions/5/restore", {{"revision", 22}});
+        editor.Send("POST", path + "/versions/1/restore", {{"revision", 22}});
     EXPECT_EQ(restored, 200) << answer.dump();
     EXPECT_EQ(answer["revision"], 23);
-    EXPECT_EQ(editor.Get(path)["doc"]["title"], "v5");
+    EXPECT_EQ(editor.Get(path)["doc"]["title"], "v1");
+    EXPECT_EQ(revisions(path), (std::vector<int>{23, 22, 1}));
 
     // The station file stays a cp1251 text with CR LF line ends.
     const std::string file = BodyOf(editor.Raw("GET", path + "/export?as=ttxt"));
-    EXPECT_NE(file.find("TITLE=v5\r\n"), std::string::npos);
+    EXPECT_NE(file.find("TITLE=v1\r\n"), std::string::npos);
 
     EXPECT_EQ(editor.Send("POST", path + "/rename", {{"to", "Arithmetic.tbin"}}).first, 422);
     auto [renamed, moved] = editor.Send("POST", path + "/rename", {{"to", "Arithmetic.ttxt"}});
     EXPECT_EQ(renamed, 200) << moved.dump();
     EXPECT_EQ(moved["revision"], 23);
-    EXPECT_EQ(editor.Get("/api/editor/tests/Arithmetic.ttxt/versions")["versions"].size(), 20u);
+    EXPECT_EQ(revisions("/api/editor/tests/Arithmetic.ttxt"), (std::vector<int>{23, 22, 1}));
     EXPECT_EQ(StatusOf(editor.Raw("GET", path)), 404);
+}
+
+// Half an hour of typing saved every 10 seconds, on the store itself with its clock given.
+TEST(EditorApi, VersionsLieAboutAMinuteApartAndTwentyAreKept) {
+    TempDir dir;
+    std::string error;
+    const std::unique_ptr<LibraryStore> store =
+        OpenLibraryStore(FreshDatabase()(dir.Path), "test", error);
+    ASSERT_TRUE(store) << error;
+    LibraryTest test{"Typing.ttxt", "body", "Typing", "", 1, 0, 0, "{}", false, 1'000'000'000};
+    std::int64_t revision = 0;
+    ASSERT_EQ(store->SaveEditedTest(test, 0, EditorSaveKind::Create, revision),
+              EditorSaveOutcome::Saved);
+    for (int save = 1; save <= 180; ++save) {
+        test.ChangedMs += 10'000;
+        ASSERT_EQ(store->SaveEditedTest(test, revision, EditorSaveKind::Change, revision),
+                  EditorSaveOutcome::Saved);
+    }
+    std::vector<EditorVersion> versions = store->EditorVersions(test.Name);
+    ASSERT_EQ(versions.size(), static_cast<std::size_t>(kEditorVersionsKept));
+    EXPECT_EQ(versions.front().Revision, 181);
+    EXPECT_EQ(versions.front().SavedMs, test.ChangedMs);
+    for (std::size_t i = 2; i < versions.size(); ++i) {
+        const std::int64_t gap = versions[i - 1].SavedMs - versions[i].SavedMs;
+        EXPECT_GE(gap, kEditorVersionSpanMs - 10'000) << i;
+        EXPECT_LE(gap, kEditorVersionSpanMs) << i;
+    }
+
+    // A restore adds a version; a change right after it folds into that one, not into the
+    // version from before the restore.
+    const std::int64_t beforeRestore = versions.front().Revision;
+    test.ChangedMs += 1'000;
+    ASSERT_EQ(store->SaveEditedTest(test, revision, EditorSaveKind::Restore, revision),
+              EditorSaveOutcome::Saved);
+    test.ChangedMs += 1'000;
+    ASSERT_EQ(store->SaveEditedTest(test, revision, EditorSaveKind::Change, revision),
+              EditorSaveOutcome::Saved);
+    versions = store->EditorVersions(test.Name);
+    ASSERT_EQ(versions.size(), static_cast<std::size_t>(kEditorVersionsKept));
+    EXPECT_EQ(versions[0].Revision, beforeRestore + 2);
+    EXPECT_EQ(versions[1].Revision, beforeRestore);
 }
 
 TEST(EditorApi, WritesNeedTheSessionsTokenAndRefuseTextOutsideCp1251) {

@@ -197,10 +197,11 @@ TEST(SharedDatabase, PagePagingByIdPassesOverNoRowOfAnotherCollectorStillCommitt
     };
     ASSERT_TRUE(run("BEGIN")) << PQerrorMessage(other.get());
     ASSERT_TRUE(run("SELECT pg_advisory_xact_lock_shared(7401522, 2)"));
-    ASSERT_TRUE(run("INSERT INTO results(received_ms, received_utc, received_local, local_date, "
-                    "station, grp, user_name, res, mark, raw_query, source, collector) VALUES "
-                    "(0, '', '', '2026-12-09', '127.0.0.2', '9', 'slow', 1, 2, '', 'live', "
-                    "'room-b')"))
+    ASSERT_TRUE(
+        run("INSERT INTO results(received_ms, received_utc, received_local, local_date, "
+            "station, grp, user_name, res, mark, raw_query, source, collector) VALUES "
+            "(0, '', '', '2026-12-09', '127.0.0.2', '9', 'slow', 1, 2, '', 'live', "
+            "'room-b')"))
         << PQerrorMessage(other.get());
     // This collector stores its result meanwhile, under the larger id, and commits first.
     ASSERT_EQ(SendResult(collector.Port(), "quick"), 200);
