@@ -77,7 +77,7 @@ struct SavePlan {
 
 EditorSaveKind KindOf(const SavePlan& plan) {
     return plan.Create    ? EditorSaveKind::Create
-           : plan.Restore ? EditorSaveKind::Restore
+           : plan.Restore ? EditorSaveKind::Replace
                           : EditorSaveKind::Change;
 }
 

@@ -94,6 +94,28 @@ Json ExaminationJson(const TestExamination& examination) {
     return report;
 }
 
+// A file put over a test is a version of its own in the editor: a page still editing the
+// test is refused its next save instead of writing over the file unseen. A save or a delete
+// by someone else in between only makes it try again.
+bool PutAsVersion(LibraryStore& store, const LibraryTest& test, bool existed) {
+    constexpr int kTries = 3;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        std::int64_t revision = store.EditorRevision(test.Name);
+        const EditorSaveKind kind = existed ? EditorSaveKind::Replace : EditorSaveKind::Create;
+        switch (store.SaveEditedTest(test, revision, kind, revision)) {
+            case EditorSaveOutcome::Saved:
+                return true;
+            case EditorSaveOutcome::Stale:
+            case EditorSaveOutcome::Missing:
+                existed = store.Test(test.Name).has_value();
+                break;
+            case EditorSaveOutcome::Failed:
+                return false;
+        }
+    }
+    return false;
+}
+
 HttpAnswer PutTest(ClassLibrary& library, LibraryStore& store, const std::string& name,
                    const std::string& body) {
     const std::optional<LibraryTest> old = store.Test(name);
@@ -113,7 +135,7 @@ HttpAnswer PutTest(ClassLibrary& library, LibraryStore& store, const std::string
     test.Warnings = examination.Warnings;
     test.Diagnostics = examination.Report.dump();
     test.ChangedMs = UnixMsNow();
-    if (!store.PutTest(test)) {
+    if (!PutAsVersion(store, test, old.has_value())) {
         return ErrorAnswer(503, "тест не сохранён");
     }
     library.Republish(store);

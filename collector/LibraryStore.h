@@ -58,14 +58,15 @@ inline constexpr std::int64_t kEditorVersionsKept = 20;
 
 enum class EditorSaveOutcome { Saved, Stale, Missing, Failed };
 
-// A new test, a change in the editor, or an old version brought back.
-enum class EditorSaveKind { Create, Change, Restore };
+// A new test; a change in the editor; the whole test replaced (an old version brought back,
+// or a file uploaded over it).
+enum class EditorSaveKind { Create, Change, Replace };
 
 // The editor saves within a second of every change, so the versions would otherwise hold
 // only the last seconds of typing. A change folds into the newest version while the version
 // before that is younger than this span: the kept versions then lie about a span apart and
-// reach back over a whole session. A new test and a restore always make a version of their
-// own, so that the state before a restore stays in the list.
+// reach back over a whole session. A new test and a replaced one always make a version of
+// their own, so that the state before a restore or an upload stays in the list.
 inline constexpr std::int64_t kEditorVersionSpanMs = 60'000;
 
 // Whether a save at nowMs replaces the newest version; previousSavedMs is the save time of

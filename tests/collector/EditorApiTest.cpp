@@ -127,8 +127,20 @@ TEST(EditorApi, SavesWithRevisionsRefusesStaleOnesAndFoldsQuickSavesIntoOneVersi
     auto [renamed, moved] = editor.Send("POST", path + "/rename", {{"to", "Arithmetic.ttxt"}});
     EXPECT_EQ(renamed, 200) << moved.dump();
     EXPECT_EQ(moved["revision"], 23);
-    EXPECT_EQ(revisions("/api/editor/tests/Arithmetic.ttxt"), (std::vector<int>{23, 22, 1}));
+    const std::string renamedPath = "/api/editor/tests/Arithmetic.ttxt";
+    EXPECT_EQ(revisions(renamedPath), (std::vector<int>{23, 22, 1}));
     EXPECT_EQ(StatusOf(editor.Raw("GET", path)), 404);
+
+    // A file uploaded over the test from the library's view is a version of its own, and the
+    // editor still holding revision 23 is refused rather than writing over the file.
+    const std::string upload = Utf8ToCp1251(
+        "§TEZRA\r\n§PARAMS\r\nTITLE=uploaded\r\n§END PARAMS\r\n§PROBLEMS\r\n"
+        "§END PROBLEMS\r\n§END TEZRA\r\n");
+    EXPECT_EQ(StatusOf(editor.Raw("PUT", "/api/tests/Arithmetic.ttxt", upload)), 200);
+    EXPECT_EQ(revisions(renamedPath), (std::vector<int>{24, 23, 22, 1}));
+    EXPECT_EQ(editor.Send("PUT", renamedPath, {{"doc", Doc("editor")}, {"revision", 23}}).first,
+              409);
+    EXPECT_EQ(editor.Get(renamedPath)["doc"]["title"], "uploaded");
 }
 
 // Half an hour of typing saved every 10 seconds, on the store itself with its clock given.
@@ -161,7 +173,7 @@ TEST(EditorApi, VersionsLieAboutAMinuteApartAndTwentyAreKept) {
     // version from before the restore.
     const std::int64_t beforeRestore = versions.front().Revision;
     test.ChangedMs += 1'000;
-    ASSERT_EQ(store->SaveEditedTest(test, revision, EditorSaveKind::Restore, revision),
+    ASSERT_EQ(store->SaveEditedTest(test, revision, EditorSaveKind::Replace, revision),
               EditorSaveOutcome::Saved);
     test.ChangedMs += 1'000;
     ASSERT_EQ(store->SaveEditedTest(test, revision, EditorSaveKind::Change, revision),
@@ -325,9 +337,10 @@ TEST(EditorApi, ExportsEveryFormatOfTheSameTest) {
     ASSERT_TRUE(LoadLibraryTest(original, "geography-8.ttxt", demo));
     ASSERT_EQ(StatusOf(editor.Raw("PUT", "/api/tests/geography-8.ttxt", demo)), 201);
     const Json opened = editor.Get("/api/editor/tests/geography-8.ttxt");
-    EXPECT_EQ(opened["revision"], 0);
+    // The upload is the test's first version.
+    EXPECT_EQ(opened["revision"], 1);
     auto [saved, answer] = editor.Send("PUT", "/api/editor/tests/geography-8.ttxt",
-                                       {{"doc", opened["doc"]}, {"revision", 0}});
+                                       {{"doc", opened["doc"]}, {"revision", 1}});
     ASSERT_EQ(saved, 200) << answer.dump();
     for (const char* as : {"ttxt", "tbin", "tbin-scrambled"}) {
         SCOPED_TRACE(as);
