@@ -229,6 +229,13 @@ void Collector::ServeTeacher(HttpServer& server, std::uint64_t connection, const
         }
         return ServeTryApi(*library_, tries_, server, connection, head, decision.Who);
     }
+    if (path == "/guide") {
+        // The guide's pictures and links are relative to its folder. A relative target keeps
+        // a path prefix that a proxy in front of the collector adds.
+        HttpAnswer answer = TextAnswer(301, "guide/");
+        answer.Headers.emplace_back("Location", "guide/");
+        return server.Answer(connection, std::move(answer));
+    }
     if (const WebAsset* asset = FindWebAsset(path)) {
         HttpAnswer answer = DataAnswer(std::string(asset->ContentType), std::string(asset->Body));
         if (!decision.SetCookie.empty()) {

@@ -15,6 +15,8 @@ const char* ReasonPhrase(int status) {
     switch (status) {
         case 200:
             return "OK";
+        case 301:
+            return "Moved Permanently";
         case 400:
             return "Bad Request";
         case 401:

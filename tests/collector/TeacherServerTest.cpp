@@ -75,6 +75,30 @@ TEST(TeacherServer, StrangersAndFloodsAreRefusedAndCounted) {
     EXPECT_EQ(Poll(open.Port(), "", TeacherAuthorization())["rows"][0]["user"], "abs");
 }
 
+// The teacher's guide lies behind the password; its address without the last slash leads to
+// the folder, against which the guide's pictures are found.
+TEST(TeacherServer, GuideIsTheTeachersAndFoundWithoutItsSlash) {
+    RunningCollector collector;
+    const int port = collector.Port();
+    struct Case {
+        std::string Target;
+        std::string Auth;
+        int Status;
+        std::string Location;
+    };
+    const Case cases[] = {{"/guide", TeacherAuthorization(), 301, "guide/"},
+                          {"/guide/", TeacherAuthorization(), 200, ""},
+                          {"/guide", "", 401, ""},
+                          {"/guide/", "", 401, ""}};
+    for (const Case& c : cases) {
+        const std::string answer = Exchange(port, Request("GET", c.Target, c.Auth));
+        EXPECT_EQ(StatusOf(answer), c.Status) << c.Target << " " << !c.Auth.empty();
+        EXPECT_EQ(HeaderOf(answer, "Location"), c.Location) << c.Target;
+    }
+    const std::string guide = Exchange(port, Request("GET", "/guide/", TeacherAuthorization()));
+    EXPECT_NE(BodyOf(guide).find("<html"), std::string::npos);
+}
+
 TEST(TeacherServer, SessionHideAndRestoreWithARecord) {
     RunningCollector collector;
     ASSERT_TRUE(collector.Service);
@@ -230,7 +254,8 @@ TEST(TeacherServer, OlderDatabaseGainsHidingAndKnownStations) {
     std::string error;
     auto store = SqliteResultStore::OpenWriter(file, error);
     ASSERT_TRUE(store) << error;
-    EXPECT_EQ(store->Database().QueryInt("PRAGMA user_version"), SqliteResultStore::kSchemaVersion);
+    EXPECT_EQ(store->Database().QueryInt("PRAGMA user_version"),
+              SqliteResultStore::kSchemaVersion);
     EXPECT_EQ(store->StationsKnownBefore("2020-01-02"), std::vector<std::string>{"127.0.0.7"});
     EXPECT_TRUE(store->StationsKnownBefore("2020-01-01").empty());
     ResultFilter filter;
