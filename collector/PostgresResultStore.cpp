@@ -2,8 +2,10 @@
 #include "collector/PostgresResultStore.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "collector/Postgres.h"
 #include "collector/PostgresSchema.h"
@@ -125,14 +127,11 @@ public:
     }
 
     bool Append(const std::vector<NewResult>& results) override {
-        PgTransaction transaction(db_);
-        return transaction.Begun() && db_.Run(kResultWriterLock) && InsertRows(results) &&
-               transaction.Commit();
+        return InResultTransaction([&] { return InsertRows(results); });
     }
 
     bool InTransaction(const std::function<bool()>& work) override {
-        PgTransaction transaction(db_);
-        return transaction.Begun() && db_.Run(kResultWriterLock) && work() && transaction.Commit();
+        return InResultTransaction(work);
     }
 
     bool Insert(const NewResult& result) override { return InsertRows({result}); }
@@ -256,6 +255,51 @@ public:
     std::string Error() const override { return db_.Error(); }
 
 private:
+    // Work on results in one transaction. When the connection is lost while the COMMIT is
+    // under way, a new connection asks the server how the transaction ended: results that
+    // were stored are then answered as stored, not refused, so that a station does not send
+    // them again to the next server and they do not count twice.
+    bool InResultTransaction(const std::function<bool()>& work) {
+        std::string transactionId;
+        {
+            PgTransaction transaction(db_);
+            if (!transaction.Begun()) {
+                return false;
+            }
+            const PgResult locked = db_.Exec(kResultWriterLock);
+            if (!locked.Ok() || locked.Rows() != 1 || !work()) {
+                return false;
+            }
+            transactionId = locked.Text(0, 1);
+            if (transaction.Commit()) {
+                return true;
+            }
+        }
+        return CommittedAfterAll(transactionId);
+    }
+
+    bool CommittedAfterAll(const std::string& transactionId) {
+        constexpr int kLooks = 5;
+        constexpr auto kPause = std::chrono::milliseconds(100);
+        if (!db_.Reachable() && !db_.Connect()) {
+            return false;
+        }
+        for (int look = 0; look < kLooks; ++look) {
+            const PgResult status =
+                db_.Exec("SELECT pg_xact_status($1::xid8)", {PgText(transactionId)});
+            if (!status.Ok() || status.Rows() != 1) {
+                return false;
+            }
+            // The server may still be finishing the COMMIT it read before the connection
+            // went.
+            if (status.Text(0, 0) != "in progress") {
+                return status.Text(0, 0) == "committed";
+            }
+            std::this_thread::sleep_for(kPause);
+        }
+        return false;
+    }
+
     // The highest id below which every result transaction has ended; after, when the open
     // ones do not end within the wait.
     std::int64_t Horizon(std::int64_t after) {

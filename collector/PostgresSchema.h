@@ -19,8 +19,10 @@ bool MigratePostgres(PgConnection& connection, std::string& error);
 // share the disk's flushes. A poll that pages by id takes it exclusively for a moment: once
 // it holds it, no transaction that drew ids is still open, so every id up to the sequence's
 // last value is final, and the poll reads no further. A page thus never passes over a row
-// that another collector commits a moment later under a smaller id.
-constexpr const char* kResultWriterLock = "SELECT pg_advisory_xact_lock_shared(7401522, 2)";
+// that another collector commits a moment later under a smaller id. The statement also gives
+// the transaction's id, by which the outcome of a commit whose answer was lost is asked.
+constexpr const char* kResultWriterLock =
+    "SELECT pg_advisory_xact_lock_shared(7401522, 2), pg_current_xact_id()::text";
 constexpr const char* kResultHorizonLock = "SELECT pg_advisory_xact_lock(7401522, 2)";
 
 // How long a poll waits for the result transactions open at that moment; past it, the poll

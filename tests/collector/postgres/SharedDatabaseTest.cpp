@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -14,6 +16,7 @@
 
 #include "platform/Cp1251.h"
 #include "tests/collector/postgres/CollectorProcess.h"
+#include "tests/common/Loopback.h"
 #include "tests/common/PgServer.h"
 
 namespace fs = std::filesystem;
@@ -214,6 +217,104 @@ TEST(SharedDatabase, PagePagingByIdPassesOverNoRowOfAnotherCollectorStillCommitt
     }
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{"quick", "slow"}));
+}
+
+// A relay between the collector and the database on 127.0.0.1. Once armed, it passes on the
+// next COMMIT a client sends and then cuts that connection, so the server commits while the
+// client never hears so.
+class CommitCutter {
+public:
+    explicit CommitCutter(int serverPort) : serverPort_(serverPort) {
+        listener_ = ListenOnLoopback(16);
+        if (listener_.Fd >= 0) {
+            threads_.emplace_back([this] { Accept(); });
+        }
+    }
+    ~CommitCutter() {
+        stop_ = true;
+        for (auto& thread : threads_) {
+            thread.join();
+        }
+        ::close(listener_.Fd);
+    }
+    int Port() const { return listener_.Port; }
+    void Arm() { armed_ = true; }
+    bool Cut() const { return cut_; }
+
+private:
+    void Accept() {
+        while (!stop_) {
+            pollfd wait{listener_.Fd, POLLIN, 0};
+            if (::poll(&wait, 1, 100) == 1) {
+                const int client = ::accept4(listener_.Fd, nullptr, nullptr, SOCK_CLOEXEC);
+                const int server = ConnectTo(serverPort_);
+                if (client >= 0 && server >= 0) {
+                    threads_.emplace_back([this, client, server] { Relay(client, server); });
+                }
+            }
+        }
+    }
+    static int ConnectTo(int port) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<unsigned short>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? fd : -1;
+    }
+    void Relay(int client, int server) {
+        pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+        char buffer[65536];
+        bool open = true;
+        while (open && !stop_) {
+            if (::poll(ends, 2, 100) <= 0) {
+                continue;
+            }
+            for (int from = 0; from < 2 && open; ++from) {
+                if ((ends[from].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+                    continue;
+                }
+                const ssize_t got = ::read(ends[from].fd, buffer, sizeof buffer);
+                open = got > 0 && ::write(ends[1 - from].fd, buffer, got) == got;
+                if (open && from == 0 && armed_ &&
+                    std::string_view(buffer, got).find("COMMIT") != std::string_view::npos) {
+                    armed_ = false;
+                    cut_ = true;
+                    open = false;
+                }
+            }
+        }
+        ::close(client);
+        ::close(server);
+    }
+
+    int serverPort_;
+    LoopbackListener listener_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> armed_{false};
+    std::atomic<bool> cut_{false};
+    std::vector<std::thread> threads_;
+};
+
+TEST(SharedDatabase, ResultWhoseCommitAnswerWasLostIsTakenOnce) {
+    REQUIRE_POSTGRES(SharedServer());
+    TempDir dir;
+    const std::string database = SharedServer().CreateDatabase();
+    CommitCutter cutter(SharedServer().Port());
+    ASSERT_GT(cutter.Port(), 0);
+    std::string uri = SharedServer().Uri(database);
+    const std::string port = ":" + std::to_string(SharedServer().Port()) + "/";
+    uri.replace(uri.find(port), port.size(), ":" + std::to_string(cutter.Port()) + "/");
+    CollectorProcess collector(dir.Path, uri, "room-a");
+    ASSERT_GT(collector.Port(), 0) << collector.Output();
+
+    cutter.Arm();
+    // The database stored the result: the station is told so and does not send it again.
+    EXPECT_EQ(SendResult(collector.Port(), "cut"), 200);
+    EXPECT_TRUE(cutter.Cut());
+    EXPECT_EQ(SharedServer().Column(database, "SELECT user_name FROM results"),
+              std::vector<std::string>{"cut"});
+    EXPECT_EQ(SendResult(collector.Port(), "next"), 200);
 }
 
 TEST(SharedDatabase, KillNineUnderLoadLosesNoAcknowledgedResult) {
