@@ -207,10 +207,12 @@ bool AddRecords(ResultStore& store, const std::string& station, const std::strin
         result.Test = std::move(record.Test);
         result.ImportKey = station + "\n" + Cp1251ToUtf8(record.Raw);
         result.Raw = std::move(record.Raw);
-        if (store.HasImportKey(result.ImportKey) ||
-            store.ClaimReceived(result, record.StartMs - kClockSlackMs,
-                                record.EndMs + kClockSlackMs)) {
+        if (store.HasImportKey(result.ImportKey)) {
             ++summary.Present;
+        } else if (store.ClaimReceived(result, record.StartMs - kClockSlackMs,
+                                       record.EndMs + kClockSlackMs)) {
+            ++summary.Present;
+            ++summary.Matched;
         } else if (store.Insert(result)) {
             ++summary.Added;
         } else {
@@ -231,6 +233,7 @@ ImportSummary ImportReportLog(ResultStore& store, const std::string& station,
         [&] { return AddRecords(store, station, collector, contents, summary); });
     if (!summary.Ok) {
         summary.Added = 0;
+        summary.Matched = 0;
     }
     return summary;
 }

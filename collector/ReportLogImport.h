@@ -41,6 +41,7 @@ JournalContents ReadReportLog(std::string_view bytes);
 struct ImportSummary {
     int Added = 0;
     int Present = 0;  // imported before, or received from the station over the network
+    int Matched = 0;  // of those present, the results received over the network matched now
     std::vector<JournalProblem> Problems;
     // Records of a test that could not be opened (Questions=0): they carry no result and are
     // not stored.

@@ -60,7 +60,9 @@ void TakeJournal(ClassLibrary& library, HttpServer& server, std::uint64_t connec
         }
         StationRecord noted = run;
         noted.LastMs = UnixMsNow();
-        store.NoteStation(noted, summary.Added + summary.Present);
+        // Each record counts once: a part of the journal sent again (its answer was lost)
+        // adds nothing.
+        store.NoteStation(noted, summary.Added + summary.Matched);
         Json problems = Json::array();
         for (const JournalProblem& problem : summary.Problems) {
             problems.push_back({{"line", problem.Line}, {"reason", problem.Reason}});

@@ -304,7 +304,8 @@ TEST(LibraryApi, EachResultOnceWhetherItCameByNetworkOrJournal) {
     const nlohmann::json stations = JsonOf(collector.Teacher("GET", "/api/stations"));
     ASSERT_EQ(stations["stations"].size(), 1u);
     EXPECT_EQ(stations["stations"][0]["host"], "pc-07");
-    EXPECT_EQ(stations["stations"][0]["records"], 4);
+    // Each of the journal's two records counts once, though the journal came twice.
+    EXPECT_EQ(stations["stations"][0]["records"], 2);
 }
 
 TEST(LibraryApi, BodiesAreBoundedBeforeTheyAreRead) {
