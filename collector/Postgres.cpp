@@ -273,6 +273,18 @@ PgResult PgConnection::NextRow(bool& finished, bool& ok) {
     return PgResult();
 }
 
+void PgConnection::CancelRows() {
+    if (!conn_) {
+        return;
+    }
+    const std::unique_ptr<PGcancel, decltype(&PQfreeCancel)> cancel(PQgetCancel(conn_.get()),
+                                                                    &PQfreeCancel);
+    char error[256];
+    if (cancel) {
+        PQcancel(cancel.get(), error, sizeof error);
+    }
+}
+
 PgTransaction::PgTransaction(PgConnection& connection) : connection_(connection) {
     begun_ = connection_.Run("BEGIN");
 }

@@ -76,6 +76,9 @@ public:
     // The next single-row result; empty when the rows ended (Ok() tells whether they ended
     // well). Must be called until it is empty.
     PgResult NextRow(bool& finished, bool& ok);
+    // Asks the server to stop sending the rows of the query under way (their reader went
+    // away); NextRow then soon ends them instead of reading the rest.
+    void CancelRows();
 
     // The last error, without the password.
     std::string Error() const { return error_; }

@@ -156,9 +156,14 @@ public:
             const PgResult next = db_.NextRow(finished, ok);
             if (wanted && next.Rows() == 1) {
                 wanted = row(RowOf(next, 0));
+                if (!wanted) {
+                    // An export whose client went away: the server stops instead of sending
+                    // every remaining row for nothing.
+                    db_.CancelRows();
+                }
             }
         }
-        return ok;
+        return ok || !wanted;
     }
 
     std::vector<std::string> Groups(const std::string& date) override {
