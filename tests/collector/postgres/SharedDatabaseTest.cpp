@@ -227,13 +227,16 @@ public:
     explicit CommitCutter(int serverPort) : serverPort_(serverPort) {
         listener_ = ListenOnLoopback(16);
         if (listener_.Fd >= 0) {
-            threads_.emplace_back([this] { Accept(); });
+            accept_ = std::thread([this] { Accept(); });
         }
     }
     ~CommitCutter() {
         stop_ = true;
-        for (auto& thread : threads_) {
-            thread.join();
+        if (accept_.joinable()) {
+            accept_.join();  // no relay starts after this
+        }
+        for (auto& relay : relays_) {
+            relay.join();
         }
         ::close(listener_.Fd);
     }
@@ -247,9 +250,11 @@ private:
             pollfd wait{listener_.Fd, POLLIN, 0};
             if (::poll(&wait, 1, 100) == 1) {
                 const int client = ::accept4(listener_.Fd, nullptr, nullptr, SOCK_CLOEXEC);
-                const int server = ConnectTo(serverPort_);
-                if (client >= 0 && server >= 0) {
-                    threads_.emplace_back([this, client, server] { Relay(client, server); });
+                const int server = client >= 0 ? ConnectTo(serverPort_) : -1;
+                if (server >= 0) {
+                    relays_.emplace_back([this, client, server] { Relay(client, server); });
+                } else if (client >= 0) {
+                    ::close(client);
                 }
             }
         }
@@ -260,7 +265,13 @@ private:
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<unsigned short>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? fd : -1;
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            return fd;
+        }
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return -1;
     }
     void Relay(int client, int server) {
         pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
@@ -293,7 +304,8 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> armed_{false};
     std::atomic<bool> cut_{false};
-    std::vector<std::thread> threads_;
+    std::thread accept_;
+    std::vector<std::thread> relays_;  // touched by the accepting thread only, until joined
 };
 
 TEST(SharedDatabase, ResultWhoseCommitAnswerWasLostIsTakenOnce) {
