@@ -269,7 +269,12 @@ function leavingLosesWork() {
 // Before the page goes: when its last changes cannot go with it, the browser asks the teacher
 // to stay, and their save starts at once so that it is done by the time they answer.
 function confirmLeaving(event) {
-  if (!leavingLosesWork()) return;
+  if (!leavingLosesWork()) {
+    // A small change goes with the page: its request starts now, before the page is torn
+    // down, rather than at the last moment on pagehide.
+    if (editor.doc && editor.dirty && !editor.saving && !editor.conflict) saveNow();
+    return;
+  }
   saveNow();
   event.preventDefault();
   event.returnValue = '';
