@@ -33,8 +33,9 @@ function readCopy(name) {
     const storage = copyStorage();
     const text = storage ? storage.getItem(copyKey(name)) : null;
     const copy = text ? JSON.parse(text) : null;
-    if (!copy || !copy.doc || typeof copy.doc !== 'object' ||
-        !Array.isArray(copy.doc.problems) || !Number.isInteger(copy.revision)) {
+    if (!copy || !copy.doc || typeof copy.doc !== 'object' || !Number.isInteger(copy.revision) ||
+        !Array.isArray(copy.doc.problems) ||
+        !copy.doc.problems.every((problem) => problem && typeof problem === 'object')) {
       return null;
     }
     return copy;
