@@ -227,6 +227,10 @@ HttpAnswer PutTest(ClassLibrary& library, LibraryStore& store, const EditorReque
         return EditorMessage(404, kNoTest);
     }
     SavePlan plan{request.Test, *basedOn, false, &*old, {}};
+    // Work the browser kept while it could not save, taken back over a newer version, replaces
+    // the test as a whole: it is a version of its own, so the version it replaces stays listed.
+    const auto replace = body.find("replace");
+    plan.Restore = replace != body.end() && replace->is_boolean() && replace->get<bool>();
     return SaveDocument(library, store, body["doc"], plan);
 }
 

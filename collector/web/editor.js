@@ -25,7 +25,7 @@ const FIELD_NAMES = {
 const editor = {
   name: '', revision: 0, doc: null, findings: [], current: 0, token: '',
   dirty: false, failed: false, conflict: false, saveTimer: 0, checkTimer: 0, checkSeq: 0,
-  changeSeq: 0, saving: null, saveAgain: false, savingOutlivesPage: false,
+  changeSeq: 0, saving: null, saveAgain: false, savingOutlivesPage: false, replaceNext: false,
 };
 
 function editorNode(tag, className, text) {
@@ -173,6 +173,7 @@ function changed() {
   }
   clearTimeout(editor.checkTimer);
   editor.checkTimer = setTimeout(checkNow, CHECK_DELAY_MS);
+  keepCopy();
   renderProblemList();
 }
 
@@ -214,8 +215,12 @@ function saveNow() {
 
 // The body of a save; a small one goes as a request that outlives the page (browsers carry at
 // most 64 KiB of those), so a save under way is not lost when the teacher closes the page.
+// A document taken back over a newer version asks to be a version of its own (`replace`), so
+// that the version it replaces stays in the list.
 function saveRequestBody() {
-  const text = JSON.stringify({ doc: editor.doc, revision: editor.revision });
+  const request = { doc: editor.doc, revision: editor.revision };
+  if (editor.replaceNext) request.replace = true;
+  const text = JSON.stringify(request);
   return { text, outlivesPage: new TextEncoder().encode(text).length <= KEEPALIVE_LIMIT_BYTES };
 }
 
@@ -237,8 +242,10 @@ async function saveOnce() {
   if (name !== editor.name) return false;
   if (answer.ok && answer.document) {
     editor.failed = false;
+    editor.replaceNext = false;
     editor.revision = answer.document.revision;
     if (seq === editor.changeSeq) editor.dirty = false;
+    copySaved();
     setSaveState(editor.dirty ? 'Изменено…' : 'Сохранено в ' +
       new Date().toLocaleTimeString('ru-RU'), editor.dirty ? 'pending' : 'saved');
     return true;
@@ -269,6 +276,7 @@ function leavingLosesWork() {
 // Before the page goes: when its last changes cannot go with it, the browser asks the teacher
 // to stay, and their save starts at once so that it is done by the time they answer.
 function confirmLeaving(event) {
+  writeCopyNow();
   if (!leavingLosesWork()) {
     // A small change goes with the page: its request starts now, before the page is torn
     // down, rather than at the last moment on pagehide.
@@ -284,6 +292,7 @@ function confirmLeaving(event) {
 // the page when the document is small enough. Should the page come back (the browser's
 // back-forward cache), the save's answer is taken as any other.
 function saveOnLeave() {
+  writeCopyNow();
   if (editor.doc && editor.dirty && !editor.saving && !editor.conflict) saveNow();
 }
 
@@ -770,31 +779,45 @@ function setDownloadLinks() {
   }
 }
 
+// Fills in what a document may leave out, so that every part of the editor finds its place.
+function normalizeDocument(doc) {
+  doc.groups = doc.groups || [];
+  doc.problems = doc.problems || [];
+  doc.shuffle = doc.shuffle || { groups: false, problems: false, variants: false };
+  doc.marks = doc.marks || { 5: 0, 4: 0, 3: 0, 2: 0 };
+  if (!doc.problems.length) doc.problems.push(emptyProblem(''));
+  for (const problem of doc.problems) problem.variants = problem.variants || [];
+  return doc;
+}
+
+// Shows every field of the document in the editor, at its first problem.
+function showDocument() {
+  setDownloadLinks();
+  showTestFields();
+  renderGroups();
+  openProblem(0, false);
+}
+
 function loadDocument(answer) {
+  // The test open so far keeps its unsaved change in the browser before another replaces it.
+  writeCopyNow();
   editor.name = answer.name;
   editor.revision = answer.revision;
-  editor.doc = answer.doc;
-  editor.doc.groups = editor.doc.groups || [];
-  editor.doc.problems = editor.doc.problems || [];
-  editor.doc.shuffle = editor.doc.shuffle || { groups: false, problems: false, variants: false };
-  editor.doc.marks = editor.doc.marks || { 5: 0, 4: 0, 3: 0, 2: 0 };
-  if (!editor.doc.problems.length) editor.doc.problems.push(emptyProblem(''));
-  for (const problem of editor.doc.problems) problem.variants = problem.variants || [];
+  editor.doc = normalizeDocument(answer.doc);
   editor.dirty = false;
   editor.failed = false;
   editor.conflict = false;
+  editor.replaceNext = false;
   stopSaveTimer();
   document.getElementById('conflict').hidden = true;
   document.getElementById('editor-name').textContent = editor.name;
   document.getElementById('editor-published').checked = Boolean(answer.published);
   document.getElementById('max-points').textContent = '—';
-  setDownloadLinks();
-  showTestFields();
-  renderGroups();
-  openProblem(0, false);
+  showDocument();
   showFindings(answer.findings || [], answer.maxPoints);
   setSaveState('Сохранено', 'saved');
   checkNow();
+  return offerCopy();
 }
 
 async function openTest(name) {
@@ -806,13 +829,14 @@ async function openTest(name) {
     return;
   }
   bindTestFields();
-  loadDocument(answer.document);
+  const offered = loadDocument(answer.document);
   // The token is at hand for the save that leaves with the page.
   editorToken().catch(() => { /* asked again by the first write */ });
   const section = document.getElementById('editor');
   section.hidden = false;
   section.scrollIntoView();
-  document.getElementById('t-title').focus();
+  // Unsaved work kept in the browser is asked about first.
+  document.getElementById(offered ? 'unsaved-restore' : 't-title').focus();
 }
 
 // Leaves the test after its last change is saved; when it cannot be saved the teacher is
@@ -825,7 +849,9 @@ async function closeEditor(hide) {
     document.getElementById('save-state').textContent + '). Закрыть его всё равно?')) {
     return false;
   }
+  writeCopyNow();
   if (hide === false) return true;
+  hideCopyOffer();
   editor.doc = null;
   editor.name = '';
   document.getElementById('editor').hidden = true;
@@ -870,6 +896,7 @@ async function renameTest(name) {
   if (!to || to === name) return;
   if (editor.name === name && !await closeEditor(true)) return;
   const answer = await editorRequest('POST', testPath(name, '/rename'), { to });
+  if (answer.ok) moveCopy(name, to);
   libraryStatus(answer.ok ? 'Тест «' + name + '» теперь называется «' + to + '»' :
     'Не переименован: ' + failureText(answer));
   loadTests();

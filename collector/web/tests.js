@@ -76,7 +76,9 @@ function deleteButton(test) {
   button.type = 'button';
   button.addEventListener('click', async () => {
     if (!window.confirm('Удалить тест «' + test.name + '» из библиотеки?')) return;
-    await libraryRequest('DELETE', testUrl(test.name));
+    const answer = await libraryRequest('DELETE', testUrl(test.name));
+    // Unsaved edits the browser kept for the deleted test go with it.
+    if (answer.ok && typeof removeCopy === 'function') removeCopy(test.name);
     loadTests();
   });
   const cell = libraryNode('td');

@@ -141,6 +141,20 @@ TEST(EditorApi, SavesWithRevisionsRefusesStaleOnesAndFoldsQuickSavesIntoOneVersi
     EXPECT_EQ(editor.Send("PUT", renamedPath, {{"doc", Doc("editor")}, {"revision", 23}}).first,
               409);
     EXPECT_EQ(editor.Get(renamedPath)["doc"]["title"], "uploaded");
+
+    // Work kept in a browser, taken back over that newer upload, still needs the revision it
+    // goes on top of, and it is a version of its own: the upload stays in the list (a plain
+    // change seconds later would fold into the upload's version).
+    const Json back = {{"doc", Doc("kept in the browser")}, {"revision", 23}, {"replace", true}};
+    EXPECT_EQ(editor.Send("PUT", renamedPath, back).first, 409);
+    Json onTop = back;
+    onTop["revision"] = 24;
+    EXPECT_EQ(editor.Send("PUT", renamedPath, onTop).first, 200);
+    EXPECT_EQ(revisions(renamedPath), (std::vector<int>{25, 24, 23, 22, 1}));
+    EXPECT_EQ(editor.Get(renamedPath + "/versions/24")["doc"]["title"], "uploaded");
+    EXPECT_EQ(editor.Send("PUT", renamedPath, {{"doc", Doc("typed on")}, {"revision", 25}}).first,
+              200);
+    EXPECT_EQ(revisions(renamedPath), (std::vector<int>{26, 24, 23, 22, 1}));
 }
 
 // Half an hour of typing saved every 10 seconds, on the store itself with its clock given.

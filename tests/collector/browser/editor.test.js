@@ -16,7 +16,9 @@
 // - every download answers with its file;
 // - steady typing is saved while it goes on; a change is saved when the page is closed before
 //   its save was due; leaving a large test with unsaved changes asks first, and asks nothing
-//   once it is saved.
+//   once it is saved;
+// - a change typed while the collector is down and left behind is offered, from the
+//   browser's copy, when the test is opened again, and saved when taken back.
 // Screenshots of the editor and the student view go to OUTPUT_FOLDER.
 //
 // node editor.test.js COLLECTOR TEZRA_TOOL OUTPUT_FOLDER [chromium|firefox]
@@ -563,24 +565,126 @@ async function survivesKill(page, collector, workDir, port) {
   const state = await page.textContent('#save-state');
   check(state.includes('Не сохранено') && state.includes('Повторяем'), 'state: ' + state);
   collector.child.removeAllListeners('exit');
-  await startCollector(collectorPath, workDir, PASSWORD, ['--listen', '127.0.0.1:' + port],
-    cleanups);
+  collector.child = (await startCollector(collectorPath, workDir, PASSWORD,
+    ['--listen', '127.0.0.1:' + port], cleanups)).child;
   await saved(page);
   const stored = await page.evaluate(async (name) => (await (await fetch(
     'api/editor/tests/' + encodeURIComponent(name))).json()).doc.title, 'из-moodle.ttxt');
   check(stored === 'После сбоя', 'after the restart the test holds ' + stored);
 }
 
+async function openFromLibrary(page, name) {
+  await page.click('#tests tbody tr[data-name="' + name + '"] button[aria-label^="Открыть"]');
+  await page.waitForFunction((wanted) => !document.getElementById('editor').hidden &&
+    document.getElementById('editor-name').textContent === wanted, name, { timeout: 8000 });
+}
+
+const TEACHER = { Authorization: 'Basic ' +
+  Buffer.from('teacher:' + PASSWORD).toString('base64') };
+
+// The test's versions, newest first, as the collector lists them.
+async function versionList(port, name) {
+  const answer = await fetch(`http://127.0.0.1:${port}/api/editor/tests/` +
+    encodeURIComponent(name) + '/versions', { headers: TEACHER });
+  return (await answer.json()).versions;
+}
+
+// A change saved by someone else through the editor's interface, as another browser would.
+async function saveElsewhere(port, name, title) {
+  const test = `http://127.0.0.1:${port}/api/editor/tests/` + encodeURIComponent(name);
+  const { token } = await (await fetch(`http://127.0.0.1:${port}/api/editor/token`,
+    { headers: TEACHER })).json();
+  const open = await (await fetch(test, { headers: TEACHER })).json();
+  open.doc.title = title;
+  const saved = await fetch(test, { method: 'PUT', headers: Object.assign({ 'X-Tezra-Token': token,
+    'Content-Type': 'application/json' }, TEACHER),
+  body: JSON.stringify({ doc: open.doc, revision: open.revision }) });
+  check(saved.ok, 'the other save answered ' + saved.status);
+  return (await saved.json()).revision;
+}
+
+// The collector killed while the teacher types, and the page closed all the same (the teacher
+// confirms leaving): the change kept in the browser is offered when the test is opened again
+// once the collector is back, taken back with the keyboard and saved; then it is not offered
+// any more. A copy left while the test was then saved elsewhere is offered saying so, and
+// taken back it leaves that other version in the list.
+async function unsavedCopyReturns(context, url, collector, workDir, port) {
+  const name = 'сохранение.ttxt';
+  const before = (await storedDoc(port, name)).title;
+  const { page, dialogs } = await editorPage(context, url, true);
+  await openFromLibrary(page, name);
+  collector.child.kill('SIGKILL');
+  await new Promise((resolve) => collector.child.once('exit', resolve));
+  await page.focus('#t-title');
+  await page.keyboard.press('End');
+  await page.keyboard.type(' (без связи)');
+  await page.waitForFunction(() => document.getElementById('save-state').dataset.state ===
+    'error', null, { timeout: 5000 });
+  const closed = page.waitForEvent('close');
+  await page.close({ runBeforeUnload: true });
+  await closed;
+  check(dialogs.join() === 'beforeunload', 'leaving unsaved asked: ' + dialogs.join());
+  collector.child.removeAllListeners('exit');
+  collector.child = (await startCollector(collectorPath, workDir, PASSWORD,
+    ['--listen', '127.0.0.1:' + port], cleanups)).child;
+  check((await storedDoc(port, name)).title === before, 'the change was saved while offline');
+  const again = (await editorPage(context, url, true)).page;
+  await openFromLibrary(again, name);
+  await again.waitForSelector('#unsaved-copy:not([hidden])', { timeout: 3000 });
+  const offer = await again.textContent('#unsaved-copy-text');
+  check(/^Есть несохранённые правки от \d\d:\d\d\. Вернуть их\?$/.test(offer), 'offer: ' + offer);
+  check(await again.inputValue('#t-title') === before, 'the copy was put in unasked');
+  check(await again.evaluate(() => document.activeElement.id) === 'unsaved-restore',
+    'the offer has no focus');
+  await again.keyboard.press('Enter');
+  await again.waitForFunction((title) => document.getElementById('t-title').value === title,
+    before + ' (без связи)', { timeout: 3000 });
+  check(await again.isHidden('#unsaved-copy'), 'the offer stayed');
+  await saved(again);
+  await storedSoon(port, name, (doc) => doc.title === before + ' (без связи)',
+    'the change taken back');
+  await again.click('#close-editor');
+  await again.waitForSelector('#editor', { state: 'hidden' });
+  await openFromLibrary(again, name);
+  check(await again.isHidden('#unsaved-copy'), 'a saved copy is offered again');
+
+  await again.route('**/api/editor/tests/**', (route) =>
+    route.request().method() === 'PUT' ? route.abort() : route.fallback());
+  await again.focus('#t-title');
+  await again.keyboard.press('End');
+  await again.keyboard.type('!');
+  await again.waitForFunction(() => document.getElementById('save-state').dataset.state ===
+    'error', null, { timeout: 5000 });
+  await again.click('#close-editor');
+  await again.waitForSelector('#editor', { state: 'hidden' });
+  await again.unroute('**/api/editor/tests/**');
+  const other = await saveElsewhere(port, name, 'Чужая правка');
+  await openFromLibrary(again, name);
+  await again.waitForSelector('#unsaved-copy:not([hidden])', { timeout: 3000 });
+  const newer = await again.textContent('#unsaved-copy-text');
+  check(newer.includes('изменился') && newer.includes('версия ' + other) &&
+    newer.includes('«Версии»'), 'offer over a newer version: ' + newer);
+  await again.keyboard.press('Enter');
+  await saved(again);
+  await storedSoon(port, name, (doc) => doc.title === before + ' (без связи)!',
+    'the copy taken back over a newer version');
+  const list = await versionList(port, name);
+  check(list.some((version) => version.title === 'Чужая правка'),
+    'the other version left the list: ' + JSON.stringify(list));
+  await again.close();
+}
+
 function sleep(ms) {
   return new Promise((resolve) => setTimeout(resolve, Math.max(0, ms)));
 }
 
-async function editorPage(context, url) {
+// A new page of the teacher's page; its questions are answered "stay" unless `leave`.
+async function editorPage(context, url, leave = false) {
   const page = await context.newPage();
   const dialogs = [];
   page.on('dialog', (dialog) => {
     dialogs.push(dialog.type());
-    return dialog.dismiss();
+    return leave ? dialog.accept() : dialog.dismiss();
   });
   page.on('pageerror', (error) => watched.problems.push(watched.step + ': ' + error.message));
   await page.goto(url);
@@ -756,6 +860,7 @@ async function run() {
     ['downloads', () => downloads(page, workDir)],
     ['steady', () => steadyTypingAndClosing(context, page.url(), port)],
     ['large', () => leavingLargeTest(context, page.url(), port)],
+    ['unsaved', () => unsavedCopyReturns(context, page.url(), collector, workDir, port)],
     ['kill', () => survivesKill(page, collector, workDir, port)],
   ];
   for (const [name, step] of steps) {
