@@ -72,12 +72,12 @@ struct SavePlan {
     bool Create = false;
     const StoredTest* Old = nullptr;          // the test as it is stored, if it is
     std::vector<LibraryPicture> NewPictures;  // pictures to store with the test
-    bool Restore = false;                     // an old version brought back
+    bool Replace = false;  // the whole test replaced: an old version, or a copy taken back
 };
 
 EditorSaveKind KindOf(const SavePlan& plan) {
     return plan.Create    ? EditorSaveKind::Create
-           : plan.Restore ? EditorSaveKind::Replace
+           : plan.Replace ? EditorSaveKind::Replace
                           : EditorSaveKind::Change;
 }
 
@@ -230,7 +230,7 @@ HttpAnswer PutTest(ClassLibrary& library, LibraryStore& store, const EditorReque
     // Work the browser kept while it could not save, taken back over a newer version, replaces
     // the test as a whole: it is a version of its own, so the version it replaces stays listed.
     const auto replace = body.find("replace");
-    plan.Restore = replace != body.end() && replace->is_boolean() && replace->get<bool>();
+    plan.Replace = replace != body.end() && replace->is_boolean() && replace->get<bool>();
     return SaveDocument(library, store, body["doc"], plan);
 }
 

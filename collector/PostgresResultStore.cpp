@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -79,8 +80,10 @@ StoredResult RowOf(const PgResult& result, int row) {
     return stored;
 }
 
-// The statement and its parameters for a filter. Names sort bytewise ("C"), as on SQLite.
-std::string SelectFor(const ResultFilter& filter, std::vector<PgParam>& params) {
+// The statement and its parameters for a filter, with rows up to the id upTo when given.
+// Names sort bytewise ("C"), as on SQLite.
+std::string SelectFor(const ResultFilter& filter, std::optional<std::int64_t> upTo,
+                      std::vector<PgParam>& params) {
     std::string sql =
         "SELECT id, received_local, station, grp, user_name, res, mark, source, collector "
         "FROM results WHERE hidden = $1 AND id > $2";
@@ -97,6 +100,10 @@ std::string SelectFor(const ResultFilter& filter, std::vector<PgParam>& params) 
     }
     if (!filter.Collector.empty()) {
         add("collector", filter.Collector);
+    }
+    if (upTo) {
+        params.push_back(PgInt(*upTo));
+        sql += " AND id <= $" + std::to_string(params.size());
     }
     sql += filter.InIdOrder ? " ORDER BY id"
            : filter.ByGroup ? " ORDER BY grp COLLATE \"C\", local_date, received_ms, id"
@@ -138,14 +145,13 @@ public:
 
     bool ForEach(const ResultFilter& filter,
                  const std::function<bool(const StoredResult&)>& row) override {
+        // Paging by id, rows past the horizon may still be joined by smaller ids: read up to
+        // it only.
         std::vector<PgParam> params;
-        std::string sql = SelectFor(filter, params);
-        if (filter.InIdOrder) {
-            // Rows past the horizon may still be joined by smaller ids: read up to it only.
-            const std::size_t limit = sql.rfind(" ORDER BY");
-            params.push_back(PgInt(Horizon(filter.AfterId)));
-            sql.insert(limit, " AND id <= $" + std::to_string(params.size()));
-        }
+        const std::string sql = SelectFor(
+            filter,
+            filter.InIdOrder ? std::optional<std::int64_t>(Horizon(filter.AfterId)) : std::nullopt,
+            params);
         if (!db_.StartRows(sql.c_str(), params)) {
             return false;
         }

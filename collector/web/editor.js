@@ -280,7 +280,7 @@ function confirmLeaving(event) {
   if (!leavingLosesWork()) {
     // A small change goes with the page: its request starts now, before the page is torn
     // down, rather than at the last moment on pagehide.
-    if (editor.doc && editor.dirty && !editor.saving && !editor.conflict) saveNow();
+    sendPendingChange();
     return;
   }
   saveNow();
@@ -293,6 +293,11 @@ function confirmLeaving(event) {
 // back-forward cache), the save's answer is taken as any other.
 function saveOnLeave() {
   writeCopyNow();
+  sendPendingChange();
+}
+
+// A change not yet on its way is sent now.
+function sendPendingChange() {
   if (editor.doc && editor.dirty && !editor.saving && !editor.conflict) saveNow();
 }
 
