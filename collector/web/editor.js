@@ -499,26 +499,44 @@ function problemLabel(problem, index) {
   return (index + 1) + '. ' + (title.length > 60 ? title.slice(0, 59) + '…' : title);
 }
 
+// The list is redrawn after every change and every check's answer. Its buttons are kept and
+// updated in place: a button replaced between the press and the release of a click would
+// swallow the click, and a teacher's click would be lost whenever a check answer came in.
 function renderProblemList() {
   if (!editor.doc) return;
-  const items = editor.doc.problems.map((problem, index) => {
-    const item = editorNode('li');
-    const button = editorNode('button', 'problem-link', problemLabel(problem, index));
-    button.type = 'button';
-    if (index === editor.current) button.setAttribute('aria-current', 'true');
-    button.addEventListener('click', () => openProblem(index, true));
-    const findings = problemFindings(index);
-    if (findings.length) {
-      const worst = findings.some((finding) => finding.severity === 'error') ? 'error' :
-        findings.some((finding) => finding.severity === 'warning') ? 'warning' : 'hint';
-      button.append(' ', editorNode('span', 'badge ' + worst, findings.length));
-      button.title = findings.map((finding) => finding.text).join('\n');
-    }
-    item.append(button);
-    return item;
+  const list = document.getElementById('problem-list');
+  const problems = editor.doc.problems;
+  while (list.children.length > problems.length) list.lastElementChild.remove();
+  while (list.children.length < problems.length) list.append(problemListItem());
+  problems.forEach((problem, index) => {
+    fillProblemButton(list.children[index].firstElementChild, problem, index);
   });
-  document.getElementById('problem-list').replaceChildren(...items);
-  document.getElementById('problem-count').textContent = '(' + editor.doc.problems.length + ')';
+  document.getElementById('problem-count').textContent = '(' + problems.length + ')';
+}
+
+function problemListItem() {
+  const item = editorNode('li');
+  const button = editorNode('button', 'problem-link');
+  button.type = 'button';
+  button.addEventListener('click', () => openProblem(Number(button.dataset.index), true));
+  item.append(button);
+  return item;
+}
+
+function fillProblemButton(button, problem, index) {
+  button.dataset.index = String(index);
+  button.replaceChildren(problemLabel(problem, index));
+  if (index === editor.current) button.setAttribute('aria-current', 'true');
+  else button.removeAttribute('aria-current');
+  const findings = problemFindings(index);
+  if (!findings.length) {
+    button.removeAttribute('title');
+    return;
+  }
+  button.title = findings.map((finding) => finding.text).join('\n');
+  const worst = findings.some((finding) => finding.severity === 'error') ? 'error' :
+    findings.some((finding) => finding.severity === 'warning') ? 'warning' : 'hint';
+  button.append(' ', editorNode('span', 'badge ' + worst, findings.length));
 }
 
 function moveItem(list, from, to) {
