@@ -41,6 +41,8 @@ const state = {
   initialised: false,  // the first answer since the last restart is shown
   hidden: false,       // the rows the teacher hid are shown instead, to restore them
   version: null,       // of the hides and restores the rows reflect
+  rowNodes: new Map(),     // result id -> its table row, kept while the rows stay shown
+  sourceNodes: new Map(),  // station address -> its row in the sources table
 };
 
 function element(tag, className, text) {
@@ -164,6 +166,10 @@ function resultRow(row, fresh) {
   return tr;
 }
 
+function rowsFrom(address) {
+  return state.rows.filter((row) => row.station === address).length;
+}
+
 function sourceRow(address, rows) {
   const tr = element('tr', rows[0].known ? '' : 'unknown');
   const cell = cutCell(address);
@@ -175,12 +181,37 @@ function sourceRow(address, rows) {
       changeRows('restore', { station: address, date: day },
         'Вернуть все результаты с адреса ' + address + ' за ' + day + '?'))
     : actionButton('Скрыть все', 'Убрать все результаты с адреса за день', () =>
-      changeRows('hide', { station: address, date: day }, 'Скрыть все ' + rows.length +
+      changeRows('hide', { station: address, date: day }, 'Скрыть все ' + rowsFrom(address) +
         ' результатов с адреса ' + address + ' за ' + day +
         '? Они останутся в базе, их можно будет вернуть.')));
   tr.append(cell, element('td', '', rows[0].known ? 'станция класса' : 'неизвестный адрес'),
-    element('td', 'number', rows.length), actions);
+    element('td', 'number source-count', rows.length), actions);
   return tr;
+}
+
+// Puts exactly `nodes` into `body` in their order, moving only the rows that must move. Rows
+// already shown are kept, not rebuilt: a button replaced between the press and the release of
+// a click would swallow the click, and new results come in every second during a lesson.
+function placeRows(body, nodes) {
+  let cursor = body.firstElementChild;
+  for (const node of nodes) {
+    if (node === cursor) cursor = cursor.nextElementSibling;
+    else body.insertBefore(node, cursor);
+  }
+  while (cursor) {
+    const next = cursor.nextElementSibling;
+    cursor.remove();
+    cursor = next;
+  }
+}
+
+function keptNode(nodes, key, build) {
+  let node = nodes.get(key);
+  if (!node) {
+    node = build();
+    nodes.set(key, node);
+  }
+  return node;
 }
 
 function summaryRow(group, rows) {
@@ -214,7 +245,8 @@ function render(freshIds) {
   const body = document.querySelector('#results tbody');
   const sorted = state.rows.slice().sort((a, b) =>
     b.received.localeCompare(a.received) || b.id - a.id);
-  body.replaceChildren(...sorted.map((row) => resultRow(row, freshIds.has(row.id))));
+  placeRows(body, sorted.map((row) => keptNode(state.rowNodes, row.id,
+    () => resultRow(row, freshIds.has(row.id)))));
   document.getElementById('empty').hidden = state.rows.length > 0;
   document.getElementById('empty').textContent = state.hidden
     ? 'За этот день скрытых результатов нет.' : 'За этот день результатов пока нет.';
@@ -235,8 +267,12 @@ function render(freshIds) {
     byAddress.get(row.station).push(row);
   }
   const addresses = Array.from(byAddress.keys()).sort();
-  document.querySelector('#sources tbody').replaceChildren(
-    ...addresses.map((address) => sourceRow(address, byAddress.get(address))));
+  placeRows(document.querySelector('#sources tbody'), addresses.map((address) => {
+    const rows = byAddress.get(address);
+    const node = keptNode(state.sourceNodes, address, () => sourceRow(address, rows));
+    node.querySelector('.source-count').textContent = String(rows.length);
+    return node;
+  }));
 }
 
 const REFUSAL_TEXT = {
@@ -360,6 +396,8 @@ function restart() {
   state.version = null;
   state.lastId = 0;
   state.rows = [];
+  state.rowNodes.clear();
+  state.sourceNodes.clear();
   state.initialised = false;
   updateExportLinks();
   schedule(0);
