@@ -82,4 +82,15 @@ async function guideShot(page, name) {
   await page.screenshot({ path: path.join(folder, name + '.png'), caret: 'initial' });
 }
 
-module.exports = { cp1251, startCollector, stopCollector, sendResult, guideShot, CHROMIUM_ARGS };
+// Clicks the element `selector` names with the page redrawn (`redraw`, run in the page)
+// between the press and the release, as when an answer from the server comes in meanwhile.
+async function clickAcrossRedraw(page, selector, redraw) {
+  const box = await page.locator(selector).boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.evaluate(redraw);
+  await page.mouse.up();
+}
+
+module.exports = { cp1251, startCollector, stopCollector, sendResult, guideShot,
+  clickAcrossRedraw, CHROMIUM_ARGS };

@@ -29,7 +29,8 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
-const { cp1251, startCollector, guideShot, CHROMIUM_ARGS } = require('./collector');
+const { cp1251, startCollector, guideShot, clickAcrossRedraw,
+  CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 120000;
 const PASSWORD = 'учитель-9Б';
@@ -291,12 +292,8 @@ async function openProblemNumber(page, number) {
 // A check's answer redraws the problem list; one that comes in between the press and the
 // release of a click on the list must not swallow the click.
 async function openProblemByPressAcrossCheckAnswer(page, number) {
-  const box = await page.locator('#problem-list li:nth-child(' + number + ') button')
-    .boundingBox();
-  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
-  await page.mouse.down();
-  await page.evaluate(() => showFindings(editor.findings));
-  await page.mouse.up();
+  await clickAcrossRedraw(page, '#problem-list li:nth-child(' + number + ') button',
+    () => showFindings(editor.findings));
   await page.waitForFunction((n) => document.getElementById('problem-title').textContent
     .startsWith('Задача ' + n + ' '), number, { timeout: 5000 });
 }

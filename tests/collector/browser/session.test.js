@@ -14,7 +14,8 @@ const { chromium, firefox } = require('playwright-core');
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const { startCollector, stopCollector, sendResult, CHROMIUM_ARGS } = require('./collector');
+const { startCollector, stopCollector, sendResult, clickAcrossRedraw,
+  CHROMIUM_ARGS } = require('./collector');
 
 const TIME_LIMIT_MS = 60000;
 const CHROMIUM = '/usr/bin/chromium';
@@ -125,11 +126,8 @@ async function run() {
   // Hide the second result, see it among the hidden ones with the record, restore it. The
   // table is drawn again between the press and the release of the click, as when a new result
   // comes in meanwhile: the click must still reach the button.
-  const hide = await page.locator('#results tbody tr:has-text("Петров") button').boundingBox();
-  await page.mouse.move(hide.x + hide.width / 2, hide.y + hide.height / 2);
-  await page.mouse.down();
-  await page.evaluate(() => render(new Set()));
-  await page.mouse.up();
+  await clickAcrossRedraw(page, '#results tbody tr:has-text("Петров") button',
+    () => render(new Set()));
   await page.waitForFunction(() => document.querySelectorAll('#results tbody tr').length === 1,
     null, { timeout: 5000 });
   await page.waitForFunction(() => !document.getElementById('log-section').hidden, null,
